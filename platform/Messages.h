@@ -1,0 +1,25 @@
+#pragma once
+// The one way out for messages. Every modal message box goes through
+// Show_Message, every general error report (a failed file or number
+// operation, with the platform's reason) through Show_Error. Tests install a
+// sink to read what the user would see instead of a real modal box.
+
+#include <QString>
+#include <functional>
+
+namespace vexa {
+
+enum class MessageKind { Message, Error };
+
+using MessageSink = std::function<void(MessageKind, const QString &)>;
+
+// Shows a modal box with the text and returns when the user dismissed it.
+// Main thread only.
+void Show_Message(const QString &text);
+// The application's general error box: a failed operation and its reason.
+void Show_Error(const QString &text);
+
+// Replaces the modal boxes; an empty sink restores them.
+void Set_Message_Sink(MessageSink sink);
+
+}  // namespace vexa

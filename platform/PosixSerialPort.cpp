@@ -1,0 +1,355 @@
+#include "platform/PosixSerialPort.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "platform/PortNames.h"
+#include "platform/TermiosMapping.h"
+#include "platform/WriteBound.h"
+
+namespace vexa {
+namespace {
+
+thread_local int tLastError = 0;
+
+bool Is_Tty(int fd)
+{
+    struct termios2 tio {};
+    return ::ioctl(fd, TCGETS2, &tio) == 0;
+}
+
+}  // namespace
+
+class PosixSerialPort::Use {
+public:
+    explicit Use(PosixSerialPort &port) : port_(port)
+    {
+        std::lock_guard<std::mutex> lock(port_.mutex_);
+        ok_ = port_.fd_ >= 0 && !port_.closing_;
+        if (ok_) {
+            ++port_.users_;
+            fd = port_.fd_;
+            wakeFd = port_.wakeFd_;
+        } else {
+            tLastError = EBADF;
+        }
+    }
+    ~Use()
+    {
+        if (!ok_)
+            return;
+        std::lock_guard<std::mutex> lock(port_.mutex_);
+        if (--port_.users_ == 0)
+            port_.idle_.notify_all();
+    }
+    explicit operator bool() const { return ok_; }
+
+    int fd = -1;
+    int wakeFd = -1;
+
+private:
+    PosixSerialPort &port_;
+    bool ok_ = false;
+};
+
+PosixSerialPort::~PosixSerialPort() { close(); }
+
+bool PosixSerialPort::Fail(int error)
+{
+    tLastError = error;
+    return false;
+}
+
+int PosixSerialPort::lastError() const { return tLastError; }
+
+bool PosixSerialPort::open(const std::string &deviceName)
+{
+    if (isOpen())
+        return Fail(EBUSY);
+    const std::string path = Device_Name_For_Open(deviceName);
+    if (path.empty())
+        return Fail(ENOENT);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Fail(errno);
+    struct termios2 tio {};
+    int error = 0;
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        error = ENOTTY;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+        error = EBUSY;
+    else {
+        Make_Raw(tio);
+        if (::ioctl(fd, TCSETS2, &tio) != 0)
+            error = errno;
+    }
+    if (error != 0) {
+        ::close(fd);
+        return Fail(error);
+    }
+    int lines = 0;
+    if (::ioctl(fd, TIOCMGET, &lines) == 0) {
+        rtsOn_ = (lines & TIOCM_RTS) != 0;
+        dtrOn_ = (lines & TIOCM_DTR) != 0;
+    }
+    baudRate_ = Read_Settings(tio, rtsOn_, dtrOn_).BaudRate;
+    std::lock_guard<std::mutex> lock(mutex_);
+    fd_ = fd;
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return true;
+}
+
+void PosixSerialPort::close()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (fd_ < 0 || closing_)
+        return;
+    closing_ = true;
+    if (wakeFd_ >= 0)
+        ::eventfd_write(wakeFd_, 1);
+    idle_.wait(lock, [this] { return users_ == 0; });
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+    fd_ = wakeFd_ = -1;
+    closing_ = false;
+}
+
+bool PosixSerialPort::isOpen() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return fd_ >= 0 && !closing_;
+}
+
+bool PosixSerialPort::getState(PortSettings &settings)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    struct termios2 tio {};
+    if (::ioctl(use.fd, TCGETS2, &tio) != 0)
+        return Fail(errno);
+    int lines = 0;
+    if (::ioctl(use.fd, TIOCMGET, &lines) == 0) {
+        rtsOn_ = (lines & TIOCM_RTS) != 0;
+        dtrOn_ = (lines & TIOCM_DTR) != 0;
+    }
+    settings = Read_Settings(tio, rtsOn_, dtrOn_);
+    return true;
+}
+
+bool PosixSerialPort::Line_Bit(int bit, bool on)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    // A pseudo-terminal refuses modem-line calls; what was asked is remembered.
+    ::ioctl(use.fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+    (bit == TIOCM_RTS ? rtsOn_ : dtrOn_) = on;
+    return true;
+}
+
+bool PosixSerialPort::setState(const PortSettings &settings)
+{
+    {
+        Use use(*this);
+        if (!use)
+            return false;
+        struct termios2 tio {};
+        if (::ioctl(use.fd, TCGETS2, &tio) != 0)
+            return Fail(errno);
+        if (!Apply_Settings(settings, tio))
+            return Fail(EINVAL);
+        if (::ioctl(use.fd, TCSETS2, &tio) != 0)
+            return Fail(errno);
+        baudRate_ = settings.BaudRate;
+    }
+    if (settings.fRtsControl != kRtsControlHandshake && !settings.fOutxCtsFlow)
+        Line_Bit(TIOCM_RTS, settings.fRtsControl == kRtsControlEnable);
+    return Line_Bit(TIOCM_DTR, settings.fDtrControl != kDtrControlDisable);
+}
+
+// Linux sizes its tty buffers itself; the request only needs an open port.
+bool PosixSerialPort::setupQueues(std::uint32_t, std::uint32_t)
+{
+    Use use(*this);
+    return static_cast<bool>(use);
+}
+
+bool PosixSerialPort::setEventMask(std::uint32_t mask)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    eventMask_ = mask;
+    return true;
+}
+
+bool PosixSerialPort::purge(std::uint32_t flags)
+{
+    const bool tx = flags & (kPurgeTxAbort | kPurgeTxClear);
+    const bool rx = flags & (kPurgeRxAbort | kPurgeRxClear);
+    if (!tx && !rx)
+        return isOpen() || Fail(EBADF);
+    return Control(TCFLSH, tx && rx ? TCIOFLUSH : tx ? TCOFLUSH : TCIFLUSH);
+}
+
+bool PosixSerialPort::Control(unsigned long request, int arg)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    return ::ioctl(use.fd, request, arg) == 0 || Fail(errno);
+}
+
+// Reads return at once with what is queued whatever the time-outs say; they
+// are kept so that they read back as they were set.
+bool PosixSerialPort::getTimeouts(PortTimeouts &timeouts)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    timeouts = timeouts_;
+    return true;
+}
+
+bool PosixSerialPort::setTimeouts(const PortTimeouts &timeouts)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    timeouts_ = timeouts;
+    return true;
+}
+
+bool PosixSerialPort::getModemStatus(std::uint32_t &status)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    int lines = 0;
+    if (::ioctl(use.fd, TIOCMGET, &lines) != 0)
+        return Fail(errno);
+    status = ((lines & TIOCM_CTS) ? kMsCtsOn : 0) | ((lines & TIOCM_DSR) ? kMsDsrOn : 0) |
+             ((lines & TIOCM_RNG) ? kMsRingOn : 0) | ((lines & TIOCM_CAR) ? kMsRlsdOn : 0);
+    return true;
+}
+
+bool PosixSerialPort::setBreak() { return Control(TIOCSBRK, 0); }
+
+bool PosixSerialPort::clearBreak() { return Control(TIOCCBRK, 0); }
+
+bool PosixSerialPort::prepareWait()
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    return use.wakeFd >= 0 || Fail(EMFILE);
+}
+
+WaitResult PosixSerialPort::waitForEvent(std::uint32_t &eventMask)
+{
+    Use use(*this);
+    if (!use)
+        return WaitResult::Closed;
+    for (;;) {
+        pollfd fds[2] = {{use.fd, POLLIN, 0}, {use.wakeFd, POLLIN, 0}};
+        const int ready = ::poll(fds, use.wakeFd >= 0 ? 2 : 1, -1);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail(errno);
+            return WaitResult::Error;
+        }
+        if (fds[1].revents & POLLIN)
+            return WaitResult::Closed;
+        int queued = 0;
+        if ((fds[0].revents & POLLIN) && ::ioctl(use.fd, FIONREAD, &queued) == 0 && queued > 0) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            eventMask = eventMask_ & kEvRxChar;
+            return WaitResult::Event;
+        }
+        // A vanished device (USB unplugged, the far side of a pty closed)
+        // reports a hang-up or an error, with nothing left to read.
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            Fail(EIO);
+            return WaitResult::Error;
+        }
+    }
+}
+
+bool PosixSerialPort::bytesQueued(std::uint32_t &count)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    int queued = 0;
+    if (::ioctl(use.fd, FIONREAD, &queued) != 0)
+        return Fail(errno);
+    count = static_cast<std::uint32_t>(queued);
+    return true;
+}
+
+bool PosixSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got)
+{
+    Use use(*this);
+    got = 0;
+    if (!use)
+        return false;
+    for (;;) {
+        const ssize_t n = ::read(use.fd, buffer, count);
+        if (n >= 0) {
+            got = static_cast<std::uint32_t>(n);
+            return true;
+        }
+        if (errno == EAGAIN)
+            return true;
+        if (errno != EINTR)
+            return Fail(errno);
+    }
+}
+
+bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+{
+    Use use(*this);
+    if (!use)
+        return false;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, baudRate_));
+    std::uint32_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::write(use.fd, data + done, count - done);
+        if (n > 0) {
+            done += static_cast<std::uint32_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return Fail(errno);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd fds[2] = {{use.fd, POLLOUT, 0}, {use.wakeFd, POLLIN, 0}};
+        const int ready = left > 0 ? ::poll(fds, use.wakeFd >= 0 ? 2 : 1, static_cast<int>(left)) : 0;
+        if (ready == 0) {
+            // Held off too long: drop what is still pending so it does not
+            // leave later, out of order, when the line frees.
+            ::ioctl(use.fd, TCFLSH, TCOFLUSH);
+            return Fail(ETIMEDOUT);
+        }
+        if (ready > 0 && (fds[1].revents & POLLIN))
+            return Fail(ECANCELED);
+        if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return Fail(EIO);
+    }
+    return true;
+}
+
+}  // namespace vexa

@@ -1,0 +1,64 @@
+#pragma once
+// The serial port over Linux termios. Opens exclusively, keeps the driver's
+// line settings but makes the line discipline raw, waits with poll() on the
+// port plus a wake-up descriptor that close() signals, and bounds every write.
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/SerialPort.h"
+
+namespace vexa {
+
+class PosixSerialPort final : public SerialPort {
+public:
+    PosixSerialPort() = default;
+    ~PosixSerialPort() override;
+    PosixSerialPort(const PosixSerialPort &) = delete;
+    PosixSerialPort &operator=(const PosixSerialPort &) = delete;
+
+    bool open(const std::string &deviceName) override;
+    void close() override;
+    bool isOpen() const override;
+
+    bool getState(PortSettings &settings) override;
+    bool setState(const PortSettings &settings) override;
+    bool setupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool setEventMask(std::uint32_t mask) override;
+    bool purge(std::uint32_t flags) override;
+    bool getTimeouts(PortTimeouts &timeouts) override;
+    bool setTimeouts(const PortTimeouts &timeouts) override;
+    bool getModemStatus(std::uint32_t &status) override;
+    bool setBreak() override;
+    bool clearBreak() override;
+
+    bool prepareWait() override;
+    WaitResult waitForEvent(std::uint32_t &eventMask) override;
+    bool bytesQueued(std::uint32_t &count) override;
+    bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
+    bool write(const std::uint8_t *data, std::uint32_t count) override;
+
+    int lastError() const override;
+
+private:
+    class Use;  // keeps the descriptor alive while a call works on it
+
+    bool Fail(int error);
+    bool Line_Bit(int bit, bool on);
+    bool Control(unsigned long request, int arg);
+
+    mutable std::mutex mutex_;
+    std::condition_variable idle_;
+    int fd_ = -1;
+    int wakeFd_ = -1;
+    int users_ = 0;
+    bool closing_ = false;
+    std::uint32_t eventMask_ = 0;
+    PortTimeouts timeouts_;
+    // A pseudo-terminal has no modem lines; these remember what was asked.
+    std::atomic<bool> rtsOn_{true}, dtrOn_{true};
+    std::atomic<std::uint32_t> baudRate_{9600};
+};
+
+}  // namespace vexa

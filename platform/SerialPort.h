@@ -1,0 +1,99 @@
+#pragma once
+// The serial port as the rest of Vexa sees it: one abstract port with the
+// operations the program needs, free of Qt and of any operating-system type,
+// so that a Windows backend can sit beside the POSIX one.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vexa {
+
+// Line settings in the shape of the Windows device-control block: the fields
+// the program reads and writes, with the same numeric values.
+struct PortSettings {
+    std::uint32_t BaudRate = 9600;
+    std::uint8_t ByteSize = 8;
+    std::uint8_t Parity = 0;    // 0 None, 1 Odd, 2 Even, 3 Mark, 4 Space
+    std::uint8_t StopBits = 0;  // 0 one, 1 one and a half, 2 two
+    bool fOutxCtsFlow = false;
+    std::uint8_t fRtsControl = 1;  // 0 disable, 1 enable, 2 handshake
+    std::uint8_t fDtrControl = 1;  // 0 disable, 1 enable, 2 handshake
+
+    bool operator==(const PortSettings &o) const;
+};
+
+constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3, kSpaceParity = 4;
+constexpr std::uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
+constexpr std::uint8_t kRtsControlDisable = 0, kRtsControlEnable = 1, kRtsControlHandshake = 2;
+constexpr std::uint8_t kDtrControlDisable = 0, kDtrControlEnable = 1, kDtrControlHandshake = 2;
+
+// Event mask bit: a character arrived.
+constexpr std::uint32_t kEvRxChar = 0x0001;
+
+// Purge flags; all four together are 15.
+constexpr std::uint32_t kPurgeTxAbort = 0x1, kPurgeRxAbort = 0x2, kPurgeTxClear = 0x4, kPurgeRxClear = 0x8;
+constexpr std::uint32_t kPurgeAll = kPurgeTxAbort | kPurgeRxAbort | kPurgeTxClear | kPurgeRxClear;
+
+// Modem status bits.
+constexpr std::uint32_t kMsCtsOn = 0x10, kMsDsrOn = 0x20, kMsRingOn = 0x40, kMsRlsdOn = 0x80;
+
+struct PortTimeouts {
+    std::uint32_t ReadIntervalTimeout = 0;
+    std::uint32_t ReadTotalTimeoutMultiplier = 0;
+    std::uint32_t ReadTotalTimeoutConstant = 0;
+    std::uint32_t WriteTotalTimeoutMultiplier = 0;
+    std::uint32_t WriteTotalTimeoutConstant = 0;
+};
+
+// How a wait for a received character ended.
+enum class WaitResult {
+    Event,    // the event mask holds what happened
+    Closed,   // the port was closed under the waiter
+    Error,    // the device failed or vanished; lastError() tells why
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Opens the named device exclusively; a port another program holds fails.
+    virtual bool open(const std::string &deviceName) = 0;
+    // Closes the port; ends every pending wait and write at once. Idempotent.
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual bool getState(PortSettings &settings) = 0;
+    virtual bool setState(const PortSettings &settings) = 0;
+    virtual bool setupQueues(std::uint32_t inQueue, std::uint32_t outQueue) = 0;
+    virtual bool setEventMask(std::uint32_t mask) = 0;
+    virtual bool purge(std::uint32_t flags) = 0;
+    virtual bool getTimeouts(PortTimeouts &timeouts) = 0;
+    virtual bool setTimeouts(const PortTimeouts &timeouts) = 0;
+    virtual bool getModemStatus(std::uint32_t &status) = 0;
+    virtual bool setBreak() = 0;
+    virtual bool clearBreak() = 0;
+
+    // Prepares what a reader needs to wait on the port; false when it cannot.
+    virtual bool prepareWait() = 0;
+    // Blocks until a character arrives, the port is closed or the device fails.
+    virtual WaitResult waitForEvent(std::uint32_t &eventMask) = 0;
+    virtual bool bytesQueued(std::uint32_t &count) = 0;
+    // Reads what is queued without blocking.
+    virtual bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) = 0;
+    // Hands every byte to the driver; bounded in time, false on failure or time-out.
+    virtual bool write(const std::uint8_t *data, std::uint32_t count) = 0;
+
+    // The operating system's error number of the last failed call on this thread.
+    virtual int lastError() const = 0;
+};
+
+using SerialPortFactory = std::function<std::shared_ptr<SerialPort>()>;
+
+// A new, closed port of the platform's backend (or of the backend a test installed).
+std::shared_ptr<SerialPort> Create_Serial_Port();
+// Installs another backend; an empty factory restores the platform's own.
+void Set_Serial_Port_Factory(SerialPortFactory factory);
+
+}  // namespace vexa

@@ -1,0 +1,15 @@
+#include "platform/WriteBound.h"
+
+#include <algorithm>
+
+namespace vexa {
+
+std::uint32_t Write_Bound_Ms(std::uint32_t count, std::uint32_t baudRate)
+{
+    constexpr std::uint64_t kBitsPerChar = 12, kMargin = 2, kBaseMs = 1000;
+    const std::uint64_t baud = std::max<std::uint32_t>(baudRate, 110);
+    const std::uint64_t lineMs = (std::uint64_t(count) * kBitsPerChar * 1000 * kMargin + baud - 1) / baud;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kBaseMs + lineMs, UINT32_MAX));
+}
+
+}  // namespace vexa
