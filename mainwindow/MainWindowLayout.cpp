@@ -1,0 +1,264 @@
+// The main window's controls, at their places, with their designer names.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+
+#include "mainwindow/JpegLogo.h"
+#include "mainwindow/CaptionText.h"
+#include "mainwindow/PageControl.h"
+#include "mainwindow/ScreenGeometry.h"
+#include "mainwindow/ScreenPicture.h"
+#include "mainwindow/ZRMHyperTerminal.h"
+
+namespace {
+
+constexpr int kClientWidth = 762;
+constexpr int kClientHeight = 545;
+
+template <typename W>
+W *Named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w = -1)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(x, y);
+    if (w > 0)
+        label->setFixedWidth(w);
+    return label;
+}
+
+QComboBox *Combo(const char *name, QWidget *parent, const QRect &at)
+{
+    auto *box = Named(new QComboBox(parent), name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setGeometry(at);
+    return box;
+}
+
+QLineEdit *Lamp(const char *name, QWidget *parent, int x, int y)
+{
+    auto *lamp = Named(new QLineEdit(parent), name);
+    lamp->setReadOnly(true);
+    lamp->setFocusPolicy(Qt::NoFocus);
+    lamp->setGeometry(x, y, 16, 14);
+    return lamp;
+}
+
+QCheckBox *Check(const char *name, const QString &text, QWidget *parent, int y)
+{
+    // The caption stands left of the box, as on the port group's labels.
+    auto *box = Named(new QCheckBox(text, parent), name);
+    box->setLayoutDirection(Qt::RightToLeft);
+    box->setGeometry(6, y, 237, 18);
+    box->setEnabled(false);
+    return box;
+}
+
+QTimer *Timer(const char *name, QObject *parent, int ms, bool singleShot = false)
+{
+    auto *timer = Named(new QTimer(parent), name);
+    timer->setInterval(ms);
+    timer->setSingleShot(singleShot);
+    return timer;
+}
+
+}  // namespace
+
+void TForm1::Build_Window()
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowTitle(QStringLiteral("Vexa    ") + Maker_Text() + QStringLiteral("   "));
+    setFocusPolicy(Qt::StrongFocus);
+    QFont font;
+    font.setFamilies({QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPixelSize(11);
+    setFont(font);
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    auto *group = Named(new QGroupBox(QStringLiteral("ПОРТ:"), client), "GroupBox1");
+    group->setGeometry(8, 11, 249, 191);
+    Build_Port_Group(group);
+
+    Image3 = Named(new QLabel(client), "Image3");
+    Image3->setGeometry(262, 16, 90, 185);
+    Image3->setPixmap(QPixmap::fromImage(Logo_Picture()));
+    Image3->setCursor(Qt::PointingHandCursor);
+    Image3->setToolTip(QString::fromLatin1(kMakerAddress));
+    Image3->installEventFilter(this);
+
+    Build_Terminal();
+    Build_Pages();
+    Build_Status_Bar();
+    Build_Menus();
+
+    Timer1 = Timer("Timer1", this, 300);
+    Timer_Cursor = Timer("Timer_Cursor", this, kCursorBlinkMs);
+    Timer_ChangeSpped115200_9600 = Timer("Timer_ChangeSpped115200_9600", this, 500, true);
+
+    adjustSize();
+    setFixedSize(sizeHint());
+    move(196, 156);
+}
+
+void TForm1::Build_Port_Group(QWidget *group)
+{
+    ComboBox1 = Combo("ComboBox1", group, {6, 18, 122, 22});
+    ComboBox1->setEditText(QStringLiteral("Выбирете порт"));
+    SpeedButton26 = Named(new QPushButton(group), "SpeedButton26");
+    SpeedButton26->setGeometry(131, 18, 112, 22);
+    SpeedButton26->setEnabled(false);
+    SpeedButton26->setFocusPolicy(Qt::NoFocus);
+
+    Label(QStringLiteral("Скорость:"), group, 6, 48);
+    ComboBox2 = Combo("ComboBox2", group, {68, 44, 70, 22});
+    Label(QStringLiteral("Биты:"), group, 144, 48);
+    ComboBox3 = Combo("ComboBox3", group, {191, 44, 52, 22});
+    Label(QStringLiteral("Чётность:"), group, 6, 74);
+    ComboBox4 = Combo("ComboBox4", group, {68, 70, 70, 22});
+    Label(QStringLiteral("Стоп:"), group, 144, 74);
+    ComboBox5 = Combo("ComboBox5", group, {191, 70, 52, 22});
+    for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5})
+        box->setEnabled(false);
+
+    CheckBox1 = Check("CheckBox1", QStringLiteral("Управление потоком CTS/RTS:"), group, 96);
+    CheckBox2 = Check("CheckBox2", QStringLiteral("Готовность устройства DTR:"), group, 114);
+    CheckBox4 = Check("CheckBox4", QStringLiteral("Сигнал BREAK:"), group, 132);
+
+    SpeedButton25 = Named(new QPushButton(QStringLiteral("Переход на 9600"), group), "SpeedButton25");
+    SpeedButton25->setGeometry(6, 151, 237, 18);
+    SpeedButton25->setEnabled(false);
+    SpeedButton25->setFocusPolicy(Qt::NoFocus);
+    Show_Speed_Switch(true);
+
+    const char *const names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
+    const char *const labels[] = {"CTS:", "DSR:", "RING:", "DCD:"};
+    QLineEdit **lamps[] = {&Edit1, &Edit2, &Edit3, &Edit4};
+    for (int i = 0; i < 4; ++i) {
+        Label(QString::fromLatin1(labels[i]), group, 6 + i * 60, 173);
+        *lamps[i] = Lamp(names[i], group, 42 + i * 60, 172);
+    }
+    All_Modem_Signal_Indication_Dark();
+}
+
+void TForm1::Build_Terminal()
+{
+    QWidget *client = centralWidget();
+    SpeedButton10 = Named(new QPushButton(QStringLiteral("Очистить"), client), "SpeedButton10");
+    SpeedButton10->setGeometry(674, 2, 85, 22);
+    SpeedButton10->setFocusPolicy(Qt::NoFocus);
+
+    Screen_Image = QImage(kScreenWidth, kScreenHeight, QImage::Format_RGB32);
+    ScrollBox1 = Named(new QScrollArea(client), "ScrollBox1");
+    ScrollBox1->setGeometry(356, 27, 405, 492);
+    ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ScrollBox1->verticalScrollBar()->setSingleStep(kLineHeight);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus);
+    Image1 = new ScreenPicture(Screen_Image);
+    ScrollBox1->setWidget(Image1);
+}
+
+void TForm1::Build_Pages()
+{
+    PageControl1 = Named(new PageControl(centralWidget()), "PageControl1");
+    PageControl1->setGeometry(8, 205, 345, 336);
+    QStyle *style = QApplication::style();
+    PageControl1->Add_Page(QStringLiteral("TabSheet1"), QStringLiteral("ВВОД КОМАНД"),
+                           style->standardIcon(QStyle::SP_FileDialogDetailedView), 0);
+    PageControl1->Add_Page(QStringLiteral("TabSheet2"), QStringLiteral("ПЕРЕДАЧА ФАЙЛОВ"),
+                           style->standardIcon(QStyle::SP_ArrowRight), 0);
+    PageControl1->Add_Page(QStringLiteral("TabSheet3"), QStringLiteral("ПРОГРАММИРОВАНИЕ МОДЕМА"),
+                           style->standardIcon(QStyle::SP_DriveHDIcon), 1);
+    QWidget *filePage = PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet2"));
+    QWidget *testPage = PageControl1->Add_Page(QStringLiteral("TabSheet4"), QStringLiteral("ТЕСТ"),
+                                               style->standardIcon(QStyle::SP_MediaPlay), 1);
+
+    Label(QStringLiteral("Интервал времени на передачу пакета(мс):"), filePage, 6, 212);
+    ComboBox7 = Combo("ComboBox7", filePage, {6, 228, 100, 22});
+    ComboBox7->setEditText(QStringLiteral("90000"));
+    Label(QStringLiteral("Интервал времни на прием всего пакета(мс):"), filePage, 6, 256);
+    ComboBox8 = Combo("ComboBox8", filePage, {6, 272, 100, 22});
+    ComboBox8->setEditText(QStringLiteral("60000"));
+
+    Label(QStringLiteral("Количество принятых данных:"), testPage, 6, 236);
+    Edit13 = Named(new QLineEdit(QStringLiteral("0"), testPage), "Edit13");
+    Edit13->setGeometry(230, 232, 100, 20);
+    Label(QStringLiteral("Количество переданных дянных:"), testPage, 6, 262);
+    Edit14 = Named(new QLineEdit(QStringLiteral("0"), testPage), "Edit14");
+    Edit14->setGeometry(230, 258, 100, 20);
+}
+
+void TForm1::Build_Status_Bar()
+{
+    auto *bar = Named(new QStatusBar(this), "StatusBar1");
+    bar->setSizeGripEnabled(false);
+    setStatusBar(bar);
+    const char *const texts[] = {"Порт:", "Параметры порта:", "Управление потоком:", "Процесс:", "Время:"};
+    const int widths[] = {75, 100, 200, 250, 100};
+    for (int i = 0; i < 5; ++i) {
+        statusPanels_[i] = new QLabel(QString::fromUtf8(texts[i]));
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusBar1_Panel%1").arg(i));
+        statusPanels_[i]->setMinimumWidth(widths[i]);
+        statusPanels_[i]->setFrameShape(QFrame::Panel);
+        statusPanels_[i]->setFrameShadow(QFrame::Sunken);
+        bar->addWidget(statusPanels_[i], i == 4 ? 1 : 0);
+    }
+}
+
+void TForm1::Build_Menus()
+{
+    auto *menu = Named(new QMenuBar(this), "MainMenu1");
+    setMenuBar(menu);
+    auto item = [this](QMenu *into, const char *name, const QString &caption, void (TForm1::*handler)()) {
+        QAction *action = into->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    QMenu *about = Named(menu->addMenu(QStringLiteral("О программе")), "N1");
+    item(about, "N2", QStringLiteral("Назначение "), &TForm1::N2Click);
+    item(about, "N3", QStringLiteral("Об авторе"), &TForm1::N3Click);
+    QMenu *help = Named(menu->addMenu(QStringLiteral("Помощь")), "N4");
+    item(help, "COM1", QStringLiteral("Настройки COM порта"), &TForm1::COM1Click);
+    item(help, "N5", QStringLiteral("Ввод AT команд"), &TForm1::N5Click);
+    item(help, "N6", QStringLiteral("Работа со списком AT команд"), &TForm1::N6Click);
+    item(help, "AT1", QStringLiteral("Работа со скриптами AT команд"), &TForm1::AT1Click);
+    item(help, "N7", QStringLiteral("Передача файла"), &TForm1::N7Click);
+    item(help, "N9", QStringLiteral("Программирование модема(Xmodem)"), &TForm1::N9Click);
+    item(help, "N8", QStringLiteral("Журналы"), &TForm1::N8Click);
+    QAction *exit = menu->addAction(QStringLiteral("Выход Alt+X"));
+    exit->setObjectName(QStringLiteral("AltX1"));
+    exit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_X));
+    exit->setShortcutContext(Qt::WindowShortcut);
+    addAction(exit);
+    connect(exit, &QAction::triggered, this, &TForm1::AltX1Click);
+
+    PopupMenu1 = Named(new QMenu(this), "PopupMenu1");
+    item(PopupMenu1, "ASCII1", QStringLiteral("Отображать выводимую информацию в ASCII кодах"), &TForm1::ASCII1Click);
+    item(PopupMenu1, "AltX2", QStringLiteral("Выход Alt+X"), &TForm1::AltX2Click);
+}

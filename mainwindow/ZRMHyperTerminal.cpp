@@ -1,0 +1,275 @@
+// Start-up, shutdown, pages and the window events of the main window.
+
+#include "mainwindow/ZRMHyperTerminal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolTip>
+
+#include "atcommands/QwickCommnds.h"
+#include "atcommands/ZRMComList.h"
+#include "atcommands/ZRMComScript.h"
+#include "atcommands/ZRMCreateATcommandScriptForm.h"
+#include "mainwindow/CaptionText.h"
+#include "mainwindow/GlyphStrips.h"
+#include "mainwindow/OutCHARinASCII.h"
+#include "mainwindow/PageControl.h"
+#include "mainwindow/ScreenGeometry.h"
+#include "mainwindow/ScreenPicture.h"
+#include "mainwindow/SlideAnimation.h"
+#include "platform/Messages.h"
+#include "serial/TReadTheart.h"
+#include "transfer/QweryFile.h"
+#include "transfer/SendFile.h"
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    Build_Window();
+    Connect_Handlers();
+    FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::Connect_Handlers()
+{
+    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::ComboBox1Change);
+    connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
+    // The line-setting boxes react to the user only; the program sets their
+    // texts without running their handling.
+    const std::pair<QComboBox *, void (TForm1::*)()> boxes[] = {{ComboBox2, &TForm1::ComboBox2Change},
+                                                               {ComboBox3, &TForm1::ComboBox3Change},
+                                                               {ComboBox4, &TForm1::ComboBox4Change},
+                                                               {ComboBox5, &TForm1::ComboBox5Change}};
+    for (const auto &[box, handler] : boxes) {
+        connect(box, &QComboBox::textActivated, this, handler);
+        connect(box->lineEdit(), &QLineEdit::textEdited, this, handler);
+    }
+    // The check boxes react to every change of state, the program's too.
+    connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+    connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
+    connect(CheckBox4, &QCheckBox::toggled, this, &TForm1::CheckBox4Click);
+    connect(SpeedButton25, &QPushButton::clicked, this, &TForm1::SpeedButtonChangeSpped115200_9600);
+    connect(SpeedButton10, &QPushButton::clicked, this, &TForm1::SpeedButton10Click);
+    connect(PageControl1, &PageControl::currentChanged, this, &TForm1::PageControl1Change);
+    connect(Image1, &ScreenPicture::clicked, this, &TForm1::Clear_Focus);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(Timer_Cursor, &QTimer::timeout, this, &TForm1::Timer_CursorTimer);
+    connect(Timer_ChangeSpped115200_9600, &QTimer::timeout, this, &TForm1::Timer_ChangeSpped115200_9600Timer);
+}
+
+void TForm1::FormCreate()
+{
+    Speed_Is_115200 = true;
+    PortHeld = false;
+    setWindowTitle(windowTitle() + QString::fromUtf8(kVersionText));
+    ASCII_Thread_Exists = false;
+    DCD_On = false;
+    CTS_On = false;
+    Screen_Back_Color = [] {
+        const QColor c = QToolTip::palette().color(QPalette::ToolTipBase);
+        return ColorRef(c.red()) | ColorRef(c.green()) << 8 | ColorRef(c.blue()) << 16;
+    }();
+    Packet_Interval = 90000;
+    Frame_Receive_Interval = 60000;
+    Start_Directory = QDir::currentPath();
+    Enter_Start_Directory();
+    Create_Work_Char_Log();
+    Rx_Script = Rx_File = Rx_Xmodem = Rx_Test = false;
+    glyphs_ = std::make_unique<GlyphStrips>();
+    Clear_Screen();
+    Set_Port_Handle(nullptr);
+    Find_Free_Ports();
+    Cursor_Phase = false;
+    Timer_Cursor->start(kCursorBlinkMs);
+    Transfer_Buffer.assign(kTransferBufferSize, 0);
+    Transfer_Fill = 0;
+    Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(PageControl1->currentIndex()));
+}
+
+void TForm1::FormDestroy()
+{
+    WorkChar_Log.close();
+    Stop_Reader();
+    if (PortHandle && PortHeld)
+        Close_Port();
+    Join_Readers();
+    Close_Port();
+    Transfer_Buffer.clear();
+    Transfer_Buffer.shrink_to_fit();
+}
+
+void TForm1::Enter_Start_Directory() const { QDir::setCurrent(Start_Directory); }
+
+void TForm1::PageControl1Change()
+{
+    const int page = PageControl1->currentIndex();
+    Rx_Script = Rx_File = Rx_Xmodem = Rx_Test = false;
+    switch (page) {
+    case 0:
+        Clear_Focus();
+        Purge_On_Page_Switch();
+        break;
+    case 1:
+        Hide_Quick_Panel();
+        Rx_File = true;
+        Reset_File_Protocol();
+        Purge_On_Page_Switch();
+        break;
+    case 2:
+        Hide_Quick_Panel();
+        Clear_Screen();
+        Rx_Xmodem = true;
+        Purge_On_Page_Switch();
+        Clear_Programming_Fields();
+        break;
+    case 3:
+        Hide_Quick_Panel();
+        Clear_Screen();
+        Rx_Test = true;
+        Stop_Test_Traffic();
+        Edit13->setText(QStringLiteral("0"));
+        Edit14->setText(QStringLiteral("0"));
+        break;
+    }
+    Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(page));
+}
+
+void TForm1::Purge_On_Page_Switch()
+{
+    if (!PortHandle || !PortHandle->purge(vexa::kPurgeAll))
+        vexa::Show_Message(QStringLiteral("Сброшен COM порт"));
+}
+
+void TForm1::Hide_Quick_Panel()
+{
+    if (Form8 && Form8->isVisible())
+        Form8->hide();
+}
+
+// The file protocol's accumulation buffer, frame marks and retry counter are
+// emptied here when the file-transfer page is chosen.
+void TForm1::Reset_File_Protocol() {}
+
+// The programming page's file name, size and repeat count are emptied here.
+void TForm1::Clear_Programming_Fields() {}
+
+// The test page stops its test string and ASCII stream and unticks the time stamp.
+void TForm1::Stop_Test_Traffic()
+{
+    SendString_Active = false;
+    SendASCII_Active = false;
+}
+
+// The message loop ends at once, without asking the windows to close: the
+// slide-out does not run, and main() destroys the windows.
+void TForm1::AltX1Click() { QApplication::exit(0); }
+
+void TForm1::AltX2Click() { QApplication::exit(0); }
+
+void TForm1::ASCII1Click()
+{
+    if (Form4)
+        Form4->show();
+}
+
+void TForm1::Clear_Focus()
+{
+    if (QWidget *focused = QApplication::focusWidget(); focused && focused != this && isAncestorOf(focused))
+        focused->clearFocus();
+    if (isActiveWindow() || !QApplication::activeWindow())
+        setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::Set_Status_Panel(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+
+QString TForm1::Status_Panel_Text(int panel) const { return statusPanels_[panel]->text(); }
+
+bool TForm1::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        Clear_Focus();
+    // Tab is a character for the modem, not a focus move, while the window
+    // itself has the keyboard.
+    if (e->type() == QEvent::KeyPress && (!focusWidget() || focusWidget() == this)) {
+        auto *key = static_cast<QKeyEvent *>(e);
+        if (key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+            FormKeyPress(QStringLiteral("\t"));
+            return true;
+        }
+    }
+    return QMainWindow::event(e);
+}
+
+void TForm1::keyPressEvent(QKeyEvent *e)
+{
+    // Ctrl+letter is the control character (Ctrl+Z, 26, ends an SMS text),
+    // whatever text the platform attached to the key.
+    if ((e->modifiers() & Qt::ControlModifier) && e->key() >= Qt::Key_A && e->key() <= Qt::Key_Z) {
+        FormKeyPress(QString(QChar(e->key() - Qt::Key_A + 1)));
+        return;
+    }
+    if (e->text().isEmpty() || (e->modifiers() & Qt::AltModifier)) {
+        QMainWindow::keyPressEvent(e);
+        return;
+    }
+    FormKeyPress(e->text());
+}
+
+void TForm1::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    Slide_In(this);
+    repaint();
+    Clear_Focus();
+}
+
+void TForm1::closeEvent(QCloseEvent *e)
+{
+    if (!slidOut_) {
+        e->ignore();
+        slidOut_ = true;
+        Slide_Out(this, [this] { close(); });
+        return;
+    }
+    QMainWindow::closeEvent(e);
+    QApplication::exit(0);
+}
+
+void TForm1::mousePressEvent(QMouseEvent *e)
+{
+    Clear_Focus();
+    QMainWindow::mousePressEvent(e);
+}
+
+void TForm1::contextMenuEvent(QContextMenuEvent *e) { PopupMenu1->popup(e->globalPos()); }
+
+bool TForm1::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == Image3 && e->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton)
+        Image3Click();
+    return QMainWindow::eventFilter(watched, e);
+}
+
+TForm1 *Create_Application_Forms()
+{
+    auto *form1 = new TForm1;
+    form1->Form2 = new TForm2(form1);
+    form1->Form3 = new TForm3(form1);
+    form1->Form5 = new TForm5(form1);
+    form1->Form6 = new TForm6(form1);
+    form1->Form7 = new TForm7(form1);
+    form1->Form4 = new TForm4(form1);
+    form1->Form8 = new TForm8(form1);
+    return form1;
+}

@@ -1,0 +1,231 @@
+#pragma once
+// The main window, TForm1. It owns the shared state of every subsystem and the
+// seven secondary windows. Its member functions live in the subsystem folders:
+// serial/ (port, writing, reader, line settings, speed switch), mainwindow/
+// (start-up, pages, terminal screen), help/ (help pages).
+
+#include <QFile>
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/SerialPort.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+class GlyphStrips;
+class PageControl;
+class ScreenPicture;
+class TReadTheart;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
+class TForm8;
+
+// Colours in the 0x00BBGGRR order the program's colour values use.
+using ColorRef = std::uint32_t;
+constexpr ColorRef kBlack = 0x000000, kBlue = 0xFF0000, kRed = 0x0000FF, kGreen = 0x008000, kGrey = 0x808080;
+
+constexpr std::uint32_t kRxBufferSize = 65536;     // also the driver queue size asked for
+constexpr std::uint32_t kTransferBufferSize = 32796;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // ----- secondary windows (set by Create_Application_Forms) -----
+    TForm2 *Form2 = nullptr;
+    TForm3 *Form3 = nullptr;
+    TForm5 *Form5 = nullptr;
+    TForm6 *Form6 = nullptr;
+    TForm7 *Form7 = nullptr;
+    TForm4 *Form4 = nullptr;
+    TForm8 *Form8 = nullptr;
+
+    // ----- serial link: port (serial/PortOpen.cpp) -----
+    std::shared_ptr<vexa::SerialPort> PortHandle;  // none when empty; see Set_Port_Handle
+    bool PortHeld = false;
+    bool ReaderRunning = false;
+    TReadTheart *reader = nullptr;
+    vexa::PortSettings Port_Settings;  // the one shared settings record
+    vexa::PortTimeouts Port_Timeouts;
+
+    enum class OpenOrigin { Picker, Button };
+    void Find_Free_Ports();
+    bool Open_Selected_Port();
+    bool Show_Port_Settings();
+    void Prepare_Opened_Port(OpenOrigin origin);
+    void Stop_Reader();
+    void Controls_Enabled();
+    void Controls_Disabled();
+    void All_Modem_Signal_Indication_Dark();
+    void ComboBox1Change();
+    void SpeedButton26Click();
+
+    // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
+    bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
+    bool Write_To_Port(const QByteArray &bytes);
+    void Send_AT_Command(const QByteArray &command);
+
+    // ----- serial link: receiving (serial/ReceiveDispatch.cpp) -----
+    std::vector<std::uint8_t> Rx_Buffer = std::vector<std::uint8_t>(kRxBufferSize);
+    std::uint32_t Rx_Count = 0;
+    bool Rx_Script = false, Rx_File = false, Rx_Xmodem = false, Rx_Test = false;
+    std::atomic<bool> Reply_Seen{false};
+    QFile Script_Log;  // Logs/ScriptLog.atl while a script runs
+    void Dispatch_Received();
+    // Called on the main thread with each chunk a reader hands over.
+    void Take_Received(const QByteArray &chunk);
+    // The receive branches of the file-transfer and programming pages.
+    void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
+    void Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count);
+
+    // ----- serial link: line settings and signals (serial/LineSettings.cpp) -----
+    bool CTS_On = false;
+    bool DCD_On = false;
+    void ComboBox2Change();
+    void ComboBox3Change();
+    void ComboBox4Change();
+    void ComboBox5Change();
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void CheckBox4Click();
+    void Show_Port_Status();
+    void Timer1Timer();
+
+    // ----- serial link: speed switch (serial/BaudSwitch.cpp) -----
+    bool Speed_Is_115200 = true;
+    void SpeedButtonChangeSpped115200_9600();
+    void Timer_ChangeSpped115200_9600Timer();
+    void ChangeOurSpeed(const QString &speed);
+    void Show_Speed_Switch(bool at115200);
+
+    // ----- main window (mainwindow/ZRMHyperTerminal.cpp) -----
+    QString Start_Directory;
+    std::vector<std::uint8_t> Transfer_Buffer;
+    std::uint32_t Transfer_Fill = 0;
+    bool Config_Loading = false;
+    int Packet_Interval = 90000;        // file transfer: wait for a reply, ms
+    int Frame_Receive_Interval = 60000;  // file transfer: a begun frame must finish, ms
+    bool SendString_Active = false;
+    bool SendASCII_Active = false;
+    bool ASCII_Thread_Exists = false;
+
+    void FormCreate();
+    void FormDestroy();
+    void PageControl1Change();
+    void AltX1Click();
+    void AltX2Click();
+    void ASCII1Click();
+    void Clear_Focus();
+    void Set_Status_Panel(int panel, const QString &text);
+    QString Status_Panel_Text(int panel) const;
+    // Restores the process's current directory to Start_Directory.
+    void Enter_Start_Directory() const;
+
+    // ----- terminal screen (mainwindow/TerminalScreen.cpp) -----
+    int Cursor_X = 0;
+    int Cursor_Y = 0;
+    bool Cursor_Phase = false;
+    ColorRef Screen_Back_Color = 0;
+    QImage Screen_Image;  // the picture Image1 shows, 384 x 6000
+    QFile WorkChar_Log;
+    void Print_To_Screen(const std::uint8_t *bytes, std::uint32_t count, ColorRef color);
+    void Print_To_Screen(const QByteArray &bytes, ColorRef color);
+    void Screen_New_Line();
+    void Clear_Screen();
+    void Draw_Cursor(int x, int y, ColorRef color);
+    void Timer_CursorTimer();
+    void FormKeyPress(const QString &typed);
+    void SpeedButton10Click();
+
+    // ----- help pages (help/HelpPages.cpp) -----
+    void N2Click();
+    void N3Click();
+    void COM1Click();
+    void N5Click();
+    void N6Click();
+    void AT1Click();
+    void N7Click();
+    void N9Click();
+    void N8Click();
+    void Image3Click();
+
+    // ----- controls, by their designer names -----
+    QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr, *ComboBox3 = nullptr, *ComboBox4 = nullptr,
+              *ComboBox5 = nullptr, *ComboBox7 = nullptr, *ComboBox8 = nullptr;
+    QPushButton *SpeedButton26 = nullptr, *SpeedButton25 = nullptr, *SpeedButton10 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox4 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr;
+    QLineEdit *Edit13 = nullptr, *Edit14 = nullptr;
+    QLabel *Image3 = nullptr;
+    QScrollArea *ScrollBox1 = nullptr;
+    ScreenPicture *Image1 = nullptr;
+    PageControl *PageControl1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QTimer *Timer1 = nullptr, *Timer_Cursor = nullptr, *Timer_ChangeSpped115200_9600 = nullptr;
+
+protected:
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void contextMenuEvent(QContextMenuEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+private:
+    void Build_Window();
+    void Build_Port_Group(QWidget *parent);
+    void Build_Pages();
+    void Build_Terminal();
+    void Build_Status_Bar();
+    void Build_Menus();
+    void Connect_Handlers();
+
+    void Set_Port_Handle(std::shared_ptr<vexa::SerialPort> port);
+    std::shared_ptr<vexa::SerialPort> Current_Port() const;
+    void Close_Port();
+    void Join_Readers();
+    void Reap_Readers();
+    bool Count_Sent_Bytes(std::uint32_t count);
+    void Purge_On_Page_Switch();
+    void Hide_Quick_Panel();
+    void Reset_File_Protocol();
+    void Clear_Programming_Fields();
+    void Stop_Test_Traffic();
+    void Set_Lamp(QLineEdit *lamp, ColorRef color);
+    bool Settings_Change(const std::function<bool(vexa::PortSettings &)> &change, bool showStatus);
+    void Show_Help_Page(const char *file, const char *heading);
+    void Create_Work_Char_Log();
+    void Append_Work_Char_Log(const std::uint8_t *bytes, std::uint32_t count);
+    void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
+
+    mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
+    std::vector<TReadTheart *> stoppingReaders_;
+    QLabel *statusPanels_[5] = {};
+    bool slidOut_ = false;
+    bool logErrorShown_ = false;
+    std::unique_ptr<GlyphStrips> glyphs_;
+    QRect dirty_;
+};
+
+// Creates the eight windows in their order (each secondary window hidden) and
+// returns the main window; the caller shows it and owns it.
+TForm1 *Create_Application_Forms();

@@ -1,0 +1,177 @@
+// Line settings, BREAK, the modem-signal lamps and the status bar.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/LocalTime.h"
+#include "platform/Messages.h"
+#include "serial/PortLists.h"
+
+using namespace vexa;
+
+namespace {
+
+// The speed and data-bits boxes are editable: a text that is not a whole
+// number is reported and changes nothing.
+std::optional<int> Whole_Number(const QString &text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok, 10);
+    if (ok)
+        return value;
+    Show_Error(QStringLiteral("\"%1\" не является целым числом").arg(text));
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Read the settings from the port, change one group of fields, write them
+// back, show the result. change() returns false to abandon the write.
+bool TForm1::Settings_Change(const std::function<bool(PortSettings &)> &change, bool showStatus)
+{
+    if (!PortHandle || !PortHandle->getState(Port_Settings)) {
+        Show_Message(QStringLiteral("Ошибка чтения настроек "));
+    } else {
+        if (!change(Port_Settings))
+            return false;
+        if (!PortHandle->setState(Port_Settings))
+            Show_Message(QStringLiteral("Ошибка записи настроек "));
+    }
+    if (showStatus)
+        Show_Port_Status();
+    Clear_Focus();
+    return true;
+}
+
+void TForm1::ComboBox2Change()
+{
+    Settings_Change(
+        [this](PortSettings &s) {
+            const auto speed = Whole_Number(ComboBox2->currentText());
+            if (!speed)
+                return false;
+            if (Is_Listed_Speed(*speed))
+                s.BaudRate = static_cast<std::uint32_t>(*speed);
+            if (*speed == 9600 || *speed == 115200)
+                Show_Speed_Switch(*speed == 115200);
+            return true;
+        },
+        true);
+}
+
+void TForm1::ComboBox3Change()
+{
+    Settings_Change(
+        [this](PortSettings &s) {
+            const auto bits = Whole_Number(ComboBox3->currentText());
+            if (!bits)
+                return false;
+            if (*bits >= 5 && *bits <= 8)
+                s.ByteSize = static_cast<std::uint8_t>(*bits);
+            return true;
+        },
+        true);
+}
+
+void TForm1::ComboBox4Change()
+{
+    Settings_Change(
+        [this](PortSettings &s) {
+            static const std::pair<const char *, std::uint8_t> parities[] = {
+                {"Even", kEvenParity}, {"Mark", kMarkParity}, {"None", kNoParity}, {"Odd", kOddParity}};
+            for (const auto &[name, value] : parities)
+                if (ComboBox4->currentText() == QLatin1String(name))
+                    s.Parity = value;
+            return true;
+        },
+        true);
+}
+
+void TForm1::ComboBox5Change()
+{
+    Settings_Change(
+        [this](PortSettings &s) {
+            static const std::pair<const char *, std::uint8_t> stops[] = {
+                {"1", kOneStopBit}, {"1,5", kOne5StopBits}, {"2", kTwoStopBits}};
+            for (const auto &[name, value] : stops)
+                if (ComboBox5->currentText() == QLatin1String(name))
+                    s.StopBits = value;
+            return true;
+        },
+        true);
+}
+
+void TForm1::CheckBox1Click()
+{
+    const bool ticked = CheckBox1->isChecked();
+    Settings_Change(
+        [ticked](PortSettings &s) {
+            s.fOutxCtsFlow = ticked;
+            s.fRtsControl = ticked ? kRtsControlHandshake : kRtsControlEnable;
+            return true;
+        },
+        true);
+}
+
+void TForm1::CheckBox2Click()
+{
+    const bool ticked = CheckBox2->isChecked();
+    Settings_Change(
+        [ticked](PortSettings &s) {
+            s.fDtrControl = ticked ? std::uint8_t(s.fDtrControl | kDtrControlEnable) : kDtrControlDisable;
+            return true;
+        },
+        false);
+}
+
+void TForm1::CheckBox4Click()
+{
+    if (CheckBox4->isChecked()) {
+        if (!PortHandle || !PortHandle->setBreak())
+            Show_Message(QStringLiteral("Сигнал Break не выставлен"));
+    } else if (!PortHandle || !PortHandle->clearBreak()) {
+        Show_Message(QStringLiteral("Сигнал Break не сброшен"));
+    }
+}
+
+void TForm1::Show_Port_Status()
+{
+    if (!PortHandle || !PortHandle->getState(Port_Settings)) {
+        Show_Message(QStringLiteral("Ошибка чтеня параметров порта"));
+        return;
+    }
+    Set_Status_Panel(1, Line_Status_Text(Port_Settings));
+    Set_Status_Panel(2, Flow_Status_Text(Port_Settings));
+}
+
+void TForm1::Set_Lamp(QLineEdit *lamp, ColorRef color)
+{
+    QPalette palette = lamp->palette();
+    palette.setColor(QPalette::Base, QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
+    lamp->setPalette(palette);
+}
+
+void TForm1::Timer1Timer()
+{
+    constexpr ColorRef kYellow = 0x00FFFF, kCyan = 0xFFFF00;
+    try {
+        std::uint32_t status = 0;
+        if (PortHandle && PortHandle->getModemStatus(status)) {
+            CTS_On = status & kMsCtsOn;
+            DCD_On = status & kMsRlsdOn;
+            Set_Lamp(Edit1, CTS_On ? kYellow : kBlack);
+            Set_Lamp(Edit2, (status & kMsDsrOn) ? kYellow : kBlack);
+            Set_Lamp(Edit3, (status & kMsRingOn) ? kYellow : kBlack);
+            Set_Lamp(Edit4, DCD_On ? kCyan : kBlack);
+        }
+    } catch (...) {
+        Timer1->stop();
+        Show_Message(QStringLiteral("Ошибка чтения параметров сигналов линии"));
+        Timer1->start();
+    }
+    Set_Status_Panel(4, QStringLiteral("Время: ") + Long_Time_Text(QTime::currentTime()));
+}

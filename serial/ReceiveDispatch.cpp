@@ -1,0 +1,60 @@
+// Received bytes go where the receive mode sends them.
+
+#include <QLineEdit>
+#include <cstring>
+
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "serial/CounterText.h"
+
+void TForm1::Take_Received(const QByteArray &chunk)
+{
+    Rx_Count = static_cast<std::uint32_t>(std::min<qsizetype>(chunk.size(), kRxBufferSize));
+    std::memcpy(Rx_Buffer.data(), chunk.constData(), Rx_Count);
+    Dispatch_Received();
+}
+
+void TForm1::Dispatch_Received()
+{
+    int mode = 0;  // a later flag wins over an earlier one
+    if (Rx_Script)
+        mode = 1;
+    if (Rx_File)
+        mode = 2;
+    if (Rx_Xmodem)
+        mode = 3;
+    if (Rx_Test)
+        mode = 4;
+
+    const std::uint8_t *bytes = Rx_Buffer.data();
+    switch (mode) {
+    case 0:
+        Print_To_Screen(bytes, Rx_Count, kBlack);
+        break;
+    case 1:
+        Print_To_Screen(bytes, Rx_Count, kBlack);
+        if (Script_Log.isOpen())
+            Script_Log.write(reinterpret_cast<const char *>(bytes), Rx_Count);
+        break;
+    case 2:
+        Parse_File_Frames(bytes, Rx_Count);
+        break;
+    case 3:
+        Scan_Modem_Reply(bytes, Rx_Count);
+        break;
+    case 4:
+        if (const auto sum = Counter_Add(Edit13->text(), Rx_Count)) {
+            Edit13->setText(*sum);
+            Print_To_Screen(bytes, Rx_Count, kBlue);
+        }
+        break;
+    }
+    Rx_Count = 0;
+}
+
+// The file-transfer page's frame parser takes these bytes; until it exists
+// they are received and dropped, and nothing reaches the screen.
+void TForm1::Parse_File_Frames(const std::uint8_t *, std::uint32_t) {}
+
+// The firmware download's reply scanner takes these bytes; until it exists
+// they are received and dropped, and nothing reaches the screen.
+void TForm1::Scan_Modem_Reply(const std::uint8_t *, std::uint32_t) {}

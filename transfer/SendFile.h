@@ -1,0 +1,10 @@
+#pragma once
+// File send dialog, modeless, fixed border without system buttons.
+
+#include <QDialog>
+
+class TForm6 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm6(QWidget *parent = nullptr);
+};
