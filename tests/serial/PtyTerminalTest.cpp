@@ -1,0 +1,169 @@
+// The program on real pseudo-terminals: the test plays the modem on the master side.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+
+#include "mainwindow/OutCHARinASCII.h"
+#include "mainwindow/PageControl.h"
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/PosixSerialPort.h"
+#include "serial/TReadTheart.h"
+#include "support/TestSupport.h"
+
+TEST(PtyTerminal, TypedKeysReachTheModemAndItsAnswerReachesScreenLogAndView)
+{
+    Pty pty;
+    Application app;
+    TForm1 &f = *app.form;
+    f.show();
+    app.Pick_Port(pty.slavePath());
+    ASSERT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    ASSERT_TRUE(f.PortHeld);
+
+    f.Clear_Focus();
+    QTest::keyClicks(&f, "at");
+    QTest::keyClick(&f, Qt::Key_Return);
+    QTest::keyClick(&f, Qt::Key_Backspace);
+    QTest::keyClick(&f, Qt::Key_Z, Qt::ControlModifier);
+    f.FormKeyPress(QString::fromUtf8("Ж"));
+    EXPECT_EQ(pty.read(6), QByteArray("at\r\b\x1a\xc6"));
+    EXPECT_TRUE(app.catcher.messages().isEmpty());
+
+    pty.write("OK\r\n");
+    ASSERT_TRUE(Wait_Until([&] { return f.Form4->Line_Count() == 4; }));
+    EXPECT_EQ(f.Form4->Line(0), QString("79  O"));
+    EXPECT_TRUE(app.Work_Char_Log().endsWith("OK\r\n"));
+    EXPECT_EQ(f.Cursor_Y, 12);
+    EXPECT_EQ(f.Cursor_X, 0);
+}
+
+TEST(PtyTerminal, FileAndProgrammingPagesKeepReceivedBytesOffTheScreen)
+{
+    Pty pty;
+    Application app;
+    TForm1 &f = *app.form;
+    app.Pick_Port(pty.slavePath());
+    f.PageControl1->setCurrentIndex(1);
+    pty.write("hello");
+    Pump(300);
+    f.PageControl1->setCurrentIndex(2);
+    pty.write("\x15\x15");
+    Pump(300);
+    EXPECT_EQ(f.Form4->Line_Count(), 0);
+    EXPECT_TRUE(app.Work_Char_Log().isEmpty());
+    EXPECT_TRUE(app.catcher.messages().isEmpty());  // an open port purges without complaint
+
+    f.PageControl1->setCurrentIndex(3);
+    pty.write(QByteArray(100, 'b'));
+    ASSERT_TRUE(Wait_Until([&] { return f.Edit13->text() == "100"; }));
+    EXPECT_EQ(f.Form4->Line_Count(), 100);
+}
+
+TEST(PtyTerminal, AHeldPortDoesNotOpenTwiceAndReleaseLetsItGo)
+{
+    Pty pty;
+    Application first, second;
+    first.Pick_Port(pty.slavePath());
+    ASSERT_TRUE(first.form->PortHeld);
+    second.Pick_Port(pty.slavePath());
+    EXPECT_EQ(second.catcher.messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
+
+    first.form->SpeedButton26->click();  // release
+    EXPECT_FALSE(first.form->PortHeld);
+    second.catcher.clear();
+    second.form->SpeedButton26->setEnabled(true);
+    second.form->SpeedButton26->click();  // take: the picker still names the port
+    EXPECT_TRUE(second.catcher.messages().isEmpty());
+    EXPECT_TRUE(second.form->PortHeld);
+
+    pty.write("x");
+    ASSERT_TRUE(Wait_Until([&] { return second.form->Form4->Line_Count() == 1; }));
+    EXPECT_EQ(first.form->Form4->Line_Count(), 0);
+}
+
+TEST(PtyTerminal, SwitchingPortsMovesTheReaderToTheNewPort)
+{
+    Pty a, b;
+    Application app;
+    TForm1 &f = *app.form;
+    app.Pick_Port(a.slavePath());
+    app.Pick_Port(b.slavePath());
+    ASSERT_TRUE(app.catcher.messages().isEmpty());
+    a.write("old");
+    b.write("new");
+    ASSERT_TRUE(Wait_Until([&] { return f.Form4->Line_Count() == 3; }));
+    Pump(200);
+    EXPECT_EQ(f.Form4->Line_Count(), 3);
+    EXPECT_EQ(f.Form4->Line(0), QString("110  n"));
+    f.FormKeyPress("k");
+    EXPECT_EQ(b.read(1), QByteArray("k"));
+    EXPECT_TRUE(a.drain(100).isEmpty());
+
+    // The old port is free again.
+    vexa::PosixSerialPort probe;
+    EXPECT_TRUE(probe.open(a.slavePath().toStdString()));
+}
+
+TEST(PtyTerminal, ClosingTheModemSideEndsTheReaderWithOneMessage)
+{
+    Pty pty;
+    Application app;
+    app.Pick_Port(pty.slavePath());
+    pty.closeSlave();
+    pty.closeMaster();
+    ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }));
+    Pump(500);
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка ожидания события ")}));
+
+    // No thread spins after the loss: the process's CPU time stays still.
+    const clock_t before = clock();
+    QThread::msleep(300);
+    EXPECT_LT(double(clock() - before) / CLOCKS_PER_SEC, 0.15);
+
+    Pty next;
+    app.catcher.clear();
+    app.Pick_Port(next.slavePath());
+    EXPECT_TRUE(app.catcher.messages().isEmpty());
+    next.write("z");
+    ASSERT_TRUE(Wait_Until([&] { return app.form->Form4->Line_Count() == 1; }));
+}
+
+TEST(PtyTerminal, ClosingTheWindowWhileDataStreamsInEndsPromptly)
+{
+    Pty pty;
+    std::atomic<bool> streaming{true};
+    auto app = std::make_unique<Application>();
+    app->form->show();
+    app->Pick_Port(pty.slavePath());
+    std::thread modem([&] {
+        const QByteArray chunk(4096, 'S');
+        while (streaming) {
+            if (::write(pty.master(), chunk.constData(), chunk.size()) < 0)
+                QThread::msleep(1);
+        }
+    });
+    Pump(300);
+    ASSERT_GT(app->form->Form4->Line_Count() + int(app->Work_Char_Log().size()), 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, app->form.get(), [&] { app->form->close(); });
+    QTimer::singleShot(10000, qApp, &QApplication::quit);
+    QApplication::exec();
+    app.reset();  // the windows go, the reader is stopped and the port closed
+    const qint64 elapsed = clock.elapsed();
+    streaming = false;
+    modem.join();
+    EXPECT_LT(elapsed, 3000);  // a hang or deadlock would take the full ten seconds
+    vexa::PosixSerialPort probe;
+    EXPECT_TRUE(probe.open(pty.slavePath().toStdString()));
+}
