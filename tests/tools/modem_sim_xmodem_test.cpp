@@ -1,0 +1,166 @@
+#include "xmodem_receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace vexa::modemsim;
+using Outcome = XmodemReceiver::Outcome;
+
+namespace {
+
+const std::string kAck = "\x06";
+const std::string kNak = "\x15";
+const std::string kCan = "\x18";
+const std::string kEot = "\x04";
+constexpr Millis kInterval = 1000;
+
+std::string dataFor(int number)
+{
+    std::string data(XmodemReceiver::kDataSize, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(number * 7 + i * 13);
+    return data;
+}
+
+std::string block(int number, const std::string& data)
+{
+    std::string bytes = "\x01";
+    bytes.push_back(static_cast<char>(number));
+    bytes.push_back(static_cast<char>(255 - (number & 0xFF)));
+    bytes += data;
+    unsigned sum = 0;
+    for (char c : data)
+        sum += static_cast<unsigned char>(c);
+    bytes.push_back(static_cast<char>(sum));
+    return bytes;
+}
+
+std::string block(int number) { return block(number, dataFor(number)); }
+
+class ModemSimXmodem : public testing::Test {
+protected:
+    ModemSimXmodem() { EXPECT_EQ(receiver.start(0), kNak); }
+
+    std::string feed(const std::string& bytes) { return receiver.feed(bytes, now).reply; }
+
+    XmodemReceiver receiver{kInterval};
+    Millis now = 0;
+};
+
+TEST_F(ModemSimXmodem, NaksEachIntervalUntilTheFirstBlockThenGivesUp)
+{
+    EXPECT_EQ(receiver.tick(kInterval - 1).reply, "");
+    EXPECT_EQ(receiver.tick(kInterval).reply, kNak);
+    EXPECT_EQ(receiver.deadline(), 2 * kInterval);
+
+    int naks = 1;
+    XmodemReceiver::Step step;
+    while ((step = receiver.tick(now = receiver.deadline())).outcome == Outcome::Running)
+        naks += step.reply == kNak;
+    EXPECT_EQ(naks, XmodemReceiver::kMaxWaitNaks - 1);
+    EXPECT_EQ(step.reply, kCan + kCan);
+}
+
+TEST_F(ModemSimXmodem, GoodBlocksAreAckedAndEotCompletesTheImage)
+{
+    EXPECT_EQ(feed(block(1)), kAck);
+    EXPECT_EQ(feed(block(2)), kAck);
+    const auto step = receiver.feed(kEot + "AT\r", now);
+    EXPECT_EQ(step.reply, kAck);
+    EXPECT_EQ(step.outcome, Outcome::Completed);
+    EXPECT_EQ(step.consumed, 1u); // the rest is for command mode
+    EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
+}
+
+TEST_F(ModemSimXmodem, BlockSplitIntoSingleBytesIsAckedOnce)
+{
+    const std::string bytes = block(1);
+    std::string replies;
+    for (char c : bytes)
+        replies += feed(std::string(1, c));
+    EXPECT_EQ(replies, kAck);
+    EXPECT_EQ(receiver.image(), dataFor(1));
+}
+
+TEST_F(ModemSimXmodem, DamagedBlocksAreNakedAndNotStored)
+{
+    std::string badSum = block(1);
+    badSum.back() = static_cast<char>(badSum.back() + 1);
+    std::string badComplement = block(1);
+    badComplement[2] = static_cast<char>(badComplement[2] ^ 0x01);
+    std::string badData = block(1);
+    badData[50] = static_cast<char>(badData[50] ^ 0x40);
+
+    EXPECT_EQ(feed(badSum), kNak);
+    EXPECT_EQ(feed(badComplement), kNak);
+    EXPECT_EQ(feed(badData), kNak);
+    EXPECT_EQ(receiver.blocks(), 0u);
+    EXPECT_EQ(feed(block(1)), kAck);
+    EXPECT_EQ(receiver.image(), dataFor(1));
+}
+
+TEST_F(ModemSimXmodem, RepeatedBlockIsAckedButStoredOnce)
+{
+    EXPECT_EQ(feed(block(1)), kAck);
+    EXPECT_EQ(feed(block(1)), kAck);
+    EXPECT_EQ(feed(block(2)), kAck);
+    EXPECT_EQ(receiver.blocks(), 2u);
+    EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
+}
+
+TEST_F(ModemSimXmodem, BlockNumberWrapsAfter255)
+{
+    std::string expected;
+    for (int n = 1; n <= 300; ++n) {
+        ASSERT_EQ(feed(block(n % 256)), kAck) << n;
+        expected += dataFor(n % 256);
+    }
+    EXPECT_EQ(receiver.image(), expected);
+}
+
+TEST_F(ModemSimXmodem, OutOfSequenceBlockAborts)
+{
+    feed(block(1));
+    const auto step = receiver.feed(block(3), now);
+    EXPECT_EQ(step.reply, kCan + kCan);
+    EXPECT_EQ(step.outcome, Outcome::OutOfSequence);
+}
+
+TEST_F(ModemSimXmodem, TwoCansCancelButOneIsNoise)
+{
+    EXPECT_EQ(feed(kCan + block(1)), kAck);
+    const auto step = receiver.feed(kCan + kCan + kCan, now);
+    EXPECT_EQ(step.outcome, Outcome::Cancelled);
+    EXPECT_EQ(step.consumed, 2u);
+}
+
+TEST_F(ModemSimXmodem, SilenceDiscardsAPartialBlockThenGivesUp)
+{
+    feed(block(1));
+    feed(block(2).substr(0, 60));
+    now = receiver.deadline();
+    EXPECT_EQ(receiver.tick(now).reply, kNak);
+    // The sender repeats the whole block; the 60 stale bytes must be gone.
+    EXPECT_EQ(feed(block(2)), kAck);
+    EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
+
+    XmodemReceiver::Step step;
+    for (int i = 0; i < XmodemReceiver::kMaxRetries; ++i)
+        step = receiver.tick(now += kInterval);
+    EXPECT_EQ(step.outcome, Outcome::TimedOut);
+    EXPECT_EQ(step.reply, kCan + kCan);
+}
+
+TEST_F(ModemSimXmodem, TooManyBadBlocksAbort)
+{
+    std::string bad = block(1);
+    bad.back() = static_cast<char>(bad.back() + 1);
+    for (int i = 1; i < XmodemReceiver::kMaxRetries; ++i)
+        ASSERT_EQ(feed(bad), kNak);
+    const auto step = receiver.feed(bad, now);
+    EXPECT_EQ(step.outcome, Outcome::TooManyErrors);
+    EXPECT_EQ(step.reply, kCan + kCan);
+}
+
+} // namespace

@@ -1,0 +1,189 @@
+#include "simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <iostream>
+#include <poll.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vexa::modemsim {
+
+namespace {
+
+constexpr Millis kStartupNoticeDelay = 1000;
+// A client that stops reading must not make us buffer without bound; a real
+// modem's UART buffer overflows the same way.
+constexpr std::size_t kMaxPending = 64 * 1024;
+
+Millis now()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+Simulator::Simulator(int master, int signalFd, ImageStore& store, Config config,
+                     std::ostream& console)
+    : master_(master), signalFd_(signalFd), store_(store), config_(config), console_(console)
+{
+}
+
+int Simulator::run()
+{
+    while (exitCode_ < 0)
+        step();
+    return exitCode_;
+}
+
+void Simulator::step()
+{
+    pollfd fds[2] = {
+        {master_, static_cast<short>(POLLIN | (pending_.empty() ? 0 : POLLOUT)), 0},
+        {signalFd_, POLLIN, 0},
+    };
+    if (::poll(fds, 2, pollTimeout(now())) < 0) {
+        if (errno != EINTR)
+            fail(std::string("poll: ") + std::strerror(errno));
+        return;
+    }
+    if (fds[1].revents & POLLIN) {
+        say("stopping");
+        exitCode_ = 0;
+        return;
+    }
+    if (fds[0].revents & POLLIN)
+        readPort();
+    else if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL))
+        fail("the pseudo-terminal hung up");
+    if (exitCode_ < 0 && (fds[0].revents & POLLOUT))
+        flush();
+    if (exitCode_ < 0)
+        fireTimers(now());
+}
+
+int Simulator::pollTimeout(Millis current) const
+{
+    std::optional<Millis> next = noticeAt_;
+    if (receiver_)
+        next = std::min(next.value_or(LLONG_MAX), receiver_->deadline());
+    if (!next)
+        return -1;
+    return static_cast<int>(std::clamp<Millis>(*next - current, 0, INT_MAX));
+}
+
+void Simulator::readPort()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(master_, buffer, sizeof buffer);
+    if (n > 0)
+        handleInput(std::string_view(buffer, static_cast<std::size_t>(n)), now());
+    else if (n == 0 || (errno != EAGAIN && errno != EINTR))
+        fail(std::string("reading the pseudo-terminal: ") + std::strerror(n == 0 ? EIO : errno));
+}
+
+void Simulator::handleInput(std::string_view input, Millis current)
+{
+    while (!input.empty()) {
+        if (receiver_)
+            feedReceiver(input, current);
+        else
+            feedSession(input, current);
+    }
+}
+
+void Simulator::feedSession(std::string_view& input, Millis current)
+{
+    CommandSession::Result result = session_.feed(input);
+    input.remove_prefix(result.consumed);
+    send(result.output);
+    if (!config_.quiet)
+        for (const auto& entry : result.log)
+            say("command " + entry);
+    if (result.startupNotice)
+        noticeAt_ = current + kStartupNoticeDelay;
+    if (result.startDownload) {
+        // The notice would corrupt the transfer; a real module restarting
+        // into download mode would not send it either.
+        noticeAt_.reset();
+        receiver_.emplace(config_.nakInterval);
+        send(receiver_->start(current));
+        say("download mode: waiting for an XMODEM (checksum) sender");
+    }
+}
+
+void Simulator::feedReceiver(std::string_view& input, Millis current)
+{
+    const XmodemReceiver::Step step = receiver_->feed(input, current);
+    input.remove_prefix(step.consumed);
+    send(step.reply);
+    if (step.outcome != XmodemReceiver::Outcome::Running)
+        endDownload(step.outcome);
+}
+
+void Simulator::endDownload(XmodemReceiver::Outcome outcome)
+{
+    if (outcome == XmodemReceiver::Outcome::Completed) {
+        try {
+            const std::string path = store_.save(receiver_->image());
+            say("stored " + std::to_string(receiver_->image().size()) + " bytes (" +
+                std::to_string(receiver_->blocks()) + " blocks) in " + path);
+        } catch (const std::system_error& e) {
+            std::cerr << "vexa-modem-sim: cannot store the image: " << e.what() << std::endl;
+        }
+    } else {
+        say(std::string("download ") + describe(outcome));
+    }
+    receiver_.reset();
+    say("command mode");
+}
+
+void Simulator::fireTimers(Millis current)
+{
+    if (noticeAt_ && current >= *noticeAt_) {
+        noticeAt_.reset();
+        send(frame(kStartupNotice));
+        if (!config_.quiet)
+            say("sent " + std::string(kStartupNotice));
+    }
+    if (receiver_ && current >= receiver_->deadline()) {
+        const XmodemReceiver::Step step = receiver_->tick(current);
+        send(step.reply);
+        if (step.outcome != XmodemReceiver::Outcome::Running)
+            endDownload(step.outcome);
+    }
+}
+
+void Simulator::send(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    pending_.append(bytes.substr(0, kMaxPending - std::min(kMaxPending, pending_.size())));
+    flush();
+}
+
+void Simulator::flush()
+{
+    const ssize_t n = ::write(master_, pending_.data(), pending_.size());
+    if (n >= 0)
+        pending_.erase(0, static_cast<std::size_t>(n));
+    else if (errno != EAGAIN && errno != EINTR)
+        fail(std::string("writing the pseudo-terminal: ") + std::strerror(errno));
+}
+
+void Simulator::say(const std::string& line)
+{
+    console_ << "vexa-modem-sim: " << line << std::endl;
+}
+
+void Simulator::fail(const std::string& what)
+{
+    std::cerr << "vexa-modem-sim: " << what << std::endl;
+    exitCode_ = 1;
+}
+
+} // namespace vexa::modemsim

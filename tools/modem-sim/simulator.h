@@ -1,0 +1,55 @@
+#pragma once
+
+#include "command_session.h"
+#include "image_store.h"
+#include "xmodem_receiver.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace vexa::modemsim {
+
+// The single-threaded poll() loop: moves bytes between the pty master and
+// the command session or, after AT+WDWL, the XMODEM receiver, and fires
+// the timers (NAK interval, start-up notice).
+class Simulator {
+public:
+    struct Config {
+        Millis nakInterval = 3000;
+        bool quiet = false;
+    };
+
+    Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
+
+    // Runs until a signal arrives (returns 0) or the port fails (returns 1).
+    int run();
+
+private:
+    void step();
+    int pollTimeout(Millis now) const;
+    void readPort();
+    void handleInput(std::string_view input, Millis now);
+    void feedSession(std::string_view& input, Millis now);
+    void feedReceiver(std::string_view& input, Millis now);
+    void endDownload(XmodemReceiver::Outcome outcome);
+    void fireTimers(Millis now);
+    void send(std::string_view bytes);
+    void flush();
+    void say(const std::string& line);
+    void fail(const std::string& what);
+
+    int master_;
+    int signalFd_;
+    ImageStore& store_;
+    Config config_;
+    std::ostream& console_;
+    CommandSession session_;
+    std::optional<XmodemReceiver> receiver_;
+    std::optional<Millis> noticeAt_;
+    std::string pending_;
+    int exitCode_ = -1;
+};
+
+} // namespace vexa::modemsim
