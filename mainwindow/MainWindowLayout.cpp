@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +28,16 @@ namespace {
 
 constexpr int kClientWidth = 762;
 constexpr int kClientHeight = 545;
+
+// Keys a control did not take (Enter in a settings box, say) stop here:
+// only keys typed at the window itself go to the modem.
+class ClientArea : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override { e->accept(); }
+};
 
 template <typename W>
 W *Named(W *widget, const char *name)
@@ -95,7 +106,7 @@ void TForm1::Build_Window()
     font.setPixelSize(11);
     setFont(font);
 
-    auto *client = new QWidget(this);
+    auto *client = new ClientArea(this);
     client->setObjectName(QStringLiteral("ClientArea"));
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
@@ -219,7 +230,12 @@ void TForm1::Build_Status_Bar()
     bar->setSizeGripEnabled(false);
     setStatusBar(bar);
     const char *const texts[] = {"Порт:", "Параметры порта:", "Управление потоком:", "Процесс:", "Время:"};
-    const int widths[] = {75, 100, 200, 250, 100};
+    // Linux port names are longer than "COM3": the port panel gets more room,
+    // in a smaller face so that all five fit the window.
+    const int widths[] = {110, 100, 180, 200, 100};
+    QFont font = bar->font();
+    font.setPixelSize(10);
+    bar->setFont(font);
     for (int i = 0; i < 5; ++i) {
         statusPanels_[i] = new QLabel(QString::fromUtf8(texts[i]));
         statusPanels_[i]->setObjectName(QStringLiteral("StatusBar1_Panel%1").arg(i));

@@ -45,14 +45,17 @@ void TForm1::Connect_Handlers()
     connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::ComboBox1Change);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
     // The line-setting boxes react to the user only; the program sets their
-    // texts without running their handling.
+    // texts without running their handling. A pick from the list applies at
+    // once; typed text applies when the user presses Enter or leaves the box,
+    // since the handling hands the keyboard back to the port and the rest of
+    // a half-typed speed would go to the modem.
     const std::pair<QComboBox *, void (TForm1::*)()> boxes[] = {{ComboBox2, &TForm1::ComboBox2Change},
                                                                {ComboBox3, &TForm1::ComboBox3Change},
                                                                {ComboBox4, &TForm1::ComboBox4Change},
                                                                {ComboBox5, &TForm1::ComboBox5Change}};
     for (const auto &[box, handler] : boxes) {
         connect(box, &QComboBox::textActivated, this, handler);
-        connect(box->lineEdit(), &QLineEdit::textEdited, this, handler);
+        connect(box->lineEdit(), &QLineEdit::editingFinished, this, handler);
     }
     // The check boxes react to every change of state, the program's too.
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);

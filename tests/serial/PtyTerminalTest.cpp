@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -166,4 +167,56 @@ TEST(PtyTerminal, ClosingTheWindowWhileDataStreamsInEndsPromptly)
     EXPECT_LT(elapsed, 3000);  // a hang or deadlock would take the full ten seconds
     vexa::PosixSerialPort probe;
     EXPECT_TRUE(probe.open(pty.slavePath().toStdString()));
+}
+
+namespace {
+
+void Pick(QComboBox *box, const QString &item)
+{
+    box->setCurrentIndex(box->findText(item));
+    emit box->textActivated(item);
+}
+
+}  // namespace
+
+// A pseudo-terminal keeps speed and stop bits but forces 8 data bits and no
+// parity; the status bar shows what the port really does.
+TEST(PtyTerminal, LineSettingsReachThePortAndReadBack)
+{
+    Pty pty;
+    Application app;
+    TForm1 &f = *app.form;
+    f.show();
+    app.Pick_Port(pty.slavePath());
+    Pick(f.ComboBox2, "57600");
+    Pick(f.ComboBox3, "7");
+    Pick(f.ComboBox4, "Even");
+    Pick(f.ComboBox5, "2");
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("57600 8 None 2"));
+
+    for (const char *speed : {"14400", "256000"}) {
+        Pick(f.ComboBox2, speed);
+        EXPECT_EQ(f.Status_Panel_Text(1), QString(speed) + " 8 None 2");
+    }
+
+    Pick(f.ComboBox5, "1,5");  // with 8 data bits the line cannot
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка записи настроек ")}));
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("256000 8 None 2"));
+
+    // Typed into the box and confirmed with Enter: an unlisted speed leaves
+    // the port as it was, and no typed digit reaches the modem.
+    app.catcher.clear();
+    f.ComboBox2->lineEdit()->setFocus();
+    f.ComboBox2->lineEdit()->selectAll();
+    QTest::keyClicks(f.ComboBox2->lineEdit(), "230400");
+    QTest::keyClick(f.ComboBox2->lineEdit(), Qt::Key_Return);
+    EXPECT_TRUE(app.catcher.messages().isEmpty());
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("256000 8 None 2"));
+    f.ComboBox2->lineEdit()->setFocus();
+    f.ComboBox2->lineEdit()->selectAll();
+    QTest::keyClicks(f.ComboBox2->lineEdit(), "9600");
+    QTest::keyClick(f.ComboBox2->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("9600 8 None 2"));
+    EXPECT_TRUE(pty.drain(200).isEmpty());  // not even the Enter
 }
