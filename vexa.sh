@@ -65,7 +65,7 @@ test)
 asan)
     install_packages
     build build-asan -DVEXA_SANITIZE=ON
-    ASAN_OPTIONS=detect_leaks=0 run_tests build-asan
+    run_tests build-asan
     ;;
 *)
     echo "usage: bash vexa.sh run | test | asan" >&2

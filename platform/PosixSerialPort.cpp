@@ -18,12 +18,6 @@ namespace {
 
 thread_local int tLastError = 0;
 
-bool Is_Tty(int fd)
-{
-    struct termios2 tio {};
-    return ::ioctl(fd, TCGETS2, &tio) == 0;
-}
-
 }  // namespace
 
 class PosixSerialPort::Use {
@@ -232,14 +226,19 @@ bool PosixSerialPort::setTimeouts(const PortTimeouts &timeouts)
     return true;
 }
 
-bool PosixSerialPort::getModemStatus(std::uint32_t &status)
+bool PosixSerialPort::Query(unsigned long request, int &value)
 {
     Use use(*this);
     if (!use)
         return false;
+    return ::ioctl(use.fd, request, &value) == 0 || Fail(errno);
+}
+
+bool PosixSerialPort::getModemStatus(std::uint32_t &status)
+{
     int lines = 0;
-    if (::ioctl(use.fd, TIOCMGET, &lines) != 0)
-        return Fail(errno);
+    if (!Query(TIOCMGET, lines))
+        return false;
     status = ((lines & TIOCM_CTS) ? kMsCtsOn : 0) | ((lines & TIOCM_DSR) ? kMsDsrOn : 0) |
              ((lines & TIOCM_RNG) ? kMsRingOn : 0) | ((lines & TIOCM_CAR) ? kMsRlsdOn : 0);
     return true;
@@ -290,12 +289,9 @@ WaitResult PosixSerialPort::waitForEvent(std::uint32_t &eventMask)
 
 bool PosixSerialPort::bytesQueued(std::uint32_t &count)
 {
-    Use use(*this);
-    if (!use)
-        return false;
     int queued = 0;
-    if (::ioctl(use.fd, FIONREAD, &queued) != 0)
-        return Fail(errno);
+    if (!Query(FIONREAD, queued))
+        return false;
     count = static_cast<std::uint32_t>(queued);
     return true;
 }

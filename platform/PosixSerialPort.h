@@ -47,6 +47,7 @@ private:
     bool Fail(int error);
     bool Line_Bit(int bit, bool on);
     bool Control(unsigned long request, int arg);
+    bool Query(unsigned long request, int &value);
 
     mutable std::mutex mutex_;
     std::condition_variable idle_;

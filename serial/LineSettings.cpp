@@ -27,6 +27,21 @@ std::optional<int> Whole_Number(const QString &text)
     return std::nullopt;
 }
 
+using NamedValue = std::pair<const char *, std::uint8_t>;
+const NamedValue kParities[] = {{"Even", kEvenParity}, {"Mark", kMarkParity}, {"None", kNoParity}, {"Odd", kOddParity}};
+const NamedValue kStopBits[] = {{"1", kOneStopBit}, {"1,5", kOne5StopBits}, {"2", kTwoStopBits}};
+
+// The field takes the value whose name the text is exactly; any other text
+// leaves it as the port reported it.
+template <std::size_t N>
+bool Set_Named(const QString &text, const NamedValue (&names)[N], std::uint8_t &field)
+{
+    for (const auto &[name, value] : names)
+        if (text == QLatin1String(name))
+            field = value;
+    return true;
+}
+
 }  // namespace
 
 // Read the settings from the port, change one group of fields, write them
@@ -79,30 +94,14 @@ void TForm1::ComboBox3Change()
 
 void TForm1::ComboBox4Change()
 {
-    Settings_Change(
-        [this](PortSettings &s) {
-            static const std::pair<const char *, std::uint8_t> parities[] = {
-                {"Even", kEvenParity}, {"Mark", kMarkParity}, {"None", kNoParity}, {"Odd", kOddParity}};
-            for (const auto &[name, value] : parities)
-                if (ComboBox4->currentText() == QLatin1String(name))
-                    s.Parity = value;
-            return true;
-        },
-        true);
+    const QString text = ComboBox4->currentText();
+    Settings_Change([text](PortSettings &s) { return Set_Named(text, kParities, s.Parity); }, true);
 }
 
 void TForm1::ComboBox5Change()
 {
-    Settings_Change(
-        [this](PortSettings &s) {
-            static const std::pair<const char *, std::uint8_t> stops[] = {
-                {"1", kOneStopBit}, {"1,5", kOne5StopBits}, {"2", kTwoStopBits}};
-            for (const auto &[name, value] : stops)
-                if (ComboBox5->currentText() == QLatin1String(name))
-                    s.StopBits = value;
-            return true;
-        },
-        true);
+    const QString text = ComboBox5->currentText();
+    Settings_Change([text](PortSettings &s) { return Set_Named(text, kStopBits, s.StopBits); }, true);
 }
 
 void TForm1::CheckBox1Click()

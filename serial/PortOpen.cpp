@@ -132,6 +132,7 @@ void TForm1::Stop_Reader()
     stoppingReaders_.push_back(reader);
     reader = nullptr;
     ReaderRunning = false;
+    Reap_Readers();  // one that had ended by itself goes now
 }
 
 void TForm1::Reap_Readers()
