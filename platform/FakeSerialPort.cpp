@@ -1,5 +1,6 @@
 #include "platform/FakeSerialPort.h"
 
+#include <atomic>
 #include <cerrno>
 
 namespace vexa {
@@ -12,6 +13,14 @@ public:
     explicit FakeSerialPort(std::shared_ptr<LineMap> lines) : lines_(std::move(lines)) {}
     ~FakeSerialPort() override { close(); }
 
+    bool probe(const std::string &name) override
+    {
+        auto it = lines_->find(name);
+        if (it == lines_->end())
+            return Fail(ENOENT);
+        std::lock_guard<std::mutex> lock(it->second->mutex);
+        return !it->second->held || Fail(EBUSY);
+    }
     bool open(const std::string &name) override
     {
         auto it = lines_->find(name);
@@ -116,7 +125,7 @@ private:
 
     std::shared_ptr<LineMap> lines_;
     std::shared_ptr<FakeLine> line_;
-    bool closed_ = false;
+    std::atomic<bool> closed_{false};
     std::uint32_t mask_ = 0;
     PortTimeouts timeouts_;
     int error_ = 0;

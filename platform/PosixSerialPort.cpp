@@ -62,21 +62,55 @@ bool PosixSerialPort::Fail(int error)
 
 int PosixSerialPort::lastError() const { return tLastError; }
 
+namespace {
+
+// Opens a serial device that no one holds, changing nothing on it: a tty
+// (not a file or a directory a typed name might reach) that takes our
+// advisory lock. The descriptor, or -1 with errno set.
+int Open_Free_Device(const std::string &deviceName, struct termios2 &tio)
+{
+    const std::string path = Device_Name_For_Open(deviceName);
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    int error = 0;
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        error = ENOTTY;
+    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        error = EBUSY;
+    if (error == 0)
+        return fd;
+    ::close(fd);
+    errno = error;
+    return -1;
+}
+
+}  // namespace
+
+bool PosixSerialPort::probe(const std::string &deviceName)
+{
+    struct termios2 tio {};
+    const int fd = Open_Free_Device(deviceName, tio);
+    if (fd < 0)
+        return Fail(errno);
+    ::close(fd);
+    return true;
+}
+
 bool PosixSerialPort::open(const std::string &deviceName)
 {
     if (isOpen())
         return Fail(EBUSY);
-    const std::string path = Device_Name_For_Open(deviceName);
-    if (path.empty())
-        return Fail(ENOENT);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    struct termios2 tio {};
+    const int fd = Open_Free_Device(deviceName, tio);
     if (fd < 0)
         return Fail(errno);
-    struct termios2 tio {};
     int error = 0;
-    if (::ioctl(fd, TCGETS2, &tio) != 0)
-        error = ENOTTY;
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0)
+    if (::ioctl(fd, TIOCEXCL) != 0)
         error = EBUSY;
     else {
         Make_Raw(tio);
@@ -84,6 +118,7 @@ bool PosixSerialPort::open(const std::string &deviceName)
             error = errno;
     }
     if (error != 0) {
+        ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         return Fail(error);
     }

@@ -18,6 +18,7 @@ public:
     PosixSerialPort(const PosixSerialPort &) = delete;
     PosixSerialPort &operator=(const PosixSerialPort &) = delete;
 
+    bool probe(const std::string &deviceName) override;
     bool open(const std::string &deviceName) override;
     void close() override;
     bool isOpen() const override;

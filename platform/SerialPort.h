@@ -58,6 +58,9 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
+    // Whether the named device could be opened now; opens and closes it at
+    // once and changes none of its settings. The port stays closed.
+    virtual bool probe(const std::string &deviceName) = 0;
     // Opens the named device exclusively; a port another program holds fails.
     virtual bool open(const std::string &deviceName) = 0;
     // Closes the port; ends every pending wait and write at once. Idempotent.

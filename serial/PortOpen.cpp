@@ -20,13 +20,10 @@ void TForm1::Find_Free_Ports()
 {
     const QSignalBlocker blocker(ComboBox1);
     const QString shown = ComboBox1->currentText();
-    for (const std::string &name : Probe_Candidates()) {
-        auto port = Create_Serial_Port();
-        if (port->open(name)) {
+    const auto port = Create_Serial_Port();
+    for (const std::string &name : Probe_Candidates())
+        if (port->probe(name))
             ComboBox1->addItem(QString::fromStdString(name));
-            port->close();
-        }
-    }
     ComboBox1->setEditText(shown);
 }
 

@@ -4,11 +4,13 @@
 #include <QThread>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <future>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/PosixSerialPort.h"
+#include "platform/TermiosMapping.h"
 #include "platform/WriteBound.h"
 #include "support/TestSupport.h"
 
@@ -31,6 +33,27 @@ TEST(PosixSerialPort, OpensExclusivelyAndReopensAfterClose)
     EXPECT_TRUE(second.open(Path(pty)));
     EXPECT_FALSE(first.open("/dev/vexa-no-such-port"));
     EXPECT_FALSE(first.open("/dev/null"));  // not a serial device
+}
+
+TEST(PosixSerialPort, ProbingChangesNothingAndFailsOnAHeldPort)
+{
+    Pty pty;
+    struct termios2 before {}, after {};
+    ASSERT_EQ(::ioctl(pty.slave(), TCGETS2, &before), 0);
+    ASSERT_TRUE(before.c_lflag & ECHO);
+    PosixSerialPort prober, holder;
+    EXPECT_TRUE(prober.probe(Path(pty)));
+    EXPECT_FALSE(prober.isOpen());
+    ASSERT_EQ(::ioctl(pty.slave(), TCGETS2, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);  // a probe leaves a console's settings alone
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+
+    ASSERT_TRUE(holder.open(Path(pty)));
+    EXPECT_FALSE(prober.probe(Path(pty)));
+    ASSERT_EQ(::ioctl(pty.slave(), TCGETS2, &after), 0);
+    EXPECT_FALSE(after.c_lflag & (ECHO | ICANON));  // the opened port is raw
+    holder.close();
+    EXPECT_TRUE(prober.probe(Path(pty)));
 }
 
 TEST(PosixSerialPort, BytesCrossUnchangedBothWays)
