@@ -57,7 +57,6 @@ void TForm1::Print_To_Screen(const std::uint8_t *bytes, std::uint32_t count, Col
             break;
         }
     }
-    WorkChar_Log.flush();
     Image1->update(dirty_);
     dirty_ = QRect();
 }
@@ -145,13 +144,15 @@ void TForm1::Create_Work_Char_Log()
                          WorkChar_Log.errorString());
 }
 
-// A log that cannot be written (a full disk) is reported once, after the
-// print has finished, and the screen goes on showing everything.
+// Written through at once, so a crash loses nothing already shown. A log
+// that cannot be written (a full disk) is reported once, after the print has
+// finished, and the screen goes on showing everything.
 void TForm1::Append_Work_Char_Log(const std::uint8_t *bytes, std::uint32_t count)
 {
     if (!WorkChar_Log.isOpen())
         return;
-    if (WorkChar_Log.write(reinterpret_cast<const char *>(bytes), count) == count || logErrorShown_)
+    const bool written = WorkChar_Log.write(reinterpret_cast<const char *>(bytes), count) == count;
+    if ((WorkChar_Log.flush() && written) || logErrorShown_)
         return;
     logErrorShown_ = true;
     const QString reason = WorkChar_Log.errorString();

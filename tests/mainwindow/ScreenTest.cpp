@@ -206,3 +206,19 @@ TEST(AsciiView, FedByEveryPrintedByteAndClearedAtTheLimitOrByDoubleClick)
     EXPECT_TRUE(view->Memo1->toPlainText().isEmpty());
     EXPECT_EQ(app.form->Screen_Image, screen);  // the terminal keeps what it shows
 }
+
+TEST(ScreenPrint, AFullDiskIsReportedOnceAndTheScreenGoesOn)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    f.WorkChar_Log.close();
+    f.WorkChar_Log.setFileName("/dev/full");
+    ASSERT_TRUE(f.WorkChar_Log.open(QIODevice::WriteOnly));
+    Print(f, "abc");
+    Print(f, "def");
+    EXPECT_EQ(f.Cursor_X, 48);
+    EXPECT_TRUE(Ink(f, 40, 0));
+    Pump(50);
+    EXPECT_EQ(app.catcher.errors().size(), 1);
+    EXPECT_TRUE(app.catcher.messages().isEmpty());
+}
