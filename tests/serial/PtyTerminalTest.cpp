@@ -164,6 +164,7 @@ TEST(PtyTerminal, ClosingTheWindowWhileDataStreamsInEndsPromptly)
     const qint64 elapsed = clock.elapsed();
     streaming = false;
     modem.join();
+    RecordProperty("close_ms", int(elapsed));
     EXPECT_LT(elapsed, 3000);  // a hang or deadlock would take the full ten seconds
     vexa::PosixSerialPort probe;
     EXPECT_TRUE(probe.open(pty.slavePath().toStdString()));
