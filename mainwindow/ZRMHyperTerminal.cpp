@@ -159,11 +159,12 @@ void TForm1::Hide_Quick_Panel()
         Form8->hide();
 }
 
-// The file protocol's accumulation buffer, frame marks and retry counter are
-// emptied here when the file-transfer page is chosen.
+// Choosing the file-transfer page resets the file protocol: its accumulation
+// buffer, frame marks and the sender's retry counter. It keeps none yet.
 void TForm1::Reset_File_Protocol() {}
 
-// The programming page's file name, size and repeat count are emptied here.
+// Choosing the programming page empties its file name, size and repeat
+// count. The page has no fields yet.
 void TForm1::Clear_Programming_Fields() {}
 
 // The test page stops its test string and ASCII stream and unticks the time stamp.
