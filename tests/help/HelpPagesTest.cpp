@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QTest>
+#include <QUrl>
 #include <QDir>
 #include <QFile>
 
@@ -105,3 +109,31 @@ TEST(HelpPages, EveryShippedPageFitsTheScreenAndIsCp1251WithCrLf)
         }
     }
 }
+
+namespace {
+
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl &url) { opened << url; }
+
+public:
+    QList<QUrl> opened;
+};
+
+}  // namespace
+
+TEST(HelpPages, ClickingTheLogoOpensTheMakersAddress)
+{
+    Application app;
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "open");
+    app.form->show();
+    QTest::mouseClick(app.form->Image3, Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler("http");
+    ASSERT_EQ(catcher.opened.size(), 1);
+    EXPECT_EQ(catcher.opened[0], QUrl("http://vexa.example.org"));
+    EXPECT_EQ(app.form->Image3->cursor().shape(), Qt::PointingHandCursor);
+}
+
+#include "HelpPagesTest.moc"
