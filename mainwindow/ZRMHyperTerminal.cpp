@@ -79,7 +79,11 @@ void TForm1::FormCreate()
     DCD_On = false;
     CTS_On = false;
     Screen_Back_Color = [] {
-        const QColor c = QToolTip::palette().color(QPalette::ToolTipBase);
+        // The tooltip background, as long as black text stays readable on it
+        // (a dark desktop theme may make it dark): else the classic pale yellow.
+        QColor c = QToolTip::palette().color(QPalette::ToolTipBase);
+        if (c.lightness() < 160)
+            c = QColor(255, 255, 225);
         return ColorRef(c.red()) | ColorRef(c.green()) << 8 | ColorRef(c.blue()) << 16;
     }();
     Packet_Interval = 90000;
@@ -103,10 +107,8 @@ void TForm1::FormDestroy()
 {
     WorkChar_Log.close();
     Stop_Reader();
-    if (PortHandle && PortHeld)
-        Close_Port();
-    Join_Readers();
     Close_Port();
+    Join_Readers();
     Transfer_Buffer.clear();
     Transfer_Buffer.shrink_to_fit();
 }

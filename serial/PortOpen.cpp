@@ -150,7 +150,6 @@ void TForm1::Reap_Readers()
 // the exit.
 void TForm1::Join_Readers()
 {
-    Stop_Reader();
     for (TReadTheart *r : stoppingReaders_) {
         if (r->wait(QDeadlineTimer(2000)))
             delete r;
