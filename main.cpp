@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QGuiApplication>
 #include <cstdio>
 #include <memory>
 
@@ -14,7 +13,6 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexa"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vexa"));
     std::unique_ptr<TForm1> form(Create_Application_Forms());
     form->show();
     return app.exec();

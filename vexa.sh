@@ -4,6 +4,7 @@
 #   bash vexa.sh run     install, build, lay out run/ and start Vexa there
 #   bash vexa.sh test    install, build and run all tests
 #   bash vexa.sh asan    the same tests built with AddressSanitizer and UBSan
+#   bash vexa.sh bench   install, build and run every benchmark of bench/
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
@@ -67,8 +68,16 @@ asan)
     build build-asan -DVEXA_SANITIZE=ON
     run_tests build-asan
     ;;
+bench)
+    install_packages
+    build build
+    for program in build/bench/*_bench; do
+        echo "== $(basename "$program")"
+        "$program"
+    done
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan" >&2
+    echo "usage: bash vexa.sh run | test | asan | bench" >&2
     exit 1
     ;;
 esac

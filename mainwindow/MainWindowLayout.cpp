@@ -1,5 +1,6 @@
 // The main window's controls, at their places, with their designer names.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -17,8 +18,9 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "mainwindow/JpegLogo.h"
 #include "mainwindow/CaptionText.h"
+#include "mainwindow/Controls.h"
+#include "mainwindow/JpegLogo.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
@@ -39,31 +41,6 @@ protected:
     void keyPressEvent(QKeyEvent *e) override { e->accept(); }
 };
 
-template <typename W>
-W *Named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w = -1)
-{
-    auto *label = new QLabel(text, parent);
-    label->move(x, y);
-    if (w > 0)
-        label->setFixedWidth(w);
-    return label;
-}
-
-QComboBox *Combo(const char *name, QWidget *parent, const QRect &at)
-{
-    auto *box = Named(new QComboBox(parent), name);
-    box->setEditable(true);
-    box->setInsertPolicy(QComboBox::NoInsert);
-    box->setGeometry(at);
-    return box;
-}
-
 QLineEdit *Lamp(const char *name, QWidget *parent, int x, int y)
 {
     auto *lamp = Named(new QLineEdit(parent), name);
@@ -81,14 +58,6 @@ QCheckBox *Check(const char *name, const QString &text, QWidget *parent, int y)
     box->setGeometry(6, y, 237, 18);
     box->setEnabled(false);
     return box;
-}
-
-QTimer *Timer(const char *name, QObject *parent, int ms, bool singleShot = false)
-{
-    auto *timer = Named(new QTimer(parent), name);
-    timer->setInterval(ms);
-    timer->setSingleShot(singleShot);
-    return timer;
 }
 
 }  // namespace
@@ -127,6 +96,11 @@ void TForm1::Build_Window()
     Build_Status_Bar();
     Build_Menus();
 
+    // Buttons and check boxes act on a click and leave the keyboard with the
+    // window, so the next typed key still goes to the modem.
+    for (QAbstractButton *button : client->findChildren<QAbstractButton *>())
+        button->setFocusPolicy(Qt::NoFocus);
+
     Timer1 = Timer("Timer1", this, 300);
     Timer_Cursor = Timer("Timer_Cursor", this, kCursorBlinkMs);
     Timer_ChangeSpped115200_9600 = Timer("Timer_ChangeSpped115200_9600", this, 500, true);
@@ -143,7 +117,6 @@ void TForm1::Build_Port_Group(QWidget *group)
     SpeedButton26 = Named(new QPushButton(group), "SpeedButton26");
     SpeedButton26->setGeometry(131, 18, 112, 22);
     SpeedButton26->setEnabled(false);
-    SpeedButton26->setFocusPolicy(Qt::NoFocus);
 
     Label(QStringLiteral("Скорость:"), group, 6, 48);
     ComboBox2 = Combo("ComboBox2", group, {68, 44, 70, 22});
@@ -163,7 +136,6 @@ void TForm1::Build_Port_Group(QWidget *group)
     SpeedButton25 = Named(new QPushButton(QStringLiteral("Переход на 9600"), group), "SpeedButton25");
     SpeedButton25->setGeometry(6, 151, 237, 18);
     SpeedButton25->setEnabled(false);
-    SpeedButton25->setFocusPolicy(Qt::NoFocus);
     Show_Speed_Switch(true);
 
     const char *const names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
@@ -181,7 +153,6 @@ void TForm1::Build_Terminal()
     QWidget *client = centralWidget();
     SpeedButton10 = Named(new QPushButton(QStringLiteral("Очистить"), client), "SpeedButton10");
     SpeedButton10->setGeometry(674, 2, 85, 22);
-    SpeedButton10->setFocusPolicy(Qt::NoFocus);
 
     Screen_Image = QImage(kScreenWidth, kScreenHeight, QImage::Format_RGB32);
     ScrollBox1 = Named(new QScrollArea(client), "ScrollBox1");
@@ -199,29 +170,15 @@ void TForm1::Build_Pages()
     PageControl1 = Named(new PageControl(centralWidget()), "PageControl1");
     PageControl1->setGeometry(8, 205, 345, 336);
     QStyle *style = QApplication::style();
-    PageControl1->Add_Page(QStringLiteral("TabSheet1"), QStringLiteral("ВВОД КОМАНД"),
-                           style->standardIcon(QStyle::SP_FileDialogDetailedView), 0);
-    PageControl1->Add_Page(QStringLiteral("TabSheet2"), QStringLiteral("ПЕРЕДАЧА ФАЙЛОВ"),
-                           style->standardIcon(QStyle::SP_ArrowRight), 0);
-    PageControl1->Add_Page(QStringLiteral("TabSheet3"), QStringLiteral("ПРОГРАММИРОВАНИЕ МОДЕМА"),
-                           style->standardIcon(QStyle::SP_DriveHDIcon), 1);
-    QWidget *filePage = PageControl1->findChild<QWidget *>(QStringLiteral("TabSheet2"));
-    QWidget *testPage = PageControl1->Add_Page(QStringLiteral("TabSheet4"), QStringLiteral("ТЕСТ"),
-                                               style->standardIcon(QStyle::SP_MediaPlay), 1);
-
-    Label(QStringLiteral("Интервал времени на передачу пакета(мс):"), filePage, 6, 212);
-    ComboBox7 = Combo("ComboBox7", filePage, {6, 228, 100, 22});
-    ComboBox7->setEditText(QStringLiteral("90000"));
-    Label(QStringLiteral("Интервал времни на прием всего пакета(мс):"), filePage, 6, 256);
-    ComboBox8 = Combo("ComboBox8", filePage, {6, 272, 100, 22});
-    ComboBox8->setEditText(QStringLiteral("60000"));
-
-    Label(QStringLiteral("Количество принятых данных:"), testPage, 6, 236);
-    Edit13 = Named(new QLineEdit(QStringLiteral("0"), testPage), "Edit13");
-    Edit13->setGeometry(230, 232, 100, 20);
-    Label(QStringLiteral("Количество переданных дянных:"), testPage, 6, 262);
-    Edit14 = Named(new QLineEdit(QStringLiteral("0"), testPage), "Edit14");
-    Edit14->setGeometry(230, 258, 100, 20);
+    // Each page's subsystem builds the page's controls.
+    Build_Command_Page(PageControl1->Add_Page(QStringLiteral("TabSheet1"), QStringLiteral("ВВОД КОМАНД"),
+                                              style->standardIcon(QStyle::SP_FileDialogDetailedView), 0));
+    Build_File_Page(PageControl1->Add_Page(QStringLiteral("TabSheet2"), QStringLiteral("ПЕРЕДАЧА ФАЙЛОВ"),
+                                           style->standardIcon(QStyle::SP_ArrowRight), 0));
+    Build_Programming_Page(PageControl1->Add_Page(QStringLiteral("TabSheet3"), QStringLiteral("ПРОГРАММИРОВАНИЕ МОДЕМА"),
+                                                  style->standardIcon(QStyle::SP_DriveHDIcon), 1));
+    Build_Test_Page(PageControl1->Add_Page(QStringLiteral("TabSheet4"), QStringLiteral("ТЕСТ"),
+                                           style->standardIcon(QStyle::SP_MediaPlay), 1));
 }
 
 void TForm1::Build_Status_Bar()

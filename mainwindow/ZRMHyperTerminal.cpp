@@ -20,6 +20,7 @@
 #include "atcommands/ZRMComScript.h"
 #include "atcommands/ZRMCreateATcommandScriptForm.h"
 #include "mainwindow/CaptionText.h"
+#include "mainwindow/Controls.h"
 #include "mainwindow/GlyphStrips.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
@@ -42,21 +43,22 @@ TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::Connect_Handlers()
 {
-    connect(ComboBox1, &QComboBox::currentTextChanged, this, &TForm1::ComboBox1Change);
+    // Every change the user makes to the picker's text is an attempt to open
+    // that name, and so is every pick from its list, even of the name already
+    // shown (a retry after a failed open). The program's own changes are not.
+    ComboBox1->setCompleter(nullptr);
+    Keep_Index_With_Text(ComboBox1);
+    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox1Change);
+    connect(ComboBox1, &QComboBox::textActivated, this, &TForm1::ComboBox1Change);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
-    // The line-setting boxes react to the user only; the program sets their
-    // texts without running their handling. A pick from the list applies at
-    // once; typed text applies when the user presses Enter or leaves the box,
-    // since the handling hands the keyboard back to the port and the rest of
-    // a half-typed speed would go to the modem.
-    const std::pair<QComboBox *, void (TForm1::*)()> boxes[] = {{ComboBox2, &TForm1::ComboBox2Change},
-                                                               {ComboBox3, &TForm1::ComboBox3Change},
-                                                               {ComboBox4, &TForm1::ComboBox4Change},
-                                                               {ComboBox5, &TForm1::ComboBox5Change}};
-    for (const auto &[box, handler] : boxes) {
-        connect(box, &QComboBox::textActivated, this, handler);
-        connect(box->lineEdit(), &QLineEdit::editingFinished, this, handler);
-    }
+    // The line-setting boxes react to the user only, each change once: a pick
+    // from the list at once, typed text on Enter or when the user leaves the
+    // box (the handling hands the keyboard back to the port, and the rest of
+    // a half-typed speed would go to the modem).
+    On_User_Change(ComboBox2, this, [this] { ComboBox2Change(); });
+    On_User_Change(ComboBox3, this, [this] { ComboBox3Change(); });
+    On_User_Change(ComboBox4, this, [this] { ComboBox4Change(); });
+    On_User_Change(ComboBox5, this, [this] { ComboBox5Change(); });
     // The check boxes react to every change of state, the program's too.
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
     connect(CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
@@ -96,6 +98,7 @@ void TForm1::FormCreate()
     Clear_Screen();
     Set_Port_Handle(nullptr);
     Find_Free_Ports();
+    Autoload_AT_List();
     Cursor_Phase = false;
     Timer_Cursor->start(kCursorBlinkMs);
     Transfer_Buffer.assign(kTransferBufferSize, 0);
@@ -106,6 +109,7 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     WorkChar_Log.close();
+    End_Test_Traffic();
     Stop_Reader();
     Close_Port();
     Join_Readers();
@@ -153,27 +157,6 @@ void TForm1::Purge_On_Page_Switch()
 {
     if (!PortHandle || !PortHandle->purge(vexa::kPurgeAll))
         vexa::Show_Message(QStringLiteral("Сброшен COM порт"));
-}
-
-void TForm1::Hide_Quick_Panel()
-{
-    if (Form8 && Form8->isVisible())
-        Form8->hide();
-}
-
-// Choosing the file-transfer page resets the file protocol: its accumulation
-// buffer, frame marks and the sender's retry counter. It keeps none yet.
-void TForm1::Reset_File_Protocol() {}
-
-// Choosing the programming page empties its file name, size and repeat
-// count. The page has no fields yet.
-void TForm1::Clear_Programming_Fields() {}
-
-// The test page stops its test string and ASCII stream and unticks the time stamp.
-void TForm1::Stop_Test_Traffic()
-{
-    SendString_Active = false;
-    SendASCII_Active = false;
 }
 
 // The message loop ends at once, without asking the windows to close: the
@@ -234,7 +217,11 @@ void TForm1::keyPressEvent(QKeyEvent *e)
 void TForm1::showEvent(QShowEvent *e)
 {
     QMainWindow::showEvent(e);
-    Slide_In(this);
+    // The window slides in when it first appears, not on every restore.
+    if (!slidIn_) {
+        slidIn_ = true;
+        Slide_In(this);
+    }
     repaint();
     Clear_Focus();
 }

@@ -2,7 +2,9 @@
 // The main window, TForm1. It owns the shared state of every subsystem and the
 // seven secondary windows. Its member functions live in the subsystem folders:
 // serial/ (port, writing, reader, line settings, speed switch), mainwindow/
-// (start-up, pages, terminal screen), help/ (help pages).
+// (start-up, pages, terminal screen), help/ (help pages), and one folder for
+// each page's subsystem, which keeps its state in a struct of its own header
+// and builds its page's controls.
 
 #include <QFile>
 #include <QImage>
@@ -14,7 +16,11 @@
 #include <mutex>
 #include <vector>
 
+#include "atcommands/AtCommandsState.h"
 #include "platform/SerialPort.h"
+#include "testtraffic/TestTrafficState.h"
+#include "transfer/FileTransferState.h"
+#include "xmodem/FirmwareState.h"
 
 class QCheckBox;
 class QComboBox;
@@ -77,6 +83,10 @@ public:
     void All_Modem_Signal_Indication_Dark();
     void ComboBox1Change();
     void SpeedButton26Click();
+    // The reader of this port ended because the port failed (a device that
+    // vanished): the port is released as "Освободить порт" would, so that
+    // "Занять порт" can take it again once the device is back.
+    void Port_Lost(const std::shared_ptr<vexa::SerialPort> &port);
 
     // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
@@ -88,13 +98,9 @@ public:
     std::uint32_t Rx_Count = 0;
     bool Rx_Script = false, Rx_File = false, Rx_Xmodem = false, Rx_Test = false;
     std::atomic<bool> Reply_Seen{false};
-    QFile Script_Log;  // Logs/ScriptLog.atl while a script runs
     void Dispatch_Received();
     // Called on the main thread with each chunk a reader hands over.
     void Take_Received(const QByteArray &chunk);
-    // The receive branches of the file-transfer and programming pages.
-    void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
-    void Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count);
 
     // ----- serial link: line settings and signals (serial/LineSettings.cpp) -----
     bool CTS_On = false;
@@ -118,14 +124,7 @@ public:
 
     // ----- main window (mainwindow/ZRMHyperTerminal.cpp) -----
     QString Start_Directory;
-    std::vector<std::uint8_t> Transfer_Buffer;
-    std::uint32_t Transfer_Fill = 0;
     bool Config_Loading = false;
-    int Packet_Interval = 90000;        // file transfer: wait for a reply, ms
-    int Frame_Receive_Interval = 60000;  // file transfer: a begun frame must finish, ms
-    bool SendString_Active = false;
-    bool SendASCII_Active = false;
-    bool ASCII_Thread_Exists = false;
 
     void FormCreate();
     void FormDestroy();
@@ -155,6 +154,43 @@ public:
     void FormKeyPress(const QString &typed);
     void SpeedButton10Click();
 
+    // ===== AT commands (atcommands/): lists, scripts, quick panel, builder =====
+    AtCommandsState AtCommands;
+    QFile Script_Log;  // Logs/ScriptLog.atl while a script runs
+    void Build_Command_Page(QWidget *page);
+    void Autoload_AT_List();  // start-up step 11
+    void Hide_Quick_Panel();  // leaving the command page
+
+    // ===== file transfer (transfer/): frame protocol, sender, receiver =====
+    FileTransferState FileTransfer;
+    std::vector<std::uint8_t> Transfer_Buffer;
+    std::uint32_t Transfer_Fill = 0;
+    int Packet_Interval = 90000;        // wait for a reply, ms
+    int Frame_Receive_Interval = 60000;  // a begun frame must finish, ms
+    QComboBox *ComboBox7 = nullptr, *ComboBox8 = nullptr;
+    void Build_File_Page(QWidget *page);
+    void Reset_File_Protocol();  // entering the file-transfer page
+    // The receive branch of the file-transfer page.
+    void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
+
+    // ===== firmware download (xmodem/): one file and a group =====
+    FirmwareState Firmware;
+    void Build_Programming_Page(QWidget *page);
+    void Clear_Programming_Fields();  // entering the programming page
+    // The receive branch of the programming page.
+    void Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count);
+
+    // ===== test traffic (testtraffic/): test string and ASCII flood =====
+    TestTrafficState TestTraffic;
+    bool SendString_Active = false;
+    bool SendASCII_Active = false;
+    bool ASCII_Thread_Exists = false;
+    QLineEdit *Edit13 = nullptr, *Edit14 = nullptr;
+    void Build_Test_Page(QWidget *page);
+    void Stop_Test_Traffic();  // entering the test page
+    // Ends the flood thread before the port it writes to is closed.
+    void End_Test_Traffic();
+
     // ----- help pages (help/HelpPages.cpp) -----
     void N2Click();
     void N3Click();
@@ -169,11 +205,10 @@ public:
 
     // ----- controls, by their designer names -----
     QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr, *ComboBox3 = nullptr, *ComboBox4 = nullptr,
-              *ComboBox5 = nullptr, *ComboBox7 = nullptr, *ComboBox8 = nullptr;
+              *ComboBox5 = nullptr;
     QPushButton *SpeedButton26 = nullptr, *SpeedButton25 = nullptr, *SpeedButton10 = nullptr;
     QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox4 = nullptr;
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr;
-    QLineEdit *Edit13 = nullptr, *Edit14 = nullptr;
     QLabel *Image3 = nullptr;
     QScrollArea *ScrollBox1 = nullptr;
     ScreenPicture *Image1 = nullptr;
@@ -202,14 +237,11 @@ private:
     void Set_Port_Handle(std::shared_ptr<vexa::SerialPort> port);
     std::shared_ptr<vexa::SerialPort> Current_Port() const;
     void Close_Port();
+    void Release_Port();
     void Join_Readers();
     void Reap_Readers();
     bool Count_Sent_Bytes(std::uint32_t count);
     void Purge_On_Page_Switch();
-    void Hide_Quick_Panel();
-    void Reset_File_Protocol();
-    void Clear_Programming_Fields();
-    void Stop_Test_Traffic();
     void Set_Lamp(QLineEdit *lamp, ColorRef color);
     bool Settings_Change(const std::function<bool(vexa::PortSettings &)> &change, bool showStatus);
     void Show_Help_Page(const char *file, const char *heading);
@@ -220,6 +252,7 @@ private:
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};
+    bool slidIn_ = false;
     bool slidOut_ = false;
     bool logErrorShown_ = false;
     std::unique_ptr<GlyphStrips> glyphs_;

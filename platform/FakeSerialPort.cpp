@@ -47,7 +47,13 @@ public:
     bool isOpen() const override { return line_ && !closed_; }
 
     bool getState(PortSettings &s) override { return Call(line_ ? line_->failGetState : true, [&] { s = line_->settings; }); }
-    bool setState(const PortSettings &s) override { return Call(line_ ? line_->failSetState : true, [&] { line_->settings = s; }); }
+    bool setState(const PortSettings &s) override
+    {
+        return Call(line_ ? line_->failSetState : true, [&] {
+            line_->settings = s;
+            ++line_->setStates;
+        });
+    }
     bool setupQueues(std::uint32_t, std::uint32_t) override { return Call(line_ ? line_->failSetupQueues : true, [] {}); }
     bool setEventMask(std::uint32_t mask) override { return Call(line_ ? line_->failEventMask : true, [&] { mask_ = mask; }); }
     bool purge(std::uint32_t flags) override

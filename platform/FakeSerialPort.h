@@ -25,6 +25,7 @@ struct FakeLine {
     bool vanished = false;
     bool breakOn = false;
     int purges = 0;
+    int setStates = 0;  // settings writes that reached the device
 
     bool failGetState = false, failSetState = false, failSetupQueues = false, failEventMask = false,
          failPurge = false, failTimeouts = false, failModemStatus = false, failSetBreak = false,

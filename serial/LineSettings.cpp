@@ -135,6 +135,7 @@ void TForm1::CheckBox4Click()
     } else if (!PortHandle || !PortHandle->clearBreak()) {
         Show_Message(QStringLiteral("Сигнал Break не сброшен"));
     }
+    Clear_Focus();
 }
 
 void TForm1::Show_Port_Status()

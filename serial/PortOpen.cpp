@@ -195,15 +195,8 @@ void TForm1::ComboBox1Change()
 void TForm1::SpeedButton26Click()
 {
     if (PortHeld) {
-        if (!PortHandle)
-            return;
-        Stop_Reader();
-        Timer1->stop();
-        Close_Port();
-        Set_Port_Handle(nullptr);
-        PortHeld = false;
-        SpeedButton26->setText(QStringLiteral("Занять порт"));
-        All_Modem_Signal_Indication_Dark();
+        if (PortHandle)
+            Release_Port();
         return;
     }
     if (Open_Selected_Port())
@@ -211,6 +204,24 @@ void TForm1::SpeedButton26Click()
     else
         Show_Message(QStringLiteral("Ошибка открытия порта "));
     Clear_Focus();
+}
+
+void TForm1::Release_Port()
+{
+    Stop_Reader();
+    Timer1->stop();
+    Close_Port();
+    Set_Port_Handle(nullptr);
+    PortHeld = false;
+    SpeedButton26->setText(QStringLiteral("Занять порт"));
+    SpeedButton26->setEnabled(true);
+    All_Modem_Signal_Indication_Dark();
+}
+
+void TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port)
+{
+    if (port && port == PortHandle)
+        Release_Port();
 }
 
 void TForm1::Set_Port_Handle(std::shared_ptr<SerialPort> port)
@@ -227,6 +238,7 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 
 void TForm1::Close_Port()
 {
+    End_Test_Traffic();
     if (PortHandle)
         PortHandle->close();
 }

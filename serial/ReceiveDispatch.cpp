@@ -11,6 +11,10 @@ void TForm1::Take_Received(const QByteArray &chunk)
     Rx_Count = static_cast<std::uint32_t>(std::min<qsizetype>(chunk.size(), kRxBufferSize));
     std::memcpy(Rx_Buffer.data(), chunk.constData(), Rx_Count);
     Dispatch_Received();
+    // The modem answered: a running script may send its next line. Set here,
+    // on the main thread, once the chunk has been dispatched, so that the
+    // script timer never sees the flag before the bytes it stands for.
+    Reply_Seen = true;
 }
 
 void TForm1::Dispatch_Received()
@@ -50,11 +54,3 @@ void TForm1::Dispatch_Received()
     }
     Rx_Count = 0;
 }
-
-// The file-transfer page's frame parser takes these bytes; until it exists
-// they are received and dropped, and nothing reaches the screen.
-void TForm1::Parse_File_Frames(const std::uint8_t *, std::uint32_t) {}
-
-// The firmware download's reply scanner takes these bytes; until it exists
-// they are received and dropped, and nothing reaches the screen.
-void TForm1::Scan_Modem_Reply(const std::uint8_t *, std::uint32_t) {}

@@ -61,9 +61,13 @@ bool TReadTheart::Hand_Over(std::function<void()> call)
     return finished;
 }
 
-void TReadTheart::Show(const QString &text)
+void TReadTheart::Fail(const QString &text)
 {
-    Hand_Over([text] { vexa::Show_Message(text); });
+    TForm1 *form = form_;
+    Hand_Over([form, port = port_, text] {
+        form->Port_Lost(port);
+        vexa::Show_Message(text);
+    });
 }
 
 void TReadTheart::Execute()
@@ -72,7 +76,7 @@ void TReadTheart::Execute()
         // Without its wake-up channel the reader could not be stopped while it
         // waits; it does not start waiting at all.
         if (!port_->prepareWait()) {
-            Show(QStringLiteral("Ошибка создания события на чтение"));
+            Fail(QStringLiteral("Ошибка создания события на чтение"));
             return;
         }
         while (!stop_) {
@@ -85,7 +89,7 @@ void TReadTheart::Execute()
             }
         }
     } catch (...) {
-        Show(QStringLiteral("Ошибка потока при чтении из COM порта №") + QString::number(errno));
+        Fail(QStringLiteral("Ошибка потока при чтении из COM порта №") + QString::number(errno));
     }
 }
 
@@ -100,20 +104,20 @@ bool TReadTheart::Turn()
         return false;
     case vexa::WaitResult::Error:
         if (!stop_)
-            Show(QStringLiteral("Ошибка ожидания события "));
+            Fail(QStringLiteral("Ошибка ожидания события "));
         return false;
     case vexa::WaitResult::Event:
         break;
     }
     if (!(mask & vexa::kEvRxChar)) {
         if (!stop_)
-            Show(QStringLiteral("Ошибка ожидания события "));
+            Fail(QStringLiteral("Ошибка ожидания события "));
         return false;
     }
     std::uint32_t queued = 0;
     if (!port_->bytesQueued(queued)) {
         if (!stop_)
-            Show(QStringLiteral("Error clearing port"));
+            Fail(QStringLiteral("Error clearing port"));
         return false;
     }
     const std::uint32_t wanted = std::min<std::uint32_t>(queued, kRxBufferSize);
@@ -122,14 +126,13 @@ bool TReadTheart::Turn()
     std::uint32_t got = 0;
     if (!port_->read(buffer_.data(), wanted, got)) {
         if (!stop_)
-            Show(QStringLiteral("Ошибка чтения №") + QString::number(port_->lastError()));
+            Fail(QStringLiteral("Ошибка чтения №") + QString::number(port_->lastError()));
         return false;
     }
     if (got == 0)
         return true;
     const QByteArray chunk(reinterpret_cast<const char *>(buffer_.data()), static_cast<qsizetype>(got));
     TForm1 *form = form_;
-    if (Hand_Over([form, chunk] { form->Take_Received(chunk); }))
-        form_->Reply_Seen = true;
+    Hand_Over([form, chunk] { form->Take_Received(chunk); });
     return true;
 }

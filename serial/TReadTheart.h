@@ -37,7 +37,9 @@ private:
     bool Turn();
     // Runs the call on the main thread and waits for it; false when stopped.
     bool Hand_Over(std::function<void()> call);
-    void Show(const QString &text);
+    // The port failed under the reader: the main window releases it, then
+    // shows why. The run ends afterwards.
+    void Fail(const QString &text);
 
     TForm1 *form_;
     std::shared_ptr<vexa::SerialPort> port_;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QStringList>
+
+#include "platform/FileDialogs.h"
 #include "platform/PortNames.h"
 
 using namespace vexa;
@@ -38,4 +41,12 @@ TEST(PortNames, ProbeCoversEachFamilyWithSixtyFourNumbers)
         EXPECT_EQ(std::find(names.begin(), names.end(), std::string(family) + "64"), names.end());
     }
     EXPECT_EQ(names.size() % 64, 0u);
+}
+
+TEST(FileDialogs, FiltersOfDescriptionAndMaskPairs)
+{
+    EXPECT_EQ(vexa::Name_Filters(QString::fromUtf8("Файл списка АТ команд|*.atl")),
+              QStringList({QString::fromUtf8("Файл списка АТ команд (*.atl)")}));
+    EXPECT_EQ(vexa::Name_Filters("A|*.a|B|*.b;*.c"), QStringList({"A (*.a)", "B (*.b;*.c)"}));
+    EXPECT_TRUE(vexa::Name_Filters("").isEmpty());
 }

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -32,6 +33,25 @@ MessageCatcher::~MessageCatcher() { vexa::Set_Message_Sink(nullptr); }
 QStringList MessageCatcher::messages() const { return state_->messages; }
 QStringList MessageCatcher::errors() const { return state_->errors; }
 void MessageCatcher::clear() { state_->messages.clear(), state_->errors.clear(); }
+
+struct FileDialogAnswers::State {
+    QStringList answers;
+    QList<vexa::FileDialogRequest> requests;
+};
+
+FileDialogAnswers::FileDialogAnswers(QStringList answers) : state_(std::make_shared<State>())
+{
+    state_->answers = std::move(answers);
+    auto state = state_;
+    vexa::Set_File_Dialog_Sink([state](const vexa::FileDialogRequest &request) {
+        state->requests << request;
+        return state->answers.isEmpty() ? QString() : state->answers.takeFirst();
+    });
+}
+
+FileDialogAnswers::~FileDialogAnswers() { vexa::Set_File_Dialog_Sink(nullptr); }
+void FileDialogAnswers::add(const QString &answer) { state_->answers << answer; }
+QList<vexa::FileDialogRequest> FileDialogAnswers::requests() const { return state_->requests; }
 
 bool Wait_Until(const std::function<bool()> &condition, int timeoutMs)
 {
@@ -133,7 +153,12 @@ Application::~Application()
     form.reset();
 }
 
-void Application::Pick_Port(const QString &name) { form->ComboBox1->setEditText(name); }
+void Application::Pick_Port(const QString &name)
+{
+    QLineEdit *edit = form->ComboBox1->lineEdit();
+    edit->selectAll();
+    edit->insert(name);
+}
 
 QByteArray Application::Work_Char_Log() const
 {

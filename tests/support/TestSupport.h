@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+#include "platform/FileDialogs.h"
+
 class TForm1;
 
 // Collects every message and error box instead of showing it.
@@ -19,6 +21,21 @@ public:
     QStringList messages() const;
     QStringList errors() const;
     void clear();
+
+private:
+    struct State;
+    std::shared_ptr<State> state_;
+};
+
+// Answers every file dialog in the user's place, in order: each answer is a
+// full path, or an empty text for Cancel. With no answer left it cancels.
+// Records what each dialog would have offered.
+class FileDialogAnswers {
+public:
+    explicit FileDialogAnswers(QStringList answers = {});
+    ~FileDialogAnswers();
+    void add(const QString &answer);
+    QList<vexa::FileDialogRequest> requests() const;
 
 private:
     struct State;

@@ -1,0 +1,66 @@
+#include "mainwindow/Controls.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <memory>
+#include <QTimer>
+
+QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w)
+{
+    auto *label = new QLabel(text, parent);
+    label->move(x, y);
+    if (w > 0)
+        label->setFixedWidth(w);
+    return label;
+}
+
+QComboBox *Combo(const char *name, QWidget *parent, const QRect &at)
+{
+    auto *box = Named(new QComboBox(parent), name);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setGeometry(at);
+    return box;
+}
+
+QTimer *Timer(const char *name, QObject *parent, int ms, bool singleShot)
+{
+    auto *timer = Named(new QTimer(parent), name);
+    timer->setInterval(ms);
+    timer->setSingleShot(singleShot);
+    return timer;
+}
+
+void Keep_Index_With_Text(QComboBox *box)
+{
+    QObject::connect(box, &QComboBox::currentTextChanged, box, [box](const QString &text) {
+        const int listed = box->findText(text);
+        if (listed >= 0 && listed != box->currentIndex()) {
+            const QSignalBlocker blocker(box);
+            box->setCurrentIndex(listed);
+        }
+    });
+}
+
+void On_User_Change(QComboBox *box, QObject *context, std::function<void()> apply)
+{
+    Keep_Index_With_Text(box);
+    // A box that has the keyboard reports the end of editing on Enter and
+    // again when it loses the keyboard, and it activates a typed text that
+    // names a list item as if it were picked: the typed flag lets exactly one
+    // of these apply.
+    auto typed = std::make_shared<bool>(false);
+    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, context, [typed] { *typed = true; });
+    QObject::connect(box, &QComboBox::textActivated, context, [typed, apply] {
+        *typed = false;
+        apply();
+    });
+    QObject::connect(box->lineEdit(), &QLineEdit::editingFinished, context, [typed, apply] {
+        if (!*typed)
+            return;
+        *typed = false;
+        apply();
+    });
+}
