@@ -26,7 +26,9 @@ thread_local int tLastError = 0;
 // reading the connection and the server is held back, as a full driver
 // queue would hold back a line.
 constexpr std::size_t kReceiveLimit = std::size_t(1) << 20;
-constexpr std::uint8_t kModemLines = 0xF0;  // CTS, DSR, RING and DCD, as the status bits have them
+constexpr std::uint8_t kModemLines = 0xF0;
+// No more than this is offered to the socket at once: it takes less anyway.
+constexpr std::size_t kSendPiece = 256 * 1024;  // CTS, DSR, RING and DCD, as the status bits have them
 
 std::size_t Index(Topic topic) { return static_cast<std::size_t>(topic); }
 
@@ -270,8 +272,8 @@ void NetworkSerialPort::Send_Locked()
 {
     while (!outgoing_.empty() && !lost_) {
         Unit &unit = outgoing_.front();
-        const ssize_t n = ::send(socket_, unit.bytes.data() + unit.sent, unit.bytes.size() - unit.sent,
-                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        const std::size_t length = std::min(unit.bytes.size() - unit.sent, kSendPiece);
+        const ssize_t n = ::send(socket_, unit.bytes.data() + unit.sent, length, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EINTR)
                 continue;

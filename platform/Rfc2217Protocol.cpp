@@ -1,5 +1,7 @@
 #include "platform/Rfc2217Protocol.h"
 
+#include <cstring>
+
 namespace vexa::rfc2217 {
 
 Topic Topic_Of(std::uint8_t command, std::uint32_t value)
@@ -53,11 +55,15 @@ std::vector<std::uint8_t> Baudrate_Request(std::uint32_t baudRate)
 
 void Append_Escaped(const std::uint8_t *data, std::size_t count, std::vector<std::uint8_t> &out)
 {
-    out.reserve(out.size() + count + count / 16);
-    for (std::size_t i = 0; i < count; ++i) {
-        out.push_back(data[i]);
-        if (data[i] == kIac)
+    out.reserve(out.size() + count + count / 128);
+    const std::uint8_t *const end = data + count;
+    while (data < end) {
+        const auto *iac = static_cast<const std::uint8_t *>(std::memchr(data, kIac, std::size_t(end - data)));
+        const std::uint8_t *next = iac ? iac + 1 : end;
+        out.insert(out.end(), data, next);
+        if (iac)
             out.push_back(kIac);
+        data = next;
     }
 }
 

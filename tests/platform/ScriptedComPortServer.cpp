@@ -134,16 +134,17 @@ void ScriptedComPortServer::Drop()
     Wake();
 }
 
+// Deep copies: the server goes on appending to its own.
 QByteArray ScriptedComPortServer::Device_Bytes() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return deviceBytes_;
+    return QByteArray(deviceBytes_.constData(), deviceBytes_.size());
 }
 
 QByteArray ScriptedComPortServer::Raw_Bytes() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return rawBytes_;
+    return QByteArray(rawBytes_.constData(), rawBytes_.size());
 }
 
 std::vector<std::vector<std::uint8_t>> ScriptedComPortServer::Requests() const
@@ -276,10 +277,9 @@ void ScriptedComPortServer::Read_Client()
         Close_Client_Locked();
         return;
     }
-    for (ssize_t i = 0; i < n; ++i) {
-        rawBytes_.append(buffer[i]);
+    rawBytes_.append(buffer, n);
+    for (ssize_t i = 0; i < n; ++i)
         Parse_Locked(std::uint8_t(buffer[i]));
-    }
 }
 
 void ScriptedComPortServer::Parse_Locked(std::uint8_t b)

@@ -61,7 +61,7 @@ bool Wait_For(const std::function<bool()> &condition, int ms)
 
 }  // namespace
 
-Ser2netServer::Ser2netServer(const QString &device) : device_(device)
+Ser2netServer::Ser2netServer(const QString &device, int bufferSize) : device_(device), bufferSize_(bufferSize)
 {
     if (device_.isEmpty()) {
         device_ = dir_.filePath("device");
@@ -105,12 +105,14 @@ bool Ser2netServer::Start_Ser2net()
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    file.write(QString("connection: &vexa\n"
-                       "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                       "  connector: serialdev,%2,115200n81,local\n")
-                   .arg(port_)
-                   .arg(device_)
-                   .toUtf8());
+    QString yaml = QString("connection: &vexa\n"
+                           "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                           "  connector: serialdev,%2,115200n81,local\n")
+                       .arg(port_)
+                       .arg(device_);
+    if (bufferSize_ > 0)
+        yaml += QString("  options:\n    dev-to-net-bufsize: %1\n    net-to-dev-bufsize: %1\n").arg(bufferSize_);
+    file.write(yaml.toUtf8());
     file.close();
     ser2net_.setStandardOutputFile(QProcess::nullDevice());
     ser2net_.setStandardErrorFile(dir_.filePath("ser2net.log"));

@@ -11,8 +11,9 @@
 class Ser2netServer {
 public:
     // Serves `device` when given (a path that need not exist), else the near
-    // end of a fresh pty pair.
-    explicit Ser2netServer(const QString &device = QString());
+    // end of a fresh pty pair. ser2net moves data in buffers of `bufferSize`
+    // bytes each way (its own default, 64, when 0).
+    explicit Ser2netServer(const QString &device = QString(), int bufferSize = 0);
     ~Ser2netServer();
     Ser2netServer(const Ser2netServer &) = delete;
     Ser2netServer &operator=(const Ser2netServer &) = delete;
@@ -42,6 +43,7 @@ private:
     QTemporaryDir dir_;
     QProcess socat_, ser2net_;
     QString device_;
+    int bufferSize_ = 0;
     quint16 port_ = 0;
     int far_ = -1;
     bool ready_ = false;
