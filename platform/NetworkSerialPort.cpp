@@ -336,6 +336,8 @@ std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vect
         bytes.insert(bytes.end(), q.bytes.begin(), q.bytes.end());
     }
     const std::uint64_t id = Queue_Locked(std::move(bytes), false);
+    ++asking_;
+    Wake();
     auto answered = [&] {
         for (std::size_t i = 0; i < kTopicCount; ++i)
             if (answered_[i] < wanted[i])
@@ -343,6 +345,7 @@ std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vect
         return true;
     };
     changed_.wait_until(lock, deadline, [&] { return generation_ != generation || closing_ || lost_ || answered(); });
+    --asking_;
     if (generation_ != generation || closing_) {
         Fail(ECANCELED);
         return std::nullopt;
@@ -596,7 +599,9 @@ void NetworkSerialPort::Run()
             std::lock_guard<std::mutex> lock(mutex_);
             if (closing_ || lost_)
                 return;
-            const bool room = received_.size() - receivedHead_ < kReceiveLimit;
+            // A request's answer may sit behind the data: while one is awaited
+            // the connection is read whatever the queue holds.
+            const bool room = received_.size() - receivedHead_ < kReceiveLimit || asking_ > 0;
             const short events = short((room ? POLLIN : 0) | (outgoing_.empty() ? 0 : POLLOUT));
             if (events != 0)
                 fds[0] = {socket_, events, 0};

@@ -121,6 +121,7 @@ private:
     std::uint64_t nextId_ = 1, doneId_ = 0;
 
     std::array<std::uint64_t, rfc2217::kTopicCount> asked_{}, answered_{};
+    int asking_ = 0;  // requests waiting for their answers
     Answers answers_{};
     std::uint32_t modemStatus_ = 0;
     bool modemStatusKnown_ = false;

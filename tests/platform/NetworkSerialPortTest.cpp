@@ -5,9 +5,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
-#include <ctime>
 #include <future>
 
+#include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
 #include "platform/NetworkSerialPort.h"
 
@@ -41,26 +41,10 @@ QByteArray Read_All(SerialPort &port, int count, int timeoutMs = 5000)
     return got;
 }
 
-QByteArray All_Byte_Values()
-{
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all.append(char(i));
-    return all;
-}
-
 bool Has_Request(const ScriptedComPortServer &server, const Bytes &request)
 {
     const auto requests = server.Requests();
     return std::find(requests.begin(), requests.end(), request) != requests.end();
-}
-
-// Process CPU time over a quiet spell: a spinning thread would use it all.
-double Cpu_Seconds_While_Idle(int ms)
-{
-    const std::clock_t before = std::clock();
-    QThread::msleep(ms);
-    return double(std::clock() - before) / CLOCKS_PER_SEC;
 }
 
 }  // namespace
@@ -313,4 +297,22 @@ TEST(NetworkSerialPort, AWriteThatTimesOutLeavesTheStreamWhole)
     EXPECT_GE(std::size_t(got.size()), written + 2);
     EXPECT_LE(std::size_t(got.size()), written + chunk.size() + 2);
     EXPECT_EQ(got.count('\xff'), got.size() - 2);
+}
+
+// A full receive queue holds the server back, but not the answer the main
+// thread waits for behind the data.
+TEST(NetworkSerialPort, AnAnswerBehindMegabytesOfUnreadDataStillComes)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(NetworkPortTiming{5000, 3000});
+    ASSERT_TRUE(port.open(server.Name()));
+    const QByteArray flood(3 << 20, 'q');
+    server.Send_Device(flood);
+    std::uint32_t queued = 0;
+    ASSERT_TRUE(server.Wait_For([&] { return port.bytesQueued(queued) && queued >= (1u << 20); }));
+    QThread::msleep(100);
+    EXPECT_LT(queued, std::uint32_t(flood.size()));  // the port stopped reading
+    PortSettings s;
+    EXPECT_TRUE(port.getState(s));
+    EXPECT_EQ(Read_All(port, flood.size()), flood);
 }

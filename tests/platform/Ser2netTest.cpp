@@ -10,14 +10,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <asm/termbits.h>
-#include <ctime>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
 #include "Ser2netServer.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -27,14 +26,6 @@ namespace {
 
 const QString kPortOpenFailed = QString::fromUtf8("Ошибка открытия порта ");
 const QString kWaitFailed = QString::fromUtf8("Ошибка ожидания события ");
-
-QByteArray All_Byte_Values()
-{
-    QByteArray all;
-    for (int i = 0; i < 256; ++i)
-        all.append(char(i));
-    return all;
-}
 
 void Pick(QComboBox *box, const QString &item)
 {
@@ -58,25 +49,27 @@ speed_t Device_Speed(const QString &path)
     return ok == 0 ? tio.c_ospeed : 0;
 }
 
-double Cpu_Seconds_While_Idle(int ms)
-{
-    const std::clock_t before = std::clock();
-    QThread::msleep(ms);
-    return double(std::clock() - before) / CLOCKS_PER_SEC;
-}
+// ser2net up and the window holding its port, picked by name.
+class Ser2netWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
+        app.form->show();
+        app.Pick_Port(server.Name());
+        ASSERT_TRUE(app.form->PortHeld) << app.catcher.messages().join('|').toStdString();
+    }
+
+    Ser2netServer server;
+    Application app;
+};
 
 }  // namespace
 
-TEST(Ser2net, TheServedPortOpensByNameAndCarriesSettingsKeysAndEveryByte)
+TEST_F(Ser2netWindow, TheServedPortOpensByNameAndCarriesSettingsKeysAndEveryByte)
 {
-    Ser2netServer server;
-    ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
-    Application app;
     TForm1 &f = *app.form;
-    f.show();
-    app.Pick_Port(server.Name());
     ASSERT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    ASSERT_TRUE(f.PortHeld);
     EXPECT_TRUE(f.windowTitle().startsWith("Vexa    " + server.Name() + "   "));
     EXPECT_EQ(f.Status_Panel_Text(0), QString::fromUtf8("Порт: ") + server.Name());
     EXPECT_EQ(f.Status_Panel_Text(1), QString("115200 8 None 1"));
@@ -102,15 +95,9 @@ TEST(Ser2net, TheServedPortOpensByNameAndCarriesSettingsKeysAndEveryByte)
 }
 
 // ser2net leaves a DTR request unanswered on a device without modem lines.
-TEST(Ser2net, AnUnansweredDtrRequestFailsLikeARefusedCallWithoutHangingTheWindow)
+TEST_F(Ser2netWindow, AnUnansweredDtrRequestFailsLikeARefusedCallWithoutHangingTheWindow)
 {
-    Ser2netServer server;
-    ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
-    Application app;
     TForm1 &f = *app.form;
-    f.show();
-    app.Pick_Port(server.Name());
-    ASSERT_TRUE(f.PortHeld);
     ASSERT_TRUE(f.CheckBox2->isChecked());
 
     QElapsedTimer clock;
@@ -132,14 +119,9 @@ TEST(Ser2net, AnUnansweredDtrRequestFailsLikeARefusedCallWithoutHangingTheWindow
     EXPECT_EQ(Device_Speed(server.Device()), 19200u);
 }
 
-TEST(Ser2net, AStoppedServerReleasesThePortWithOneMessageAndTakeConnectsAgain)
+TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnectsAgain)
 {
-    Ser2netServer server;
-    ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
-    Application app;
     TForm1 &f = *app.form;
-    app.Pick_Port(server.Name());
-    ASSERT_TRUE(f.PortHeld);
     server.Write_Far(QByteArray(4000, 'd'));
     ASSERT_TRUE(Wait_Until([&] { return app.Work_Char_Log().size() == 4000; }));
 
