@@ -123,12 +123,16 @@ void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &ou
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
         switch (state_) {
-        case State::Data:
-            if (b == kIac)
+        case State::Data: {
+            // Plain data runs to the next IAC: taken in one piece.
+            const auto *iac = static_cast<const std::uint8_t *>(std::memchr(bytes + i, kIac, count - i));
+            const std::size_t end = iac ? std::size_t(iac - bytes) : count;
+            out.data.insert(out.data.end(), bytes + i, bytes + end);
+            i = end;
+            if (iac)
                 state_ = State::Iac;
-            else
-                out.data.push_back(b);
             break;
+        }
         case State::SubIac:
             if (b == kIac) {
                 if (sub_.size() < kMaxSubnegotiation)
