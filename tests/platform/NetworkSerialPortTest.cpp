@@ -204,6 +204,10 @@ TEST(NetworkSerialPort, ServersThatRefuseOrSayNothingFailTheOpenInTime)
 
     silent.Say_Nothing(false);
     EXPECT_TRUE(port.open(closed));  // the same port object opens once the server answers
+    port.close();
+    std::string byName = closed;
+    byName.replace(byName.find("127.0.0.1"), 9, "localhost");  // through the resolver
+    EXPECT_TRUE(port.open(byName));
 }
 
 TEST(NetworkSerialPort, ADroppedConnectionDeliversWhatCameFirstThenEndsTheWait)
