@@ -3,6 +3,7 @@
 #include <QThread>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -278,8 +279,16 @@ void ScriptedComPortServer::Read_Client()
         return;
     }
     rawBytes_.append(buffer, n);
-    for (ssize_t i = 0; i < n; ++i)
+    for (ssize_t i = 0; i < n; ++i) {
+        if (state_ == State::Data) {  // plain data in one piece, up to the next IAC
+            const char *iac = static_cast<const char *>(std::memchr(buffer + i, IAC, size_t(n - i)));
+            const ssize_t end = iac ? iac - buffer : n;
+            deviceBytes_.append(buffer + i, end - i);
+            if ((i = end) == n)
+                break;
+        }
         Parse_Locked(std::uint8_t(buffer[i]));
+    }
 }
 
 void ScriptedComPortServer::Parse_Locked(std::uint8_t b)
