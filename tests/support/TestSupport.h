@@ -20,6 +20,7 @@ public:
     ~MessageCatcher();
     QStringList messages() const;
     QStringList errors() const;
+    QStringList warnings() const;
     void clear();
 
 private:
