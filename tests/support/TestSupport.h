@@ -84,7 +84,8 @@ private:
     QString previous_;
 };
 
-// The windows as the program creates them, in a scratch start folder.
+// The windows as the program creates them, in a scratch start folder that
+// holds the shipped autoload configuration (no list loaded at start).
 struct Application {
     ScratchStart start;
     MessageCatcher catcher;
