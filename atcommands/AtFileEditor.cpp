@@ -33,12 +33,14 @@ AtFileEditor::AtFileEditor(QWidget *parent, const EditorKind &kind) : QDialog(pa
     connect(SpeedButton2, &QPushButton::clicked, this, &AtFileEditor::SpeedButton2Click);
 }
 
-void AtFileEditor::Begin(const QString &caption, const QString &startDirectory)
+void AtFileEditor::Open(const QString &caption, const QString &startDirectory, const QString &path)
 {
     startDirectory_ = startDirectory;
     setWindowTitle(caption);
     Edit1->clear();
     Memo1->clear();
+    if (path.isEmpty() || Load(path))
+        exec();
 }
 
 bool AtFileEditor::Load(const QString &path)

@@ -23,12 +23,11 @@ public:
     QPushButton *SpeedButton1 = nullptr;  // "Дерево"
     QPushButton *SpeedButton2 = nullptr;  // "Сохранить в файл"
 
-    // A fresh opening: the caption, an empty name and text. Relative names
-    // are resolved against the start directory.
-    void Begin(const QString &caption, const QString &startDirectory);
-    // The file's full path into the name field and its text into the editor;
-    // false, with the reason shown, when it cannot be read.
-    bool Load(const QString &path);
+    // Shows the editor modally under the caption: empty, or with the file's
+    // full path and its text. A file that cannot be read is reported and the
+    // editor is not shown. Relative names are resolved against the start
+    // directory.
+    void Open(const QString &caption, const QString &startDirectory, const QString &path = QString());
 
     void SpeedButton1Click();
     void SpeedButton2Click();
@@ -37,6 +36,8 @@ protected:
     AtFileEditor(QWidget *parent, const EditorKind &kind);
 
 private:
+    bool Load(const QString &path);
+
     EditorKind kind_;
     QString startDirectory_;
 };

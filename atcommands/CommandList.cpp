@@ -82,22 +82,14 @@ void TForm1::SpeedButton3Click()
         Load_AT_List(path);
 }
 
-void TForm1::SpeedButton1Click()
-{
-    Form2->Begin(QStringLiteral("Создание списка AT команд"), Start_Directory);
-    Form2->exec();
-}
+void TForm1::SpeedButton1Click() { Form2->Open(QStringLiteral("Создание списка AT команд"), Start_Directory); }
 
 void TForm1::SpeedButton2Click()
 {
     Enter_Start_Directory();
     AtCommands.OpenDialog1_Folder = Start_Directory;
-    const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder);
-    if (path.isEmpty())
-        return;
-    Form2->Begin(QStringLiteral("Редактирование списка AT команд"), Start_Directory);
-    if (Form2->Load(path))
-        Form2->exec();
+    if (const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder); !path.isEmpty())
+        Form2->Open(QStringLiteral("Редактирование списка AT команд"), Start_Directory, path);
 }
 
 // A configuration that cannot be read at all leaves the list empty for typed

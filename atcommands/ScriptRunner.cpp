@@ -48,22 +48,14 @@ std::optional<QByteArray> Read_Whole(const QString &path, QString &reason)
 
 }  // namespace
 
-void TForm1::SpeedButton5Click()
-{
-    Form3->Begin(QStringLiteral("Создание скрипта AT команд"), Start_Directory);
-    Form3->exec();
-}
+void TForm1::SpeedButton5Click() { Form3->Open(QStringLiteral("Создание скрипта AT команд"), Start_Directory); }
 
 void TForm1::SpeedButton7Click()
 {
     Enter_Start_Directory();
     AtCommands.OpenDialog2_Folder = Start_Directory;
-    const QString path = Choose_Script(this, AtCommands.OpenDialog2_Folder);
-    if (path.isEmpty())
-        return;
-    Form3->Begin(QStringLiteral("Редактирование скрипта AT команд"), Start_Directory);
-    if (Form3->Load(path))
-        Form3->exec();
+    if (const QString path = Choose_Script(this, AtCommands.OpenDialog2_Folder); !path.isEmpty())
+        Form3->Open(QStringLiteral("Редактирование скрипта AT команд"), Start_Directory, path);
 }
 
 void TForm1::SpeedButton6Click()

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 
 #include "atcommands/AtTestSupport.h"
 #include "atcommands/ZRMComList.h"
+#include "atcommands/ZRMComScript.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "platform/Cp1251.h"
 #include "serial/FakePortFixture.h"
@@ -265,4 +267,25 @@ TEST(ListEditor, EditsAListWithEveryBreakTurnedIntoCrLf)
     EXPECT_EQ(save.directory, f.Start_Directory);
     EXPECT_EQ(save.defaultSuffix, QString("atl"));
     EXPECT_EQ(save.filter, QString::fromUtf8("Файл списка АТ команд|*.atl"));
+}
+
+TEST(ScriptEditor, IsTheListEditorWithItsOwnNamesAndDialog)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    FileDialogAnswers answers({app.start.file("new.ats")});
+    When_Modal([&](QWidget *modal) {
+        EXPECT_EQ(modal, f.Form3);
+        EXPECT_EQ(f.Form3->windowTitle(), QString::fromUtf8("Создание скрипта AT команд"));
+        f.Form3->SpeedButton1->click();
+        f.Form3->Memo1->setPlainText("ATI");
+        f.Form3->SpeedButton2->click();
+    });
+    f.SpeedButton5->click();
+    EXPECT_EQ(Read_File(app.start.file("new.ats")), QByteArray("ATI"));
+    ASSERT_EQ(answers.requests().size(), 1);
+    EXPECT_EQ(answers.requests()[0].defaultSuffix, QString("ats"));
+    EXPECT_EQ(answers.requests()[0].filter, QString::fromUtf8("файл скриптов АТ команд|*.ats"));
+    EXPECT_NE(f.Form3->findChild<QLabel *>(), nullptr);
+    EXPECT_EQ(f.Form3->findChild<QLabel *>()->text(), QString::fromUtf8("Имя файла"));
 }
