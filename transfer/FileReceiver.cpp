@@ -2,9 +2,9 @@
 // answer, the data frames stored and acknowledged, and the end of a receive
 // by success, cancel or silence.
 //
-// The file grows under a temporary name in ReseiveFile and takes its
-// announced name only when the last frame is stored; a cancelled or failed
-// receive removes it, so no short file is ever left under the announced name.
+// The file grows as a temporary file in ReseiveFile and takes its announced
+// name only when the last frame is stored; a cancelled or failed receive
+// removes it, so no short file is ever left under the announced name.
 
 #include <QDir>
 #include <QLineEdit>

@@ -24,8 +24,9 @@ struct FileTransferState {
 
     std::unique_ptr<QFile> Source;  // the file being sent
     std::unique_ptr<QFile> Log;     // Logs/FileLog.atl during a data phase
-    // The file being received, under a temporary name in ReseiveFile until
-    // its last frame is stored; dropping it removes the temporary file.
+    // The file being received: a temporary file in ReseiveFile (unnamed
+    // where the system allows) that takes the announced name only when its
+    // last frame is stored; dropping it removes it.
     std::unique_ptr<QSaveFile> Received;
 
     // Texts of the message boxes open or about to open, so that one cause
