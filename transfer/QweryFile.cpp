@@ -9,9 +9,9 @@
 TForm5::TForm5(QWidget *parent)
     : TransferDialog(parent, "Form5", QStringLiteral("Прием файла"), QSize(360, 230))
 {
-    Edit1 = Field("Edit1", QStringLiteral("Файл:"), 10, 200);
+    Edit1 = Field("Edit1", QStringLiteral("Файл:"), 10, 190);
     Edit2 = Field("Edit2", QStringLiteral("Размер:"), 36);
-    Label(QStringLiteral("байт."), this, 276, 39);
+    Label(QStringLiteral("байт."), this, 286, 39);
     Edit4 = Field("Edit4", QStringLiteral("Количество пакетов:"), 62);
     Gauge1 = Gauge("Gauge1", 92, "teal");
     Edit3 = Field("Edit3", QStringLiteral("Пакет №:"), 118);

@@ -14,7 +14,7 @@
 #include "platform/LocalTime.h"
 
 namespace {
-constexpr int kCaptionX = 10, kFieldX = 150;
+constexpr int kCaptionX = 10, kFieldX = 160;
 constexpr int kClockTickMs = 1000;
 }
 

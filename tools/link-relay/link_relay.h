@@ -71,8 +71,9 @@ private:
 using Hook = std::function<void(const std::uint8_t *bytes, std::size_t count, Outlet &out)>;
 
 struct LinkOptions {
-    std::uint32_t bitsPerSecond = 0;  // 0: as fast as the pseudo-terminals go
-    Hook hook;                        // empty: every chunk goes on as it is
+    LinkOptions(std::uint32_t bits = 0, Hook h = {}) : bitsPerSecond(bits), hook(std::move(h)) {}
+    std::uint32_t bitsPerSecond;  // 0: as fast as the pseudo-terminals go
+    Hook hook;                    // empty: every chunk goes on as it is
 };
 
 class LinkRelay {
