@@ -210,7 +210,8 @@ public:
     void Start_Data_Phase();
     bool Open_Transfer_Log();
     void Log_Transfer(const QByteArray &bytes);
-    void Act_On_Verdict(SendSession::Verdict verdict);
+    SendSession::Verdict Sender_Time_Out(QTimer *wait);
+    void Act_On_Verdict(SendSession::Verdict verdict, bool announcement);
     void Stop_Sending();
     // receiver (transfer/FileReceiver.cpp)
     void On_Announcement(const std::uint8_t *frame);

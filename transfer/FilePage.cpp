@@ -150,9 +150,9 @@ void TForm1::End_File_Transfer()
     const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle ||
                          FileTransfer.Receiver.State() == ReceiveSession::Phase::Receiving;
     Stop_Sending();
+    Form6->hide();
     Stop_Receiving();
-    FileTransfer.Parser.Clear();
-    TimerReceiveAll->stop();
+    Clear_Frame_Buffer();
     if (running)
         File_Message(QStringLiteral("Передача файла прервана: порт закрыт"));
 }

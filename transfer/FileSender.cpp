@@ -98,20 +98,7 @@ void TForm1::Send_Announcement()
         FileTransfer.Sender.End();
 }
 
-void TForm1::FileNameSendTimer()
-{
-    FileNameSend->stop();
-    const bool partial = FileTransfer.Parser.Holds_Bytes();
-    const SendSession::Verdict verdict = FileTransfer.Sender.On_Time_Out(partial);
-    if (verdict == SendSession::Verdict::Ignore)
-        return;
-    if (partial)
-        Clear_Frame_Buffer();
-    if (verdict == SendSession::Verdict::Repeat)
-        Send_Announcement();
-    else
-        File_Message(No_Answer());
-}
+void TForm1::FileNameSendTimer() { Act_On_Verdict(Sender_Time_Out(FileNameSend), true); }
 
 void TForm1::On_Reply(bool accept)
 {
@@ -243,16 +230,18 @@ void TForm1::On_Acknowledgement(const std::uint8_t *frame)
     Form6->hide();
 }
 
-void TForm1::TimerSendSessionTimer()
+void TForm1::TimerSendSessionTimer() { Act_On_Verdict(Sender_Time_Out(TimerSendSession), false); }
+
+// The wait for a reply or an acknowledgement ran out. Part of an answer
+// still held is dropped: the repeat will bring a whole one.
+SendSession::Verdict TForm1::Sender_Time_Out(QTimer *wait)
 {
-    TimerSendSession->stop();
+    wait->stop();
     const bool partial = FileTransfer.Parser.Holds_Bytes();
     const SendSession::Verdict verdict = FileTransfer.Sender.On_Time_Out(partial);
-    if (verdict == SendSession::Verdict::Ignore)
-        return;
-    if (partial)
+    if (verdict != SendSession::Verdict::Ignore && partial)
         Clear_Frame_Buffer();
-    Act_On_Verdict(verdict);
+    return verdict;
 }
 
 void TForm1::On_Error_Frame(bool fileNameCause)
@@ -260,23 +249,18 @@ void TForm1::On_Error_Frame(bool fileNameCause)
     const SendSession::Verdict verdict = FileTransfer.Sender.On_Error(fileNameCause);
     if (verdict == SendSession::Verdict::Ignore)
         return;
-    if (fileNameCause) {
-        FileNameSend->stop();
-        if (verdict == SendSession::Verdict::Repeat)
-            Send_Announcement();
-        else
-            File_Message(No_Answer());
-        return;
-    }
-    TimerSendSession->stop();
-    Act_On_Verdict(verdict);
+    (fileNameCause ? FileNameSend : TimerSendSession)->stop();
+    Act_On_Verdict(verdict, fileNameCause);
 }
 
-// A data frame's wait ended without its acknowledgement: repeat it or give up.
-void TForm1::Act_On_Verdict(SendSession::Verdict verdict)
+// A wait ended without its answer: send the announcement or the last data
+// frame again, or give up.
+void TForm1::Act_On_Verdict(SendSession::Verdict verdict, bool announcement)
 {
+    if (verdict == SendSession::Verdict::Ignore)
+        return;
     if (verdict == SendSession::Verdict::Repeat) {
-        Repeat_Last_Frame();
+        announcement ? Send_Announcement() : Repeat_Last_Frame();
         return;
     }
     Stop_Sending();

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <random>
 #include <vector>
 
 #include "transfer/FileFrames.h"
 #include "transfer/FrameParser.h"
+#include "transfer/TransferSupport.h"
 
 namespace {
 
@@ -36,15 +36,6 @@ QByteArray Data_Frame(std::uint64_t number, const QByteArray &data)
     Put_Data_Frame(number, static_cast<std::uint32_t>(data.size()), bytes);
     std::copy(data.begin(), data.end(), frame.begin() + kDataOffset);
     return frame;
-}
-
-QByteArray Random_Bytes(int n, unsigned seed)
-{
-    std::mt19937 random(seed);
-    QByteArray bytes(n, '\0');
-    for (char &c : bytes)
-        c = static_cast<char>(random());
-    return bytes;
 }
 
 void Feed(FrameParser &parser, const QByteArray &bytes, Collector &collector)

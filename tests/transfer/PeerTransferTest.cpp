@@ -15,6 +15,7 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
+#include "platform/LocalTime.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 #include "transfer/TransferSupport.h"
@@ -181,10 +182,12 @@ TEST_F(PeerTransfer, CancelOrSilenceWhileReceivingLeavesNoFile)
     Type_Interval(form().ComboBox7, "300");
     Type_Interval(form().ComboBox8, "300");
     const QByteArray data = Random_Bytes(3 * 32768, 9);
-    for (const bool cancel : {true, false}) {
+    for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel);
         peer.Write(wire::Announcement("partial.bin", QByteArray::number(data.size())));
         ASSERT_TRUE(Accept_When_Asked(app));
+        // Each receive times itself from its own start.
+        EXPECT_EQ(form().Form5->Edit6->text(), Long_Time_Text(QTime(0, 0)));
         ASSERT_EQ(peer.Next_Frame(3000), wire::Reply(true));
         peer.Write(wire::Data(1, data.left(32768)));
         ASSERT_EQ(peer.Next_Frame(3000), wire::Ack(1));
@@ -307,6 +310,40 @@ TEST_F(PeerTransfer, AFileChangedAfterItsAnnouncementIsNotSent)
     EXPECT_EQ(Finish(script), 0);
     EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Файл изменился на диске, передача прекращена")});
     EXPECT_TRUE(Sender_Idle(app));
+}
+
+TEST_F(PeerTransfer, ChoosingAFileChecksItsNameBeforeAnythingIsSent)
+{
+    QTest::mouseClick(form().SpeedButton12, Qt::LeftButton);
+    EXPECT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
+    EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Не выбран файл для передачи")});
+
+    const QString longest = QString(44, 'n') + ".bin";  // 48 characters
+    Write_File(app.start.file(longest), "12345");
+    FileDialogAnswers answers({app.start.file(longest)});
+    QTest::mouseClick(form().SpeedButton11, Qt::LeftButton);
+    ASSERT_EQ(answers.requests().size(), 1);
+    EXPECT_EQ(answers.requests()[0].name, "OpenDialog3");
+    EXPECT_EQ(answers.requests()[0].filter, QString::fromUtf8("Файлы любых типов|*.*"));
+    EXPECT_EQ(form().Edit5->text(), app.start.file(longest));
+    EXPECT_EQ(form().Edit6->text(), "5");
+    // The name and size fields are echoed as they will travel, zero bytes too.
+    EXPECT_TRUE(app.Work_Char_Log().endsWith(longest.toLatin1() + QByteArray(2, '\0') + "5" + QByteArray(19, '\0')));
+
+    app.catcher.clear();
+    for (const QString &name : {longest + "x", QString::fromUtf8("文件.txt")}) {
+        Write_File(app.start.file(name), "12345");
+        answers.add(app.start.file(name));
+        QTest::mouseClick(form().SpeedButton11, Qt::LeftButton);
+        EXPECT_TRUE(form().Edit5->text().isEmpty());
+        QTest::mouseClick(form().SpeedButton12, Qt::LeftButton);
+        Pump(50);  // the user closes each box before the next click
+    }
+    EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Превышена дллинна имени файла"),
+                                       QString::fromUtf8("Не выбран файл для передачи"),
+                                       QString::fromUtf8("Имя файла содержит знаки, которых нет в кодировке 1251"),
+                                       QString::fromUtf8("Не выбран файл для передачи")}));
+    EXPECT_TRUE(pty.drain(200).isEmpty());  // nothing was announced
 }
 
 TEST_F(PeerTransfer, IntervalsAreWholePositiveMilliseconds)

@@ -96,3 +96,17 @@ TEST_F(FakePortSender, CancelStopsEveryTimerAndClosesTheFiles)
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
     EXPECT_TRUE(form().SpeedButton12->isEnabled());
 }
+
+TEST_F(FakePortSender, ReleasingThePortEndsTheTransferOnce)
+{
+    Send_File(*app, path);
+    Answer(wire::Reply(true));
+    ASSERT_TRUE(Wait_Until([&] { return form().Form6->isVisible() && Written().size() > 80; }));
+    form().SpeedButton26->click();  // "Освободить порт"
+    EXPECT_FALSE(form().Form6->isVisible());
+    EXPECT_FALSE(form().FileDataSend->isActive());
+    EXPECT_FALSE(form().TimerSendSession->isActive());
+    EXPECT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
+    Pump(100);
+    EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: порт закрыт")});
+}

@@ -134,6 +134,8 @@ struct LossyCase {
     const char *name;
 };
 
+void PrintTo(const LossyCase &c, std::ostream *out) { *out << c.name; }
+
 class LossyLink : public ::testing::TestWithParam<LossyCase> {};
 
 // Data frames go from A to B, acknowledgements from B to A.
