@@ -208,6 +208,25 @@ TEST_F(PeerTransfer, CancelOrSilenceWhileReceivingLeavesNoFile)
     }
 }
 
+TEST_F(PeerTransfer, ARefusalOrAMissingReceiveFolderAnswersAsItShould)
+{
+    peer.Write(wire::Announcement("a.txt", "5"));
+    ASSERT_TRUE(Wait_Until([&] { return form().Form5->isVisible(); }));
+    QTest::mouseClick(form().Form5->SpeedButton2, Qt::LeftButton);
+    EXPECT_EQ(peer.Next_Frame(3000), wire::Reply(false));
+    EXPECT_FALSE(form().Form5->isVisible());
+
+    // Without its folder the file cannot be made: the user is told, the
+    // sender gets no acceptance.
+    ASSERT_TRUE(QDir(app.start.file("ReseiveFile")).removeRecursively());
+    peer.Write(wire::Announcement("b.txt", "5"));
+    ASSERT_TRUE(Accept_When_Asked(app));
+    EXPECT_TRUE(peer.Frames_For(300).isEmpty());
+    ASSERT_EQ(app.catcher.errors().size(), 1);
+    EXPECT_TRUE(app.catcher.errors()[0].startsWith(QString::fromUtf8("Не удалось создать файл "))) << app.catcher.errors()[0].toStdString();
+    EXPECT_FALSE(QFile::exists(app.start.file("ReseiveFile")));
+}
+
 TEST_F(PeerTransfer, AnUnansweredAnnouncementIsSentFourTimesThenReported)
 {
     Type_Interval(form().ComboBox7, "200");
