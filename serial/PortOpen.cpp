@@ -240,6 +240,7 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 void TForm1::Close_Port()
 {
     End_Test_Traffic();
+    End_File_Transfer();
     if (PortHandle)
         PortHandle->close();
 }
