@@ -13,6 +13,7 @@
 #include "mainwindow/GlyphStrips.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "support/TestSupport.h"
 
 // Runs the action once a modal window is up (the handler under test shows it
 // with exec()); the action must close it.
@@ -27,20 +28,6 @@ inline void When_Modal(std::function<void(QWidget *)> action)
         }
     });
     poll->start(10);
-}
-
-inline void Write_File(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(bytes);
-}
-
-inline QByteArray Read_File(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // The ink of the screen cell (column, row): of the program's text colours,

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
@@ -193,3 +194,17 @@ QByteArray Application::Work_Char_Log() const
 }
 
 QByteArray Cp(const char *utf8) { return vexa::Cp1251_Encode(QString::fromUtf8(utf8)); }
+
+void Write_File(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+}
+
+QByteArray Read_File(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}

@@ -99,3 +99,7 @@ struct Application {
 };
 
 QByteArray Cp(const char *utf8);
+
+// Writes the file, creating its folders; the bytes of a file, or "<missing>".
+void Write_File(const QString &path, const QByteArray &bytes);
+QByteArray Read_File(const QString &path);

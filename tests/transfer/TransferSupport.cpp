@@ -59,19 +59,6 @@ QStringList Received_Entries(const Application &app)
         .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
 }
 
-QByteArray Read_File(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void Write_File(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(bytes);
-}
-
 QByteArray Random_Bytes(qsizetype n, unsigned seed)
 {
     std::mt19937 random(seed);

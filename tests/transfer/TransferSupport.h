@@ -26,8 +26,6 @@ void Send_File(Application &app, const QString &path);
 bool Sender_Idle(Application &app);
 // Everything in ReseiveFile, hidden entries too.
 QStringList Received_Entries(const Application &app);
-QByteArray Read_File(const QString &path);
-void Write_File(const QString &path, const QByteArray &bytes);
 QByteArray Random_Bytes(qsizetype n, unsigned seed);
 
 // Waits for work on another thread while the test's event loop turns, and
