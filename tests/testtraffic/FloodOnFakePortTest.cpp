@@ -113,10 +113,7 @@ TEST_F(TestPageTest, AFailedFloodWriteEndsTheFloodWithOneMessage)
     Ready();
     form().SpeedButton22->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 4 * 256; }));
-    {
-        std::lock_guard<std::mutex> lock(modem->mutex);
-        modem->failWrite = true;
-    }
+    *failWrites = true;
     ASSERT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
     Pump(200);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
@@ -125,10 +122,7 @@ TEST_F(TestPageTest, AFailedFloodWriteEndsTheFloodWithOneMessage)
     EXPECT_EQ(Edit14(), std::int64_t(Sent()) + 256);  // the failed write counts as handed over
 
     // No port at all (the flags keep the last poll): one try, one message.
-    {
-        std::lock_guard<std::mutex> lock(modem->mutex);
-        modem->failWrite = false;
-    }
+    *failWrites = false;
     form().SpeedButton26->click();
     ASSERT_FALSE(form().PortHandle);
     app->catcher.clear();

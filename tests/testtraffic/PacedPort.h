@@ -1,9 +1,11 @@
 #pragma once
 // A port whose writes take time, as on a real line, and go out in pieces,
 // as a driver takes them: the in-memory fake takes any amount at once,
-// which would let a flood fill the memory in moments.
+// which would let a flood fill the memory in moments. Its writes fail while
+// the shared switch is on, whichever thread writes.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
@@ -13,8 +15,9 @@
 class PacedPort final : public vexa::SerialPort {
 public:
     // Each piece of at most pieceSize bytes waits perPiece first.
-    PacedPort(std::shared_ptr<vexa::SerialPort> inner, std::chrono::microseconds perPiece, std::uint32_t pieceSize)
-        : inner_(std::move(inner)), perPiece_(perPiece), pieceSize_(pieceSize)
+    PacedPort(std::shared_ptr<vexa::SerialPort> inner, std::chrono::microseconds perPiece, std::uint32_t pieceSize,
+              std::shared_ptr<std::atomic<bool>> failing)
+        : inner_(std::move(inner)), perPiece_(perPiece), pieceSize_(pieceSize), failing_(std::move(failing))
     {
     }
     bool write(const std::uint8_t *data, std::uint32_t count) override
@@ -23,7 +26,7 @@ public:
         do {
             const std::uint32_t piece = std::min(pieceSize_, count - done);
             std::this_thread::sleep_for(perPiece_);
-            if (!inner_->write(data + done, piece))
+            if (*failing_ || !inner_->write(data + done, piece))
                 return false;
             done += piece;
         } while (done < count);
@@ -57,4 +60,5 @@ private:
     std::shared_ptr<vexa::SerialPort> inner_;
     std::chrono::microseconds perPiece_;
     std::uint32_t pieceSize_;
+    std::shared_ptr<std::atomic<bool>> failing_;
 };

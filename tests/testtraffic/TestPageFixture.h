@@ -18,12 +18,13 @@ protected:
     {
         FakePortTest::SetUp();
         vexa::Set_Serial_Port_Factory([this, inner = hub.Factory()] {
-            return std::make_shared<PacedPort>(inner(), perPiece, pieceSize);
+            return std::make_shared<PacedPort>(inner(), perPiece, pieceSize, failWrites);
         });
     }
     // How the ports opened from now on take writes.
     std::chrono::microseconds perPiece{1000};
     std::uint32_t pieceSize = 256;
+    std::shared_ptr<std::atomic<bool>> failWrites = std::make_shared<std::atomic<bool>>(false);
 
     // Flow control on, CTS and DCD on, the test page shown, nothing written yet.
     void Ready()

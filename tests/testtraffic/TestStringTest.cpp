@@ -179,10 +179,7 @@ TEST_F(TestPageTest, TimedArrayGoesOncePerPeriodOnlyWithCtsFlowControlAndCarrier
 TEST_F(TestPageTest, AFailingTickShowsOneBoxAtATime)
 {
     Ready();
-    {
-        std::lock_guard<std::mutex> lock(modem->mutex);
-        modem->failWrite = true;
-    }
+    *failWrites = true;
     int open = 0, deepest = 0, shown = 0;
     Set_Message_Sink([&](MessageKind, const QString &text) {
         EXPECT_EQ(text, kWriteFailed);
