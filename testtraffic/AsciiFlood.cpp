@@ -43,12 +43,10 @@ void TForm1::Send_Timed_ASCII()
         vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
 }
 
+// No thread outlives its run (every way that ends a run ends its thread),
+// so a start always makes a new one.
 void TForm1::Start_Flood_Thread()
 {
-    if (ASCII_Thread_Exists) {
-        TestTraffic.Flood->Wake();
-        return;
-    }
     const int run = ++TestTraffic.Flood_Run;
     TestTraffic.Flood = std::make_unique<TInfinitySenrASCII>(TInfinitySenrASCII::Link{
         [this] { return SendASCII_Active && CTS_On && TestTraffic.Flow_Control; },

@@ -27,12 +27,6 @@ void TInfinitySenrASCII::Wake()
     changed_.notify_all();
 }
 
-bool TInfinitySenrASCII::Finished() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return finished_;
-}
-
 void TInfinitySenrASCII::Idle()
 {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -52,8 +46,6 @@ void TInfinitySenrASCII::Execute()
             continue;
         }
         if (!link_.Write(buffer_.get(), static_cast<std::uint32_t>(count_)))
-            break;
+            return;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_ = true;
 }

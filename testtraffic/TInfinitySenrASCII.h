@@ -36,8 +36,6 @@ public:
     void Terminate();
     // Something May_Send reads has changed: look again now.
     void Wake();
-    // Whether the run has ended by itself (after a failed write).
-    bool Finished() const;
 
 private:
     void Execute();
@@ -47,10 +45,9 @@ private:
     const std::int32_t count_ = 256;
     std::unique_ptr<std::uint8_t[]> buffer_;
     Link link_;
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::condition_variable changed_;
     bool terminated_ = false;
     bool woken_ = false;
-    bool finished_ = false;
     std::thread thread_;
 };
