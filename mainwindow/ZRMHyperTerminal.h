@@ -14,10 +14,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "atcommands/AtCommandsState.h"
 #include "platform/SerialPort.h"
+#include "serial/CounterText.h"
 #include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransferState.h"
 #include "xmodem/FirmwareState.h"
@@ -92,6 +94,16 @@ public:
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
     bool Write_To_Port(const QByteArray &bytes);
     void Send_AT_Command(const QByteArray &command);
+    // One whole write, exclusive of every other writer, without a message:
+    // Uncounted when the sent-bytes counter does not hold a number (the
+    // bytes still go out), with the port's error number.
+    enum class WriteOutcome { Written, Failed, Uncounted };
+    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error);
+    // "Ошибка при записи в СОM порт " with the error number, shown on the
+    // main thread, never over an open box of the same cause.
+    void Report_Counter_Failure(int error);
+    SharedCounter Sent_Bytes;  // what Edit14 shows
+    void Show_Sent_Bytes();
 
     // ----- serial link: receiving (serial/ReceiveDispatch.cpp) -----
     std::vector<std::uint8_t> Rx_Buffer = std::vector<std::uint8_t>(kRxBufferSize);
@@ -103,8 +115,8 @@ public:
     void Take_Received(const QByteArray &chunk);
 
     // ----- serial link: line settings and signals (serial/LineSettings.cpp) -----
-    bool CTS_On = false;
-    bool DCD_On = false;
+    std::atomic<bool> CTS_On{false};  // read by the flood thread
+    std::atomic<bool> DCD_On{false};
     void ComboBox2Change();
     void ComboBox3Change();
     void ComboBox4Change();
@@ -280,14 +292,34 @@ public:
 
     // ===== test traffic (testtraffic/): test string and ASCII flood =====
     TestTrafficState TestTraffic;
-    bool SendString_Active = false;
-    bool SendASCII_Active = false;
-    bool ASCII_Thread_Exists = false;
-    QLineEdit *Edit13 = nullptr, *Edit14 = nullptr;
+    std::atomic<bool> SendString_Active{false};  // the flags are read by the flood thread
+    std::atomic<bool> SendASCII_Active{false};
+    std::atomic<bool> ASCII_Thread_Exists{false};
+    QLineEdit *Edit12 = nullptr, *Edit13 = nullptr, *Edit14 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QComboBox *ComboBox9 = nullptr, *ComboBox10 = nullptr;
+    QPushButton *SpeedButton19 = nullptr, *SpeedButton20 = nullptr, *SpeedButton21 = nullptr,
+                *SpeedButton22 = nullptr, *SpeedButton23 = nullptr;
+    QTimer *TimerSendWord = nullptr;
     void Build_Test_Page(QWidget *page);
     void Stop_Test_Traffic();  // entering the test page
     // Ends the flood thread before the port it writes to is closed.
     void End_Test_Traffic();
+    void SpeedButton20Click();  // test string "Пуск"
+    void SpeedButton19Click();  // test string "Стоп"
+    void SpeedButton22Click();  // ASCII array "Пуск"
+    void SpeedButton21Click();  // ASCII array "Стоп"
+    void SpeedButton23Click();  // "Очистить"
+    void TimerSendWordTimer();
+    bool May_Start_Test_Traffic();
+    std::optional<int> Read_Pause(QComboBox *box);
+    void Start_Send_Timer(int ms);
+    void Send_Test_String();
+    void Send_Timed_ASCII();
+    void Start_Flood_Thread();
+    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count);
+    void Flood_Failed(int run, WriteOutcome outcome, int error);
+    void End_Flood();
 
     // ----- help pages (help/HelpPages.cpp) -----
     void N2Click();
@@ -348,6 +380,8 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
+    std::mutex writeMutex_;          // one Write_To_Port at a time
+    std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};
     bool slidIn_ = false;
