@@ -239,6 +239,7 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 void TForm1::Close_Port()
 {
     End_Test_Traffic();
+    Abandon_Download();
     if (PortHandle)
         PortHandle->close();
 }
