@@ -184,6 +184,7 @@ public:
     void Start_Download();
     bool Open_Firmware_File();
     void Send_Block(Block_Action action);
+    void Fail_On_Read_Error();
     void Send_Eot();
     void Finish_Download();
     // Ends a running download (and a group) with the reason in words.
@@ -201,6 +202,7 @@ public:
     void Start_Next_Group_File();
     bool Stop_Group();  // true when a group was running
     void Show_Firmware_File(const QString &path, bool reportError);
+    QString Choose_Firmware(const char *dialog, const QString &filter);
     void Fit_Group_List();
 
     // ===== test traffic (testtraffic/): test string and ASCII flood =====

@@ -30,14 +30,20 @@ QByteArray Notice(const QString &text) { return vexa::Cp1251_Encode(text) + '\r'
 
 }  // namespace
 
-void TForm1::SpeedButton14Click()
+// The dialog starts in the start folder and may leave the process elsewhere.
+QString TForm1::Choose_Firmware(const char *dialog, const QString &filter)
 {
     Enter_Start_Directory();
     const QString path = vexa::Choose_File(
-        this, {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog4"), Start_Directory,
-               QStringLiteral("Файлы для прошивки модема|*.*"), {}});
+        this, {vexa::FileDialogKind::Open, QString::fromLatin1(dialog), Start_Directory, filter, {}});
     Enter_Start_Directory();
     Clear_Focus();
+    return path;
+}
+
+void TForm1::SpeedButton14Click()
+{
+    const QString path = Choose_Firmware("OpenDialog4", QStringLiteral("Файлы для прошивки модема|*.*"));
     if (!path.isEmpty())
         Show_Firmware_File(path, true);
 }
@@ -101,7 +107,7 @@ bool TForm1::Open_Firmware_File()
     bool fileError = false;
     if (path.isEmpty()) {
         refusal = QStringLiteral("Не выбран файл для прошивки");
-    } else if (!fw.File.open(QIODevice::ReadOnly)) {
+    } else if (!fw.File.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         refusal = QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") + fw.File.errorString();
         fileError = true;
     } else if (fw.File.size() == 0) {
@@ -119,33 +125,42 @@ bool TForm1::Open_Firmware_File()
     return false;
 }
 
+// The block goes out before the page's fields are updated: the modem's
+// answer is what the download waits for, the fields can follow.
 void TForm1::Send_Block(Block_Action action)
 {
     FirmwareState &fw = Firmware;
+    const std::int64_t blockIndex = fw.Sender.Blocks_Sent_Counter();
     if (action == Block_Action::Next) {
         std::uint8_t data[kXmodemDataSize];
         const auto wanted = static_cast<qint64>(fw.Sender.Next_Data_Size());
         if (fw.File.read(reinterpret_cast<char *>(data), wanted) != wanted) {
-            const QString reason = fw.File.error() != QFileDevice::NoError
-                                       ? fw.File.errorString()
-                                       : QStringLiteral("файл стал короче, чем был в начале прошивки");
-            Fail_Download(QStringLiteral("Ошибка чтения файла прошивки: ") + reason +
-                              QStringLiteral(". Прошивка прервана."),
-                          Failure_Report::Error_Box);
+            Fail_On_Read_Error();
             return;
         }
         fw.Block = Build_Xmodem_Block(fw.Sender.Block_Number(), data, static_cast<std::size_t>(wanted));
-        fw.Edit9->setText(QString::number(fw.Sender.Blocks_Sent_Counter()));
         fw.Sender.Next_Sent();
-    } else {
-        fw.Edit11->setText(QString::number(fw.Sender.Repeats()));
     }
+    fw.TimerModemSilence->start(std::max(1, fw.Reply_Timeout_Ms));
+    const bool written = Write_To_Port(fw.Block.data(), static_cast<std::uint32_t>(fw.Block.size()));
+    if (action == Block_Action::Next)
+        fw.Edit9->setText(QString::number(blockIndex));
+    else
+        fw.Edit11->setText(QString::number(fw.Sender.Repeats()));
     // The bar counts the new blocks sent, so that it ends full.
     fw.Gauge2->setValue(static_cast<int>(std::min<qint64>(fw.Sender.Blocks_Sent_Counter() - 1, INT_MAX)));
     fw.Gauge3->setValue(fw.Sender.Block_Number());
-    fw.TimerModemSilence->start(std::max(1, fw.Reply_Timeout_Ms));
-    if (!Write_To_Port(fw.Block.data(), static_cast<std::uint32_t>(fw.Block.size())))
+    if (!written)
         vexa::Show_Message(Write_Error());
+}
+
+void TForm1::Fail_On_Read_Error()
+{
+    const QString reason = Firmware.File.error() != QFileDevice::NoError
+                               ? Firmware.File.errorString()
+                               : QStringLiteral("файл стал короче, чем был в начале прошивки");
+    Fail_Download(QStringLiteral("Ошибка чтения файла прошивки: ") + reason + QStringLiteral(". Прошивка прервана."),
+                  Failure_Report::Error_Box);
 }
 
 void TForm1::Send_Eot()

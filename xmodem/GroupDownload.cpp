@@ -8,17 +8,11 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
-#include "platform/FileDialogs.h"
 #include "platform/Messages.h"
 
 void TForm1::SpeedButton17Click()
 {
-    Enter_Start_Directory();
-    const QString path = vexa::Choose_File(
-        this, {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog5"), Start_Directory,
-               QStringLiteral("Файлы для прошивки в модем|*.*"), {}});
-    Enter_Start_Directory();
-    Clear_Focus();
+    const QString path = Choose_Firmware("OpenDialog5", QStringLiteral("Файлы для прошивки в модем|*.*"));
     if (path.isEmpty())
         return;
     auto *entry = new QListWidgetItem(path, Firmware.CheckListBox1);

@@ -183,11 +183,29 @@ TEST_F(DownloadOnPty, AFileIsOpenedAndMeasuredBeforeAnythingLocks)
     // The size comes from the file, whatever the size field says.
     FileDialogAnswers answers({Write_Firmware("fw.bin", Firmware_Bytes(129, 9))});
     Click(fw.SpeedButton14);
+    ASSERT_EQ(answers.requests().size(), 1);
+    EXPECT_EQ(answers.requests()[0].name, "OpenDialog4");
+    EXPECT_EQ(answers.requests()[0].filter, "Файлы для прошивки модема|*.*");
     fw.Edit8->setText("999999");
     Click(fw.SpeedButton15);
     Next_Bytes(132);
     EXPECT_EQ(fw.Edit10->text(), "2");
     EXPECT_EQ(fw.Edit8->text(), "129");
+}
+
+TEST_F(DownloadOnPty, AFileThatShrinksUnderwayEndsTheDownload)
+{
+    Ready();
+    const QString path = Write_Firmware("fw.bin", Firmware_Bytes(1000, 2));
+    Flash(path);
+    Next_Bytes(132);
+    ASSERT_TRUE(QFile::resize(path, 100));
+    pty.write(kAck);
+    ASSERT_TRUE(Wait_Until([&] { return !Locked(); }));
+    Expect_Quiet();
+    Expect_Released();
+    ASSERT_EQ(app.catcher.errors().size(), 1);
+    EXPECT_TRUE(app.catcher.errors()[0].startsWith("Ошибка чтения файла прошивки: "));
 }
 
 TEST_F(DownloadOnPty, ReleasingThePortEndsTheDownload)
@@ -250,6 +268,9 @@ TEST_F(DownloadOnPty, TheGroupListAddsRemovesAndRefuses)
     {
         FileDialogAnswers cancel({QString()});
         Click(fw.SpeedButton17);
+        ASSERT_EQ(cancel.requests().size(), 1);
+        EXPECT_EQ(cancel.requests()[0].name, "OpenDialog5");
+        EXPECT_EQ(cancel.requests()[0].filter, "Файлы для прошивки в модем|*.*");
     }
     EXPECT_EQ(fw.CheckListBox1->count(), 3);
     EXPECT_EQ(fw.CheckListBox1->width(), 1200);
