@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
-          lrzsz fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+          lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
 
 install_packages() {
     local missing=()

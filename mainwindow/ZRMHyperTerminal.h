@@ -160,6 +160,54 @@ public:
     void Build_Command_Page(QWidget *page);
     void Autoload_AT_List();  // start-up step 11
     void Hide_Quick_Panel();  // leaving the command page
+    void Build_Script_Slot(QWidget *box, int slot, int y);
+    void Connect_Command_Page();
+    // Echoes the text and a CR in the colour, then writes them; an empty
+    // text sends nothing.
+    void Send_Echoed_Line(const QByteArray &text, ColorRef color);
+
+    // command lists (atcommands/CommandList.cpp)
+    QCheckBox *CheckBox3 = nullptr;
+    QComboBox *ComboBox6 = nullptr;
+    QPushButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr, *SpeedButton4 = nullptr,
+                *SpeedButton24 = nullptr;
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void CheckBox3Click();
+    void ComboBox6Change();
+    bool Load_AT_List(const QString &path);
+
+    // scripts and their runner (atcommands/ScriptRunner.cpp)
+    QPushButton *SpeedButton5 = nullptr, *SpeedButton6 = nullptr, *SpeedButton7 = nullptr, *SpeedButton8 = nullptr,
+                *SpeedButton9 = nullptr, *BitBtn_Send_Selected_Script = nullptr;
+    QLineEdit *Edit_Script[3] = {};                 // Edit_Script_1 .. _3
+    QPushButton *SpeedButton_Script_Open[3] = {};  // SpeedButton_Script_1_Open .. _3_Open
+    QPushButton *SpeedButton_Script_RUN[3] = {};   // SpeedButton_Script_1_RUN .. _3_RUN
+    QTimer *Timer2 = nullptr;
+    QProgressBar *Gauge1 = nullptr;
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton_Script_OpenClick(int slot);
+    void SpeedButton_Script_RUNClick(int slot);
+    void BitBtn_Send_Selected_ScriptClick();
+    void Timer2Timer();
+    bool Start_Script(const QString &path);
+    void Send_Script_Step();
+    void End_Script(const QString &reason = QString());
+    void Script_Banner(const char *text);
+
+    // quick panel and the buttons above the terminal (atcommands/CommandPage.cpp)
+    QPushButton *SpeedButton_Start = nullptr, *SpeedButton_Reset = nullptr, *SpeedButton_Stop = nullptr;
+    void SpeedButton24Click();
+    void SpeedButton_StartClick();
+    void SpeedButton_ResetClick();
+    void SpeedButton_StopClick();
+    void Send_If_CTS(const char *command);
 
     // ===== file transfer (transfer/): frame protocol, sender, receiver =====
     FileTransferState FileTransfer;

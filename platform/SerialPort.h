@@ -94,8 +94,10 @@ public:
 
 using SerialPortFactory = std::function<std::shared_ptr<SerialPort>()>;
 
-// A new, closed port of the platform's backend (or of the backend a test installed).
-std::shared_ptr<SerialPort> Create_Serial_Port();
+// A new, closed port of the backend that opens the given name: a network
+// port for "rfc2217://host:port", the platform's serial backend for any other
+// name or none (or, for every name, the backend a test installed).
+std::shared_ptr<SerialPort> Create_Serial_Port(const std::string &name = std::string());
 // Installs another backend; an empty factory restores the platform's own.
 void Set_Serial_Port_Factory(SerialPortFactory factory);
 

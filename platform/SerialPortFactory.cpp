@@ -1,5 +1,7 @@
 #include <mutex>
 
+#include "platform/NetworkSerialPort.h"
+#include "platform/PortNames.h"
 #include "platform/PosixSerialPort.h"
 #include "platform/SerialPort.h"
 
@@ -17,11 +19,13 @@ bool PortSettings::operator==(const PortSettings &o) const
            fOutxCtsFlow == o.fOutxCtsFlow && fRtsControl == o.fRtsControl && fDtrControl == o.fDtrControl;
 }
 
-std::shared_ptr<SerialPort> Create_Serial_Port()
+std::shared_ptr<SerialPort> Create_Serial_Port(const std::string &name)
 {
     std::lock_guard<std::mutex> lock(gFactoryMutex);
     if (gFactory)
         return gFactory();
+    if (Is_Network_Port_Name(name))
+        return std::make_shared<NetworkSerialPort>();
     return std::make_shared<PosixSerialPort>();
 }
 

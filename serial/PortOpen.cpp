@@ -29,8 +29,9 @@ void TForm1::Find_Free_Ports()
 
 bool TForm1::Open_Selected_Port()
 {
-    auto port = Create_Serial_Port();
-    if (!port->open(ComboBox1->currentText().toStdString())) {
+    const std::string name = ComboBox1->currentText().toStdString();
+    auto port = Create_Serial_Port(name);
+    if (!port->open(name)) {
         Set_Port_Handle(nullptr);
         return false;
     }

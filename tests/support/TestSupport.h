@@ -20,6 +20,7 @@ public:
     ~MessageCatcher();
     QStringList messages() const;
     QStringList errors() const;
+    QStringList warnings() const;
     void clear();
 
 private:
@@ -83,7 +84,8 @@ private:
     QString previous_;
 };
 
-// The windows as the program creates them, in a scratch start folder.
+// The windows as the program creates them, in a scratch start folder that
+// holds the shipped autoload configuration (no list loaded at start).
 struct Application {
     ScratchStart start;
     MessageCatcher catcher;

@@ -1,0 +1,667 @@
+#include "platform/NetworkSerialPort.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/WriteBound.h"
+
+namespace vexa {
+
+using namespace rfc2217;
+
+namespace {
+
+thread_local int tLastError = 0;
+
+// Bytes from the device wait here for the reader; past this the port stops
+// reading the connection and the server is held back, as a full driver
+// queue would hold back a line.
+constexpr std::size_t kReceiveLimit = std::size_t(1) << 20;
+constexpr std::uint8_t kModemLines = 0xF0;
+// No more than this is offered to the socket at once: it takes less anyway.
+constexpr std::size_t kSendPiece = 256 * 1024;  // CTS, DSR, RING and DCD, as the status bits have them
+
+std::size_t Index(Topic topic) { return static_cast<std::size_t>(topic); }
+
+int Milliseconds_Left(std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::int64_t>(0, left.count()));
+}
+
+using AddressList = std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)>;
+
+struct Lookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false, abandoned = false;
+    int status = 0;
+    addrinfo *result = nullptr;
+};
+
+// A numeric address is taken at once. A name needs the resolver, which may
+// wait on the network for longer than an open may take: it runs on a thread
+// of its own, left to finish alone when it is too slow.
+AddressList Resolve(const NetworkPortAddress &address, std::chrono::steady_clock::time_point deadline)
+{
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | AI_NUMERICHOST;
+    const std::string service = std::to_string(address.port);
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found) == 0)
+        return AddressList(found, ::freeaddrinfo);
+
+    hints.ai_flags = AI_NUMERICSERV;
+    auto lookup = std::make_shared<Lookup>();
+    std::thread([lookup, host = address.host, service, hints] {
+        addrinfo *result = nullptr;
+        const int status = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &result);
+        std::lock_guard<std::mutex> lock(lookup->mutex);
+        if (lookup->abandoned) {
+            if (status == 0)
+                ::freeaddrinfo(result);
+            return;
+        }
+        lookup->finished = true;
+        lookup->status = status;
+        lookup->result = status == 0 ? result : nullptr;
+        lookup->done.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> lock(lookup->mutex);
+    if (!lookup->done.wait_until(lock, deadline, [&] { return lookup->finished; })) {
+        lookup->abandoned = true;
+        tLastError = ETIMEDOUT;
+        return AddressList(nullptr, ::freeaddrinfo);
+    }
+    if (lookup->status != 0)
+        tLastError = EHOSTUNREACH;
+    return AddressList(lookup->result, ::freeaddrinfo);
+}
+
+int Connect_One(const addrinfo &address, std::chrono::steady_clock::time_point deadline)
+{
+    const int fd = ::socket(address.ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    int error = 0;
+    if (::connect(fd, address.ai_addr, address.ai_addrlen) != 0) {
+        error = errno;
+        if (error == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            socklen_t length = sizeof error;
+            if (::poll(&p, 1, Milliseconds_Left(deadline)) != 1)
+                error = ETIMEDOUT;
+            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+        }
+    }
+    if (error != 0) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    // Typed keys and requests are single small writes: send each at once.
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+int Connect(const NetworkPortAddress &address, std::chrono::steady_clock::time_point deadline)
+{
+    const AddressList addresses = Resolve(address, deadline);
+    if (!addresses)
+        return -1;
+    for (const addrinfo *a = addresses.get(); a; a = a->ai_next) {
+        const int fd = Connect_One(*a, deadline);
+        if (fd >= 0)
+            return fd;
+        tLastError = errno;
+    }
+    return -1;
+}
+
+}  // namespace
+
+NetworkSerialPort::NetworkSerialPort(NetworkPortTiming timing) : timing_(timing) {}
+
+NetworkSerialPort::~NetworkSerialPort() { close(); }
+
+bool NetworkSerialPort::Fail(int error) const
+{
+    tLastError = error;
+    return false;
+}
+
+int NetworkSerialPort::lastError() const { return tLastError; }
+
+bool NetworkSerialPort::Usable_Locked() const
+{
+    if (!open_ || closing_)
+        return Fail(EBADF);
+    return !lost_ || Fail(lostError_);
+}
+
+bool NetworkSerialPort::probe(const std::string &name)
+{
+    if (!open(name))
+        return false;
+    close();
+    return true;
+}
+
+bool NetworkSerialPort::open(const std::string &name)
+{
+    if (isOpen())
+        return Fail(EBUSY);
+    const auto address = Network_Port_Address(name);
+    if (!address)
+        return Fail(EINVAL);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timing_.openMs);
+    const int fd = Connect(*address, deadline);
+    if (fd < 0)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        socket_ = fd;
+        wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        open_ = true;
+        ++generation_;
+        lost_ = false;
+        stream_ = TelnetStream();
+        comPortAgreed_ = false;
+        modemStatusKnown_ = false;
+        asked_ = answered_ = {};
+        reported_ = PortSettings();
+        rtsOn_ = dtrOn_ = true;  // what a server does on opening a device
+        Queue_Locked(stream_.Opening(), false);
+    }
+    if (wake_ < 0) {
+        close();
+        return Fail(EMFILE);
+    }
+    thread_ = std::thread(&NetworkSerialPort::Run, this);
+    if (Handshake(deadline))
+        return true;
+    const int error = tLastError;
+    close();
+    return Fail(error);
+}
+
+bool NetworkSerialPort::Handshake(Clock::time_point deadline)
+{
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_until(lock, deadline, [&] { return comPortAgreed_ || lost_; });
+        if (!comPortAgreed_)
+            return Fail(lost_ ? ECONNREFUSED : ETIMEDOUT);
+    }
+    // Line changes are reported from now on, the line-state noise is not;
+    // the answer about the speed shows that the device is open.
+    const auto answers = Ask({{Request(kSetModemstateMask, kModemLines), Topic::None},
+                              {Request(kSetLinestateMask, 0), Topic::None},
+                              {Baudrate_Request(0), Topic::Baudrate}},
+                             deadline);
+    if (!answers) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return Fail(lost_ ? ECONNREFUSED : tLastError);
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    reported_.BaudRate = (*answers)[Index(Topic::Baudrate)];
+    return true;
+}
+
+void NetworkSerialPort::close()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!open_ || closing_)
+            return;
+        closing_ = true;
+        changed_.notify_all();
+        Wake();
+    }
+    if (thread_.joinable())
+        thread_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    ::close(socket_);
+    if (wake_ >= 0)
+        ::close(wake_);
+    socket_ = wake_ = -1;
+    open_ = closing_ = false;
+    ++generation_;
+    outgoing_.clear();
+    received_.clear();
+    receivedHead_ = 0;
+    changed_.notify_all();
+}
+
+bool NetworkSerialPort::isOpen() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_ && !closing_;
+}
+
+void NetworkSerialPort::Wake() const
+{
+    if (wake_ >= 0)
+        ::eventfd_write(wake_, 1);
+}
+
+std::uint64_t NetworkSerialPort::Queue_Locked(std::vector<std::uint8_t> bytes, bool data)
+{
+    const std::uint64_t id = nextId_++;
+    outgoing_.push_back(Unit{id, std::move(bytes), data});
+    Send_Locked();
+    if (!outgoing_.empty())
+        Wake();  // the port's thread sends the rest when the socket takes it
+    return id;
+}
+
+// Never blocks: what the socket does not take now stays queued.
+void NetworkSerialPort::Send_Locked()
+{
+    while (!outgoing_.empty() && !lost_) {
+        Unit &unit = outgoing_.front();
+        const std::size_t length = std::min(unit.bytes.size() - unit.sent, kSendPiece);
+        const ssize_t n = ::send(socket_, unit.bytes.data() + unit.sent, length, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                Lose_Locked(errno);
+            return;
+        }
+        unit.sent += static_cast<std::size_t>(n);
+        if (unit.sent == unit.bytes.size()) {
+            doneId_ = unit.id;
+            outgoing_.pop_front();
+            changed_.notify_all();
+        }
+    }
+}
+
+// A unit whose wait ended goes, unless part of it has left: a request then
+// leaves whole, data up to where the stream stays whole.
+void NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
+{
+    const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
+    if (it == outgoing_.end())
+        return;
+    if (it->sent == 0) {
+        outgoing_.erase(it);
+        return;
+    }
+    if (!it->data)
+        return;
+    it->bytes.resize(Whole_Escaped_Length(it->bytes, it->sent));
+    if (it->sent == it->bytes.size()) {
+        doneId_ = it->id;
+        outgoing_.erase(it);
+    }
+}
+
+void NetworkSerialPort::Lose_Locked(int error)
+{
+    if (!lost_) {
+        lost_ = true;
+        lostError_ = error;
+    }
+    outgoing_.clear();
+    changed_.notify_all();
+    Wake();
+}
+
+std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vector<Question> &questions,
+                                                                 Clock::time_point deadline)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return std::nullopt;
+    const std::uint64_t generation = generation_;
+    std::array<std::uint64_t, kTopicCount> wanted{};
+    std::vector<std::uint8_t> bytes;
+    for (const Question &q : questions) {
+        if (q.topic != Topic::None)
+            wanted[Index(q.topic)] = ++asked_[Index(q.topic)];
+        bytes.insert(bytes.end(), q.bytes.begin(), q.bytes.end());
+    }
+    const std::uint64_t id = Queue_Locked(std::move(bytes), false);
+    ++asking_;
+    Wake();
+    auto answered = [&] {
+        for (std::size_t i = 0; i < kTopicCount; ++i)
+            if (answered_[i] < wanted[i])
+                return false;
+        return true;
+    };
+    changed_.wait_until(lock, deadline, [&] { return generation_ != generation || closing_ || lost_ || answered(); });
+    --asking_;
+    if (generation_ != generation || closing_) {
+        Fail(ECANCELED);
+        return std::nullopt;
+    }
+    if (answered())
+        return answers_;
+    if (lost_) {
+        Fail(lostError_);
+        return std::nullopt;
+    }
+    // No answer in time: the server will not give one. A late one counts for
+    // nothing but its value, so it cannot pass for the answer to a later request.
+    Withdraw_Locked(id);
+    for (std::size_t i = 0; i < kTopicCount; ++i)
+        if (wanted[i])
+            answered_[i] = asked_[i];
+    Fail(ETIMEDOUT);
+    return std::nullopt;
+}
+
+bool NetworkSerialPort::Ask_Within_Answer_Time(const std::vector<Question> &questions)
+{
+    return Ask(questions, Clock::now() + std::chrono::milliseconds(timing_.answerMs)).has_value();
+}
+
+bool NetworkSerialPort::getState(PortSettings &settings)
+{
+    const auto answers = Ask({{Baudrate_Request(0), Topic::Baudrate},
+                              {Request(kSetDatasize, 0), Topic::Datasize},
+                              {Request(kSetParity, 0), Topic::Parity},
+                              {Request(kSetStopsize, 0), Topic::Stopsize},
+                              {Request(kSetControl, kFlowQuery), Topic::FlowControl}},
+                             Clock::now() + std::chrono::milliseconds(timing_.answerMs));
+    if (!answers)
+        return false;
+    const Answers &a = *answers;
+    std::lock_guard<std::mutex> lock(mutex_);
+    PortSettings s = reported_;  // a value the server gives that means nothing keeps the last one
+    s.BaudRate = a[Index(Topic::Baudrate)];
+    if (a[Index(Topic::Datasize)] >= 5 && a[Index(Topic::Datasize)] <= 8)
+        s.ByteSize = static_cast<std::uint8_t>(a[Index(Topic::Datasize)]);
+    s.Parity = Parity_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Parity)])).value_or(s.Parity);
+    s.StopBits = Stop_Bits_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Stopsize)])).value_or(s.StopBits);
+    s.fOutxCtsFlow = a[Index(Topic::FlowControl)] == kFlowHardware;
+    s.fRtsControl = s.fOutxCtsFlow ? kRtsControlHandshake : rtsOn_ ? kRtsControlEnable : kRtsControlDisable;
+    s.fDtrControl = dtrOn_ ? kDtrControlEnable : kDtrControlDisable;
+    reported_ = settings = s;
+    return true;
+}
+
+// Speed, framing and flow control are always sent and must come back as
+// asked. DTR and RTS go only when they change: servers often leave those
+// requests unanswered, and a speed change must not wait for them.
+bool NetworkSerialPort::setState(const PortSettings &s)
+{
+    const auto parity = Parity_To_Wire(s.Parity);
+    const auto stopBits = Stop_Bits_To_Wire(s.StopBits);
+    if (s.BaudRate == 0 || s.ByteSize < 5 || s.ByteSize > 8 || !parity || !stopBits)
+        return isOpen() ? Fail(EINVAL) : Fail(EBADF);
+    const bool hardware = s.fOutxCtsFlow || s.fRtsControl == kRtsControlHandshake;
+    std::vector<Question> questions = {{Baudrate_Request(s.BaudRate), Topic::Baudrate},
+                                       {Request(kSetDatasize, s.ByteSize), Topic::Datasize},
+                                       {Request(kSetParity, *parity), Topic::Parity},
+                                       {Request(kSetStopsize, *stopBits), Topic::Stopsize},
+                                       {Request(kSetControl, hardware ? kFlowHardware : kFlowNone), Topic::FlowControl}};
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const bool rts = s.fRtsControl == kRtsControlEnable, dtr = s.fDtrControl != kDtrControlDisable;
+        if (!hardware && rts != rtsOn_)
+            questions.push_back({Request(kSetControl, rts ? kRtsOn : kRtsOff), Topic::Rts});
+        if (dtr != dtrOn_)
+            questions.push_back({Request(kSetControl, dtr ? kDtrOn : kDtrOff), Topic::Dtr});
+        if (!hardware)
+            rtsOn_ = rts;
+        dtrOn_ = dtr;
+    }
+    const auto answers = Ask(questions, Clock::now() + std::chrono::milliseconds(timing_.answerMs));
+    if (!answers)
+        return false;
+    const Answers &a = *answers;
+    if (a[Index(Topic::Baudrate)] != s.BaudRate || a[Index(Topic::Datasize)] != s.ByteSize ||
+        a[Index(Topic::Parity)] != *parity || a[Index(Topic::Stopsize)] != *stopBits ||
+        a[Index(Topic::FlowControl)] != (hardware ? kFlowHardware : kFlowNone))
+        return Fail(EINVAL);  // the device took something else: refused
+    std::lock_guard<std::mutex> lock(mutex_);
+    reported_ = s;
+    return true;
+}
+
+// The server sizes its own buffers; the request only needs an open port.
+bool NetworkSerialPort::setupQueues(std::uint32_t, std::uint32_t)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Usable_Locked();
+}
+
+bool NetworkSerialPort::setEventMask(std::uint32_t mask)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return false;
+    eventMask_ = mask;
+    return true;
+}
+
+bool NetworkSerialPort::purge(std::uint32_t flags)
+{
+    const bool toDevice = flags & (kPurgeTxAbort | kPurgeTxClear);
+    const bool fromDevice = flags & (kPurgeRxAbort | kPurgeRxClear);
+    if (!toDevice && !fromDevice)
+        return isOpen() || Fail(EBADF);
+    const std::uint8_t what = toDevice && fromDevice ? kPurgeBoth : toDevice ? kPurgeToDevice : kPurgeFromDevice;
+    const bool answered = Ask_Within_Answer_Time({{Request(kPurgeData, what), Topic::Purge}});
+    if (fromDevice) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        received_.clear();
+        receivedHead_ = 0;
+        Wake();
+    }
+    return answered;
+}
+
+// Reads return at once with what is queued whatever the time-outs say; they
+// are kept so that they read back as they were set.
+bool NetworkSerialPort::getTimeouts(PortTimeouts &timeouts)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return false;
+    timeouts = timeouts_;
+    return true;
+}
+
+bool NetworkSerialPort::setTimeouts(const PortTimeouts &timeouts)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return false;
+    timeouts_ = timeouts;
+    return true;
+}
+
+bool NetworkSerialPort::getModemStatus(std::uint32_t &status)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return false;
+    if (!modemStatusKnown_)
+        return Fail(EAGAIN);
+    status = modemStatus_;
+    return true;
+}
+
+bool NetworkSerialPort::setBreak() { return Ask_Within_Answer_Time({{Request(kSetControl, kBreakOn), Topic::Break}}); }
+
+bool NetworkSerialPort::clearBreak()
+{
+    return Ask_Within_Answer_Time({{Request(kSetControl, kBreakOff), Topic::Break}});
+}
+
+bool NetworkSerialPort::prepareWait()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return Usable_Locked();
+}
+
+WaitResult NetworkSerialPort::waitForEvent(std::uint32_t &eventMask)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!open_ || closing_)
+        return WaitResult::Closed;
+    const std::uint64_t generation = generation_;
+    changed_.wait(lock, [&] {
+        return generation_ != generation || closing_ || receivedHead_ < received_.size() || lost_;
+    });
+    if (generation_ != generation || closing_)
+        return WaitResult::Closed;
+    if (receivedHead_ < received_.size()) {
+        eventMask = eventMask_ & kEvRxChar;
+        return WaitResult::Event;
+    }
+    Fail(lostError_);
+    return WaitResult::Error;
+}
+
+// What came before a drop can still be read.
+bool NetworkSerialPort::bytesQueued(std::uint32_t &count)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!open_ || closing_)
+        return Fail(EBADF);
+    count = static_cast<std::uint32_t>(std::min<std::size_t>(received_.size() - receivedHead_, UINT32_MAX));
+    return true;
+}
+
+bool NetworkSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    got = 0;
+    if (!open_ || closing_)
+        return Fail(EBADF);
+    const std::size_t queued = received_.size() - receivedHead_;
+    const bool wasFull = queued >= kReceiveLimit;
+    got = static_cast<std::uint32_t>(std::min<std::size_t>(count, queued));
+    std::memcpy(buffer, received_.data() + receivedHead_, got);
+    receivedHead_ += got;
+    if (receivedHead_ == received_.size()) {
+        received_.clear();
+        receivedHead_ = 0;
+    } else if (receivedHead_ >= kReceiveLimit / 2) {
+        received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(receivedHead_));
+        receivedHead_ = 0;
+    }
+    if (wasFull)
+        Wake();  // the port's thread reads the connection again
+    return true;
+}
+
+bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+{
+    std::vector<std::uint8_t> bytes;
+    Append_Escaped(data, count, bytes);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!Usable_Locked())
+        return false;
+    if (count == 0)
+        return true;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, reported_.BaudRate));
+    const std::uint64_t generation = generation_;
+    const std::uint64_t id = Queue_Locked(std::move(bytes), true);
+    changed_.wait_until(lock, deadline,
+                        [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
+    if (generation_ != generation || closing_)
+        return Fail(ECANCELED);
+    if (doneId_ >= id)
+        return true;
+    if (lost_)
+        return Fail(lostError_);
+    // Held back too long: what has not left is dropped, so that it does not
+    // reach the device later, out of order.
+    Withdraw_Locked(id);
+    return Fail(ETIMEDOUT);
+}
+
+void NetworkSerialPort::Run()
+{
+    std::vector<std::uint8_t> buffer(65536);
+    for (;;) {
+        pollfd fds[2] = {{-1, 0, 0}, {wake_, POLLIN, 0}};
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (closing_ || lost_)
+                return;
+            // A request's answer may sit behind the data: while one is awaited
+            // the connection is read whatever the queue holds.
+            const bool room = received_.size() - receivedHead_ < kReceiveLimit || asking_ > 0;
+            const short events = short((room ? POLLIN : 0) | (outgoing_.empty() ? 0 : POLLOUT));
+            if (events != 0)
+                fds[0] = {socket_, events, 0};
+        }
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            std::lock_guard<std::mutex> lock(mutex_);
+            Lose_Locked(errno);
+            return;
+        }
+        if (fds[1].revents & POLLIN) {
+            eventfd_t ignored = 0;
+            ::eventfd_read(wake_, &ignored);
+        }
+        const short got = fds[0].revents;
+        if ((fds[0].events & POLLIN) && (got & (POLLIN | POLLHUP | POLLERR))) {
+            const ssize_t n = ::recv(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT);
+            if (n > 0) {
+                Take(buffer.data(), static_cast<std::size_t>(n));
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                Lose_Locked(n == 0 ? ECONNRESET : errno);
+                return;
+            }
+        }
+        if ((fds[0].events & POLLOUT) && (got & (POLLOUT | POLLHUP | POLLERR))) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Send_Locked();
+        }
+    }
+}
+
+void NetworkSerialPort::Take(const std::uint8_t *bytes, std::size_t count)
+{
+    TelnetStream::Output out;
+    stream_.Feed(bytes, count, out);
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.insert(received_.end(), out.data.begin(), out.data.end());
+    for (const ServerMessage &message : out.messages)
+        File_Locked(message);
+    if (!out.answers.empty())
+        Queue_Locked(std::move(out.answers), false);
+    comPortAgreed_ = stream_.Com_Port_Agreed();
+    changed_.notify_all();
+}
+
+void NetworkSerialPort::File_Locked(const ServerMessage &message)
+{
+    if (message.command == kNotifyModemstate) {
+        modemStatus_ = message.value & kModemLines;
+        modemStatusKnown_ = true;
+        return;
+    }
+    const Topic topic = Topic_Of(message.command, message.value);
+    if (topic == Topic::None)
+        return;
+    answers_[Index(topic)] = message.value;
+    if (answered_[Index(topic)] < asked_[Index(topic)])
+        ++answered_[Index(topic)];
+}
+
+}  // namespace vexa

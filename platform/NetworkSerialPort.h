@@ -1,0 +1,135 @@
+#pragma once
+// A serial port served over the network by an RFC 2217 server such as
+// ser2net, opened as "rfc2217://host:port": a TCP connection speaking telnet
+// with the COM-PORT-OPTION.
+//
+// One thread of the port's own reads the connection: it parses what the
+// server sends, queues the device's bytes for the reader and files the
+// server's answers. Neither of the program's threads could do that job: the
+// main thread waits for the answers to its settings requests while the reader
+// may be blocked handing bytes to that same main thread. Sending is done by
+// the thread that asks, under the port's lock; what the socket cannot take at
+// once is left to the port's thread. A request is never cut, and a write that
+// times out is cut only where the stream stays whole.
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "platform/PortNames.h"
+#include "platform/Rfc2217Protocol.h"
+#include "platform/SerialPort.h"
+
+namespace vexa {
+
+struct NetworkPortTiming {
+    int answerMs = 1000;  // a request the server does not answer within this fails
+    int openMs = 3000;    // name lookup, connection and the device's first answer, together
+};
+
+class NetworkSerialPort final : public SerialPort {
+public:
+    explicit NetworkSerialPort(NetworkPortTiming timing = NetworkPortTiming());
+    ~NetworkSerialPort() override;
+    NetworkSerialPort(const NetworkSerialPort &) = delete;
+    NetworkSerialPort &operator=(const NetworkSerialPort &) = delete;
+
+    // Connects, and disconnects at once when the device answered.
+    bool probe(const std::string &name) override;
+    // Fails unless the server agrees to the COM-PORT-OPTION and the device
+    // answers a question about its speed: a server that cannot open the
+    // device, or that serves it to someone else, says so in text and hangs up.
+    bool open(const std::string &name) override;
+    void close() override;
+    bool isOpen() const override;
+
+    bool getState(PortSettings &settings) override;
+    bool setState(const PortSettings &settings) override;
+    bool setupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
+    bool setEventMask(std::uint32_t mask) override;
+    bool purge(std::uint32_t flags) override;
+    bool getTimeouts(PortTimeouts &timeouts) override;
+    bool setTimeouts(const PortTimeouts &timeouts) override;
+    // The lines the server last reported; fails until it has reported any.
+    bool getModemStatus(std::uint32_t &status) override;
+    bool setBreak() override;
+    bool clearBreak() override;
+
+    bool prepareWait() override;
+    // A dropped connection ends the wait with an error once the bytes that
+    // came before the drop have been read.
+    WaitResult waitForEvent(std::uint32_t &eventMask) override;
+    bool bytesQueued(std::uint32_t &count) override;
+    bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
+    bool write(const std::uint8_t *data, std::uint32_t count) override;
+
+    int lastError() const override;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    using Answers = std::array<std::uint32_t, rfc2217::kTopicCount>;
+    struct Question {
+        std::vector<std::uint8_t> bytes;
+        rfc2217::Topic topic;  // None: nothing to wait for
+    };
+    struct Unit {
+        std::uint64_t id;
+        std::vector<std::uint8_t> bytes;
+        bool data;  // serial bytes, which may be dropped; else a request
+        std::size_t sent = 0;
+    };
+
+    bool Fail(int error) const;
+    bool Usable_Locked() const;
+    bool Handshake(Clock::time_point deadline);
+    // Sends the questions as one unit and waits until each that has a topic
+    // is answered; the answers then, or nothing.
+    std::optional<Answers> Ask(const std::vector<Question> &questions, Clock::time_point deadline);
+    bool Ask_Within_Answer_Time(const std::vector<Question> &questions);
+    std::uint64_t Queue_Locked(std::vector<std::uint8_t> bytes, bool data);
+    void Send_Locked();
+    void Withdraw_Locked(std::uint64_t id);
+    void Lose_Locked(int error);
+    void Wake() const;
+    void Run();
+    void Take(const std::uint8_t *bytes, std::size_t count);
+    void File_Locked(const rfc2217::ServerMessage &message);
+
+    const NetworkPortTiming timing_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread thread_;
+    int socket_ = -1;
+    int wake_ = -1;
+    bool open_ = false;
+    bool closing_ = false;
+    std::uint64_t generation_ = 0;  // one more for every open and close
+    bool lost_ = false;
+    int lostError_ = 0;
+
+    rfc2217::TelnetStream stream_;  // the port's thread alone, once it runs
+    bool comPortAgreed_ = false;
+
+    std::vector<std::uint8_t> received_;
+    std::size_t receivedHead_ = 0;
+    std::deque<Unit> outgoing_;
+    std::uint64_t nextId_ = 1, doneId_ = 0;
+
+    std::array<std::uint64_t, rfc2217::kTopicCount> asked_{}, answered_{};
+    int asking_ = 0;  // requests waiting for their answers
+    Answers answers_{};
+    std::uint32_t modemStatus_ = 0;
+    bool modemStatusKnown_ = false;
+
+    PortSettings reported_;  // the last settings read or written
+    bool rtsOn_ = true, dtrOn_ = true;  // what was last asked for: servers often do not tell
+    std::uint32_t eventMask_ = 0;
+    PortTimeouts timeouts_;
+};
+
+}  // namespace vexa

@@ -1,0 +1,333 @@
+// The network port against a scripted server: what a real one will not do on cue.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <atomic>
+#include <cerrno>
+#include <future>
+
+#include "NetworkTestHelpers.h"
+#include "ScriptedComPortServer.h"
+#include "platform/NetworkSerialPort.h"
+
+using namespace vexa;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Short time-outs keep the suite fast; the window uses the port's own.
+constexpr NetworkPortTiming kQuick{300, 1000};
+
+QByteArray Read_All(SerialPort &port, int count, int timeoutMs = 5000)
+{
+    QByteArray got;
+    QElapsedTimer clock;
+    clock.start();
+    while (got.size() < count && clock.elapsed() < timeoutMs) {
+        std::uint32_t queued = 0, n = 0;
+        if (!port.bytesQueued(queued))
+            break;
+        if (queued == 0) {
+            QThread::msleep(2);
+            continue;
+        }
+        std::vector<std::uint8_t> buffer(queued);
+        if (!port.read(buffer.data(), queued, n))
+            break;
+        got.append(reinterpret_cast<const char *>(buffer.data()), n);
+    }
+    return got;
+}
+
+bool Has_Request(const ScriptedComPortServer &server, const Bytes &request)
+{
+    const auto requests = server.Requests();
+    return std::find(requests.begin(), requests.end(), request) != requests.end();
+}
+
+}  // namespace
+
+TEST(NetworkSerialPort, OpensOnlyWhenTheDeviceAnswersAndSettingsGoBothWays)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(kQuick);
+    ASSERT_TRUE(port.open(server.Name()));
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_FALSE(port.open(server.Name()));  // already open
+    EXPECT_EQ(port.lastError(), EBUSY);
+    // The opening offer, then the modem lines wanted and the line-state noise not.
+    EXPECT_TRUE(server.Raw_Bytes().startsWith(QByteArray("\xff\xfb\x00\xff\xfd\x00\xff\xfb\x2c", 9)));
+    EXPECT_TRUE(Has_Request(server, {11, 0xf0}));
+    EXPECT_TRUE(Has_Request(server, {10, 0x00}));
+
+    PortSettings s;
+    ASSERT_TRUE(port.getState(s));
+    EXPECT_EQ(s.BaudRate, 115200u);
+    EXPECT_EQ(s.ByteSize, 8);
+    EXPECT_EQ(s.Parity, kNoParity);
+    EXPECT_EQ(s.StopBits, kOneStopBit);
+    EXPECT_FALSE(s.fOutxCtsFlow);
+    EXPECT_EQ(s.fDtrControl, kDtrControlEnable);
+
+    s.BaudRate = 9600;
+    s.Parity = kMarkParity;
+    s.StopBits = kOne5StopBits;
+    s.fOutxCtsFlow = true;
+    s.fRtsControl = kRtsControlHandshake;
+    ASSERT_TRUE(port.setState(s));
+    EXPECT_EQ(server.Baud_Rate(), 9600u);
+    EXPECT_TRUE(Has_Request(server, {3, 4}));  // Mark
+    EXPECT_TRUE(Has_Request(server, {4, 3}));  // one and a half
+    EXPECT_TRUE(Has_Request(server, {5, 3}));  // hardware flow control
+    PortSettings back;
+    ASSERT_TRUE(port.getState(back));
+    EXPECT_EQ(back, s);
+
+    // Unchanged DTR and RTS are not asked for again; a change is.
+    const auto before = server.Requests().size();
+    ASSERT_TRUE(port.setState(s));
+    EXPECT_EQ(server.Requests().size(), before + 5);
+    s.fDtrControl = kDtrControlDisable;
+    ASSERT_TRUE(port.setState(s));
+    EXPECT_TRUE(Has_Request(server, {5, 9}));
+
+    std::uint32_t lines = 0;
+    ASSERT_TRUE(port.getModemStatus(lines));
+    EXPECT_EQ(lines, 0u);
+    server.Modem_Lines(0x3b);  // CTS and DSR, with change bits the status does not carry
+    ASSERT_TRUE(server.Wait_For([&] { return port.getModemStatus(lines) && lines == (kMsCtsOn | kMsDsrOn); }));
+
+    ASSERT_TRUE(port.setBreak());
+    ASSERT_TRUE(port.clearBreak());
+    EXPECT_TRUE(Has_Request(server, {5, 5}));
+    EXPECT_TRUE(Has_Request(server, {5, 6}));
+    ASSERT_TRUE(port.purge(kPurgeAll));
+    EXPECT_TRUE(Has_Request(server, {12, 3}));
+}
+
+TEST(NetworkSerialPort, IacHeavyDataCrossesUnchangedBothWays)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(kQuick);
+    ASSERT_TRUE(port.open(server.Name()));
+    ASSERT_TRUE(port.setEventMask(kEvRxChar));
+    const QByteArray all = All_Byte_Values();
+    const QByteArray heavy = QByteArray(300, '\xff') + all + QByteArray("\xff\xfa\xff\xf0\xff", 5);
+
+    server.Send_Device(heavy, true);  // pairs split across packets too
+    std::uint32_t mask = 0;
+    ASSERT_EQ(port.waitForEvent(mask), WaitResult::Event);
+    EXPECT_EQ(mask, kEvRxChar);
+    EXPECT_EQ(Read_All(port, heavy.size()), heavy);
+
+    ASSERT_TRUE(port.write(reinterpret_cast<const std::uint8_t *>(heavy.constData()), heavy.size()));
+    ASSERT_TRUE(server.Wait_For([&] { return server.Device_Bytes().size() >= heavy.size(); }));
+    EXPECT_EQ(server.Device_Bytes(), heavy);
+    EXPECT_TRUE(server.Raw_Bytes().contains(QByteArray(heavy).replace("\xff", QByteArray("\xff\xff", 2))));
+
+    // Data and answers interleave without mixing.
+    server.Send_Device(all);
+    PortSettings s;
+    EXPECT_TRUE(port.getState(s));
+    EXPECT_EQ(Read_All(port, all.size()), all);
+}
+
+TEST(NetworkSerialPort, AnUnansweredRequestFailsInTimeAndALateAnswerIsNotTakenForTheNext)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(kQuick);
+    ASSERT_TRUE(port.open(server.Name()));
+    server.Ignore_Control(9);  // DTR off, as ser2net on a device without modem lines
+    server.Ignore_Control(5);  // BREAK on
+    PortSettings s;
+    ASSERT_TRUE(port.getState(s));
+    s.fDtrControl = kDtrControlDisable;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(port.setState(s));
+    EXPECT_EQ(port.lastError(), ETIMEDOUT);
+    EXPECT_GE(clock.elapsed(), 250);
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_FALSE(port.setBreak());
+    EXPECT_TRUE(port.clearBreak());
+
+    // Answers slower than the time-out: the request fails, and the stale
+    // answer that trails in is not taken for the next request's.
+    server.Answer_Delay_Ms(600);
+    s.BaudRate = 57600;
+    EXPECT_FALSE(port.setState(s));
+    server.Answer_Delay_Ms(0);
+    QThread::msleep(400);
+    s.BaudRate = 19200;
+    s.fDtrControl = kDtrControlDisable;  // as last asked: not sent again
+    ASSERT_TRUE(port.setState(s));
+    PortSettings back;
+    ASSERT_TRUE(port.getState(back));
+    EXPECT_EQ(back.BaudRate, 19200u);
+
+    // A slow server within the time-out is just slow.
+    server.Answer_Delay_Ms(150);
+    ASSERT_TRUE(port.getState(back));
+    EXPECT_EQ(back.BaudRate, 19200u);
+}
+
+TEST(NetworkSerialPort, ServersThatRefuseOrSayNothingFailTheOpenInTime)
+{
+    ScriptedComPortServer refusing;
+    refusing.Refuse_With("Device open failure: Value or file not found\r\n");
+    NetworkSerialPort port(kQuick);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(port.open(refusing.Name()));
+    EXPECT_LT(clock.elapsed(), 900);  // the hang-up ends the wait, not the time-out
+    EXPECT_FALSE(port.isOpen());
+
+    ScriptedComPortServer silent;
+    silent.Say_Nothing(true);
+    clock.restart();
+    EXPECT_FALSE(port.open(silent.Name()));
+    EXPECT_EQ(port.lastError(), ETIMEDOUT);
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_LT(clock.elapsed(), 3000);
+
+    ScriptedComPortServer deaf;  // negotiates, answers no request
+    deaf.Ignore_All_Requests(true);
+    EXPECT_FALSE(port.open(deaf.Name()));
+
+    const std::string closed = silent.Name();
+    EXPECT_FALSE(port.open("rfc2217://127.0.0.1:1"));  // nobody listens
+    EXPECT_FALSE(port.open("rfc2217://127.0.0.1:"));
+    EXPECT_EQ(port.lastError(), EINVAL);
+    EXPECT_FALSE(port.open("rfc2217://no-such-host.invalid:2000"));
+
+    silent.Say_Nothing(false);
+    EXPECT_TRUE(port.open(closed));  // the same port object opens once the server answers
+    port.close();
+    std::string byName = closed;
+    byName.replace(byName.find("127.0.0.1"), 9, "localhost");  // through the resolver
+    EXPECT_TRUE(port.open(byName));
+}
+
+TEST(NetworkSerialPort, ADroppedConnectionDeliversWhatCameFirstThenEndsTheWait)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(kQuick);
+    ASSERT_TRUE(port.open(server.Name()));
+    port.setEventMask(kEvRxChar);
+    const QByteArray stream(200000, 'S');
+    server.Send_Device(stream);
+    server.Drop();
+
+    QByteArray got;
+    std::uint32_t mask = 0;
+    WaitResult result;
+    while ((result = port.waitForEvent(mask)) == WaitResult::Event)
+        got += Read_All(port, 1, 100);
+    EXPECT_EQ(result, WaitResult::Error);
+    EXPECT_EQ(got, stream);
+    EXPECT_EQ(port.waitForEvent(mask), WaitResult::Error);  // at once, every time
+    PortSettings s;
+    EXPECT_FALSE(port.getState(s));
+    EXPECT_FALSE(port.write(reinterpret_cast<const std::uint8_t *>("x"), 1));
+    EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);
+
+    port.close();
+    ASSERT_TRUE(port.open(server.Name()));  // the server takes the next connection
+    EXPECT_EQ(server.Connections(), 2);
+}
+
+TEST(NetworkSerialPort, CloseEndsAWaitAndAWriteTheServerDoesNotTake)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(kQuick);
+    ASSERT_TRUE(port.open(server.Name()));
+    port.setEventMask(kEvRxChar);
+    auto waiting = std::async(std::launch::async, [&] {
+        std::uint32_t mask = 0;
+        return port.waitForEvent(mask);
+    });
+    EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);  // an idle connection costs nothing
+
+    PortSettings s;
+    ASSERT_TRUE(port.getState(s));
+    s.BaudRate = 110;  // a write's bound grows with the line time: at 110 bit/s 4 KiB may take 15 minutes
+    ASSERT_TRUE(port.setState(s));
+    server.Reading(false);
+    std::atomic<int> writes{0};
+    auto writing = std::async(std::launch::async, [&] {
+        const std::vector<std::uint8_t> chunk(4096, 'x');
+        while (port.write(chunk.data(), chunk.size()))
+            ++writes;  // until the loopback's buffers are full and one write waits
+        return port.lastError();
+    });
+    for (int seen = -1; seen != writes;) {
+        seen = writes;
+        QThread::msleep(300);
+    }
+    ASSERT_EQ(writing.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+
+    QElapsedTimer clock;
+    clock.start();
+    port.close();
+    ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_EQ(writing.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_LT(clock.elapsed(), 1000);
+    const int error = writing.get();
+    EXPECT_TRUE(error == ECANCELED || error == EBADF) << error;  // ended under the wait, or just before it
+    EXPECT_EQ(waiting.get(), WaitResult::Closed);
+    EXPECT_FALSE(port.isOpen());
+}
+
+// Data the server cannot take in time is dropped, but the stream stays whole:
+// requests and later data still arrive intact once the server reads again.
+TEST(NetworkSerialPort, AWriteThatTimesOutLeavesTheStreamWhole)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(NetworkPortTiming{10000, 3000});  // the server has megabytes to catch up on
+    ASSERT_TRUE(port.open(server.Name()));
+    PortSettings s;
+    ASSERT_TRUE(port.getState(s));
+    s.BaudRate = 256000;
+    ASSERT_TRUE(port.setState(s));
+    server.Reading(false);
+    const std::vector<std::uint8_t> chunk(4096, 0xff);
+    std::size_t written = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (port.write(chunk.data(), chunk.size()) && clock.elapsed() < 30000)
+        written += chunk.size();
+    EXPECT_EQ(port.lastError(), ETIMEDOUT);
+    EXPECT_TRUE(port.isOpen());
+
+    server.Reading(true);
+    ASSERT_TRUE(server.Wait_For([&] { return std::size_t(server.Device_Bytes().size()) >= written; }, 20000));
+    ASSERT_TRUE(port.write(reinterpret_cast<const std::uint8_t *>("OK"), 2));
+    ASSERT_TRUE(port.getState(s));
+    ASSERT_TRUE(server.Wait_For([&] { return server.Device_Bytes().endsWith("OK"); }, 10000));
+    const QByteArray got = server.Device_Bytes();
+    EXPECT_GE(std::size_t(got.size()), written + 2);
+    EXPECT_LE(std::size_t(got.size()), written + chunk.size() + 2);
+    EXPECT_EQ(got.count('\xff'), got.size() - 2);
+}
+
+// A full receive queue holds the server back, but not the answer the main
+// thread waits for behind the data.
+TEST(NetworkSerialPort, AnAnswerBehindMegabytesOfUnreadDataStillComes)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(NetworkPortTiming{5000, 3000});
+    ASSERT_TRUE(port.open(server.Name()));
+    const QByteArray flood(3 << 20, 'q');
+    server.Send_Device(flood);
+    std::uint32_t queued = 0;
+    ASSERT_TRUE(server.Wait_For([&] { return port.bytesQueued(queued) && queued >= (1u << 20); }));
+    QThread::msleep(100);
+    EXPECT_LT(queued, std::uint32_t(flood.size()));  // the port stopped reading
+    PortSettings s;
+    EXPECT_TRUE(port.getState(s));
+    EXPECT_EQ(Read_All(port, flood.size()), flood);
+}

@@ -1,0 +1,209 @@
+// The main window on a network port: a real ser2net serving a pty pair, and
+// the scripted server for a connection that drops mid-stream.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "NetworkTestHelpers.h"
+#include "ScriptedComPortServer.h"
+#include "Ser2netServer.h"
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString kPortOpenFailed = QString::fromUtf8("Ошибка открытия порта ");
+const QString kWaitFailed = QString::fromUtf8("Ошибка ожидания события ");
+
+void Pick(QComboBox *box, const QString &item)
+{
+    box->setCurrentIndex(box->findText(item));
+    emit box->textActivated(item);
+}
+
+void Click_Box(QCheckBox *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 8, box->height() / 2));
+}
+
+// The speed the device's own termios holds, as ser2net set it.
+speed_t Device_Speed(const QString &path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    struct termios2 tio {};
+    const int ok = fd >= 0 ? ::ioctl(fd, TCGETS2, &tio) : -1;
+    if (fd >= 0)
+        ::close(fd);
+    return ok == 0 ? tio.c_ospeed : 0;
+}
+
+// ser2net up and the window holding its port, picked by name.
+class Ser2netWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
+        app.form->show();
+        app.Pick_Port(server.Name());
+        ASSERT_TRUE(app.form->PortHeld) << app.catcher.messages().join('|').toStdString();
+    }
+
+    Ser2netServer server;
+    Application app;
+};
+
+}  // namespace
+
+TEST_F(Ser2netWindow, TheServedPortOpensByNameAndCarriesSettingsKeysAndEveryByte)
+{
+    TForm1 &f = *app.form;
+    ASSERT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    EXPECT_TRUE(f.windowTitle().startsWith("Vexa    " + server.Name() + "   "));
+    EXPECT_EQ(f.Status_Panel_Text(0), QString::fromUtf8("Порт: ") + server.Name());
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("115200 8 None 1"));
+    EXPECT_TRUE(f.CheckBox2->isChecked());
+
+    Pick(f.ComboBox2, "9600");
+    EXPECT_EQ(f.Status_Panel_Text(1), QString("9600 8 None 1"));
+    EXPECT_EQ(Device_Speed(server.Device()), 9600u);
+    Pick(f.ComboBox2, "57600");
+    EXPECT_EQ(Device_Speed(server.Device()), 57600u);
+
+    f.Clear_Focus();
+    QTest::keyClicks(&f, "at");
+    QTest::keyClick(&f, Qt::Key_Return);
+    EXPECT_EQ(server.Read_Far(3), QByteArray("at\r"));
+
+    const QByteArray all = All_Byte_Values();
+    ASSERT_TRUE(f.Write_To_Port(all + all));
+    EXPECT_EQ(server.Read_Far(512), all + all);
+    server.Write_Far(all + all);
+    EXPECT_TRUE(Wait_Until([&] { return app.Work_Char_Log().endsWith(all + all); }));
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+}
+
+// ser2net leaves a DTR request unanswered on a device without modem lines.
+TEST_F(Ser2netWindow, AnUnansweredDtrRequestFailsLikeARefusedCallWithoutHangingTheWindow)
+{
+    TForm1 &f = *app.form;
+    ASSERT_TRUE(f.CheckBox2->isChecked());
+
+    QElapsedTimer clock;
+    clock.start();
+    Click_Box(f.CheckBox2);
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка записи настроек ")}));
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_LT(clock.elapsed(), 3000);
+
+    // Everything else the server answers.
+    app.catcher.clear();
+    Click_Box(f.CheckBox1);
+    Click_Box(f.CheckBox4);
+    Click_Box(f.CheckBox4);
+    Pick(f.ComboBox2, "19200");
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    EXPECT_EQ(f.Status_Panel_Text(2), QString::fromUtf8("Управление потоком: ВКЛЮЧЕНО"));
+    EXPECT_EQ(Device_Speed(server.Device()), 19200u);
+}
+
+TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnectsAgain)
+{
+    TForm1 &f = *app.form;
+    server.Write_Far(QByteArray(4000, 'd'));
+    ASSERT_TRUE(Wait_Until([&] { return app.Work_Char_Log().size() == 4000; }));
+
+    server.Kill();
+    ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }));
+    Pump(300);
+    EXPECT_EQ(app.catcher.messages(), QStringList({kWaitFailed}));
+    EXPECT_FALSE(f.PortHeld);
+    EXPECT_FALSE(f.PortHandle);
+    EXPECT_EQ(f.SpeedButton26->text(), QString::fromUtf8("Занять порт"));
+    EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);
+
+    app.catcher.clear();
+    QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);  // nobody serves the port now
+    EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
+    ASSERT_TRUE(server.Restart());
+    app.catcher.clear();
+    QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    ASSERT_TRUE(f.PortHeld);
+    f.Clear_Focus();
+    QTest::keyClicks(&f, "z");
+    EXPECT_EQ(server.Read_Far(1), QByteArray("z"));
+}
+
+TEST(Ser2net, ADeviceTheServerCannotOpenOrServesToAnotherFailsToOpen)
+{
+    Ser2netServer missing("/dev/vexa-no-such-modem"), server;
+    ASSERT_TRUE(missing.Ready()) << missing.Why_Not().toStdString();
+    ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
+    Application holder;
+    Application app;  // the last made catches the messages
+    app.Pick_Port(missing.Name());
+    EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
+    EXPECT_FALSE(app.form->PortHeld);
+    EXPECT_FALSE(app.form->windowTitle().contains(missing.Name()));
+
+    holder.Pick_Port(server.Name());
+    ASSERT_TRUE(holder.form->PortHeld);
+    app.catcher.clear();
+    app.Pick_Port(server.Name());
+    EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
+    EXPECT_FALSE(app.form->PortHeld);
+}
+
+TEST(NetworkPortWindow, AConnectionDroppedMidStreamGivesOneMessageAndThePortCanBeRetaken)
+{
+    ScriptedComPortServer server;
+    Application app;
+    TForm1 &f = *app.form;
+    app.Pick_Port(QString::fromStdString(server.Name()));
+    ASSERT_TRUE(f.PortHeld) << app.catcher.messages().join('|').toStdString();
+    const QByteArray burst(300000, 'm');
+    server.Send_Device(burst);
+    server.Drop();
+    ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }, 10000));
+    Pump(300);
+    EXPECT_EQ(app.catcher.messages(), QStringList({kWaitFailed}));
+    EXPECT_EQ(app.Work_Char_Log(), burst);  // nothing received before the drop is lost
+    EXPECT_FALSE(f.PortHeld);
+    EXPECT_FALSE(f.ReaderRunning);
+    EXPECT_FALSE(f.Timer1->isActive());
+    EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);
+
+    app.catcher.clear();
+    QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    ASSERT_TRUE(f.PortHeld);
+    EXPECT_EQ(server.Connections(), 2);
+    ASSERT_TRUE(f.Write_To_Port(QByteArray("AT\r")));
+    EXPECT_TRUE(server.Wait_For([&] { return server.Device_Bytes() == "AT\r"; }));
+}
+
+TEST(NetworkPortWindow, AServerThatNeverAnswersFailsTheOpenInBoundedTime)
+{
+    ScriptedComPortServer server;
+    server.Say_Nothing(true);
+    Application app;
+    QElapsedTimer clock;
+    clock.start();
+    app.Pick_Port(QString::fromStdString(server.Name()));
+    EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(app.form->PortHeld);
+}
