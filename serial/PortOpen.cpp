@@ -241,6 +241,7 @@ void TForm1::Close_Port()
 {
     End_Test_Traffic();
     End_File_Transfer();
+    Abandon_Download();
     if (PortHandle)
         PortHandle->close();
 }
