@@ -123,6 +123,10 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A box would wait for a user who is not there: messages go to the output.
+    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    });
     QTemporaryDir start;
     QDir::setCurrent(start.path());
     std::unique_ptr<TForm1> form(Create_Application_Forms());
@@ -137,10 +141,6 @@ int main(int argc, char **argv)
     const int keep = ::open(slave.constData(), O_RDWR | O_NOCTTY);
     Drain drain(master);
 
-    // A box would wait for a user who is not there: messages go to the output.
-    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    });
     form->ComboBox1->lineEdit()->selectAll();
     form->ComboBox1->lineEdit()->insert(QString::fromLatin1(slave));
     form->PageControl1->setCurrentIndex(3);

@@ -12,6 +12,7 @@
 
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Messages.h"
 
 namespace {
 
@@ -48,6 +49,11 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // A box would wait for a user who is not there (an empty start folder
+    // has no command list to load): messages go to the output.
+    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    });
     QTemporaryDir start;
     QDir::setCurrent(start.path());
     std::unique_ptr<TForm1> form(Create_Application_Forms());
