@@ -57,23 +57,26 @@ run_wine_tests() {  # run_wine_tests <dir>: <dir>/linux and <dir>/windows built
     unset DISPLAY WAYLAND_DISPLAY
     wineserver -k 2>/dev/null || true  # a server left from an earlier run,
     wineserver -w                       # gone before ours starts
-    # Wine's server first, quietly, kept for 30 s between programs: when a
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Preparing the Wine prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -k
+        wineserver -w
+    fi
+    # Wine's server, quietly, kept for 30 s between programs: when a
     # pseudo-terminal hangs up it prints its state, which must not land in
-    # the test output.
+    # the test output. Its services start now, with their output away too.
     wineserver -f -p 30 >/dev/null 2>&1 &
     local server=$!
+    until [ -S "/proc/$server/cwd/socket" ]; do  # it works in its own directory
+        kill -0 "$server" 2>/dev/null || { echo "wineserver did not start" >&2; return 1; }
+        sleep 0.05
+    done
     mkdir -p "$dir/ptys"
     "$dir/linux/tests/platform/vexa-pty-peer" "$WINEPREFIX/dosdevices" "$dir/ptys" >"$dir/peer-port" &
     local peer=$!
     trap "kill $peer 2>/dev/null; wineserver -k 2>/dev/null || true" EXIT
-    # The prefix is made once; starting Wine here also starts its services
-    # with their output away from the tests'.
-    if [ -f "$WINEPREFIX/system.reg" ]; then
-        wineboot >/dev/null 2>&1
-    else
-        echo "Preparing the Wine prefix $WINEPREFIX"
-        wineboot -i >/dev/null 2>&1
-    fi
+    wineboot >/dev/null 2>&1
     for _ in $(seq 50); do
         [ -s "$dir/peer-port" ] && break
         sleep 0.1
