@@ -400,7 +400,7 @@ WaitResult Win32SerialPort::Wait_For_Comm_Event(HANDLE handle, HANDLE wake, std:
             }
         }
         // Ended without a character: aborted, or woken for nothing.
-        if (++fruitlessWaits_ < kFruitlessWaitsBeforeReading)
+        if (++fruitlessWaits_ < fruitlessWaitsBeforeReading_)
             continue;
         if (!Start_Waiting_By_Read(handle))
             return WaitResult::Error;

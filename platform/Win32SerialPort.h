@@ -32,7 +32,11 @@ constexpr int kFruitlessWaitsBeforeReading = 3;
 
 class Win32SerialPort final : public SerialPort {
 public:
-    Win32SerialPort() = default;
+    // A test may hold the port to WaitCommEvent by allowing more fruitless waits.
+    explicit Win32SerialPort(int fruitlessWaitsBeforeReading = kFruitlessWaitsBeforeReading)
+        : fruitlessWaitsBeforeReading_(fruitlessWaitsBeforeReading)
+    {
+    }
     ~Win32SerialPort() override;
     Win32SerialPort(const Win32SerialPort &) = delete;
     Win32SerialPort &operator=(const Win32SerialPort &) = delete;
@@ -84,6 +88,7 @@ private:
     bool Start_Waiting_By_Read(void *handle);
     std::uint32_t Stashed() const;
 
+    const int fruitlessWaitsBeforeReading_;
     mutable std::mutex mutex_;
     std::condition_variable idle_;
     void *handle_ = nullptr;      // the open device; none while closed

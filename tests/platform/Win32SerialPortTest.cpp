@@ -270,6 +270,29 @@ TEST_F(Win32SerialPortOnALine, AModemReplyArrivingInOneBurstIsReadOnce)
     EXPECT_EQ(reader.chunks(), std::vector<std::string>({"OK\r\n"}));
 }
 
+// The wait real drivers give: Wine aborts it every few milliseconds, so held
+// to it the reader spins, but bytes must still come through and a close must
+// still end it.
+TEST(Win32SerialPort, WaitCommEventAloneCarriesBytesAndEndsOnClose)
+{
+    PtyPeer peer(13);
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    Win32SerialPort port(1 << 30);
+    ASSERT_TRUE(port.open(peer.portName()));
+    Prepare_As_The_Program_Does(port);
+    {
+        Reader reader(port);
+        ASSERT_TRUE(peer.Send("OK\r\n"));
+        EXPECT_EQ(reader.Wait_For_Bytes(4, 5000), "OK\r\n");
+        EXPECT_FALSE(port.waitsByReading());
+        const auto start = Clock::now();
+        port.close();
+        EXPECT_TRUE(reader.Wait_For_End(5000));
+        EXPECT_LT(Ms_Since(start), 1500);
+        EXPECT_EQ(reader.endedWith(), WaitResult::Closed);
+    }
+}
+
 TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(5));
