@@ -1,17 +1,153 @@
-// The command page: its controls, and what the main window asks of the AT
-// commands subsystem at start-up and on a page switch.
+// The command page: its controls, what the main window asks of the AT
+// commands subsystem on a page switch, the quick panel's button and the
+// "Start", "Reset", "Stop" buttons above the terminal.
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTimer>
+
+#include "atcommands/QuickCommands.h"
 #include "atcommands/QwickCommnds.h"
+#include "mainwindow/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Messages.h"
 
-void TForm1::Build_Command_Page(QWidget *) {}
+namespace {
 
-// Start-up step 11 loads the AT command list named in Config/ATComm/ATList.nee
-// when its autoload is on. The command list block does not exist yet.
-void TForm1::Autoload_AT_List() {}
+QPushButton *Button(const char *name, const QString &caption, QWidget *parent, const QRect &at)
+{
+    auto *button = Named(new QPushButton(caption, parent), name);
+    button->setGeometry(at);
+    return button;
+}
+
+QPushButton *Glyph(const QString &name, QStyle::StandardPixmap icon, QWidget *parent, const QRect &at)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(name);
+    button->setIcon(QApplication::style()->standardIcon(icon));
+    button->setGeometry(at);
+    return button;
+}
+
+}  // namespace
+
+void TForm1::Build_Command_Page(QWidget *page)
+{
+    auto *list = Named(new QGroupBox(QStringLiteral("СПИСОК КОМАНД:"), page), "GroupBox2");
+    list->setGeometry(0, 0, 343, 110);
+    CheckBox3 = Named(new QCheckBox(QStringLiteral("Автоматически загружать список команд при запуске "), list),
+                      "CheckBox3");
+    CheckBox3->setGeometry(4, 18, 335, 16);
+    QFont small = CheckBox3->font();
+    small.setPixelSize(10);
+    CheckBox3->setFont(small);
+    SpeedButton1 = Button("SpeedButton1", QStringLiteral("Создать"), list, {4, 36, 104, 22});
+    SpeedButton2 = Button("SpeedButton2", QStringLiteral("Редактировать"), list, {112, 36, 116, 22});
+    SpeedButton3 = Button("SpeedButton3", QStringLiteral("Загрузить"), list, {232, 36, 107, 22});
+    ComboBox6 = Combo("ComboBox6", list, {4, 60, 250, 22});
+    ComboBox6->setEditText(QStringLiteral("Выбирете команду"));
+    ComboBox6->setFocusPolicy(Qt::ClickFocus);
+    SpeedButton4 = Button("SpeedButton4", QStringLiteral("Послать"), list, {258, 60, 81, 22});
+    SpeedButton24 = Button("SpeedButton24", QStringLiteral("Панель быстрых команд"), list, {4, 84, 335, 22});
+
+    auto *scripts = Named(new QGroupBox(QStringLiteral("СКРИПТЫ:"), page), "GroupBox3");
+    scripts->setGeometry(0, 112, 343, 176);
+    auto *create = Named(new QGroupBox(QStringLiteral("Создать:"), scripts), "GroupBox4");
+    create->setGeometry(4, 18, 224, 38);
+    SpeedButton5 = Button("SpeedButton5", QStringLiteral("В ручную"), create, {4, 15, 84, 20});
+    SpeedButton6 = Button("SpeedButton6", QStringLiteral("При помощи формы"), create, {92, 15, 128, 20});
+    auto *edit = Named(new QGroupBox(QStringLiteral("Редактировать"), scripts), "GroupBox5");
+    edit->setGeometry(232, 18, 107, 38);
+    SpeedButton7 = Button("SpeedButton7", QStringLiteral("В ручную"), edit, {4, 15, 99, 20});
+    for (int slot = 0; slot < 3; ++slot)
+        Build_Script_Slot(scripts, slot, 58 + slot * 22);
+    SpeedButton8 = Button("SpeedButton8", QStringLiteral("Выполнить скрипт"), scripts, {4, 126, 128, 22});
+    BitBtn_Send_Selected_Script = Button("BitBtn_Send_Selected_Script", QStringLiteral("Выполнить выбранный скрипт"),
+                                         scripts, {136, 126, 203, 22});
+    QFont bold = BitBtn_Send_Selected_Script->font();
+    bold.setBold(true);
+    BitBtn_Send_Selected_Script->setFont(bold);
+    SpeedButton9 = Button("SpeedButton9", QStringLiteral("Просмотр протокола последнего скрипта"), scripts,
+                          {4, 150, 335, 22});
+    Timer2 = Timer("Timer2", this, kScriptTickMs);
+    Connect_Command_Page();
+}
+
+// A slot: its script path, a button to choose it and one to run it.
+void TForm1::Build_Script_Slot(QWidget *box, int slot, int y)
+{
+    const QString number = QString::number(slot + 1);
+    Edit_Script[slot] = new QLineEdit(box);
+    Edit_Script[slot]->setObjectName(QStringLiteral("Edit_Script_") + number);
+    Edit_Script[slot]->setGeometry(4, y, 283, 20);
+    Edit_Script[slot]->setStyleSheet(QStringLiteral("background-color: #A7E3DF;"));
+    SpeedButton_Script_Open[slot] =
+        Glyph(QStringLiteral("SpeedButton_Script_%1_Open").arg(number), QStyle::SP_DirOpenIcon, box, {290, y, 24, 20});
+    SpeedButton_Script_RUN[slot] =
+        Glyph(QStringLiteral("SpeedButton_Script_%1_RUN").arg(number), QStyle::SP_MediaPlay, box, {315, y, 24, 20});
+    connect(SpeedButton_Script_Open[slot], &QPushButton::clicked, this, [this, slot] { SpeedButton_Script_OpenClick(slot); });
+    connect(SpeedButton_Script_RUN[slot], &QPushButton::clicked, this, [this, slot] { SpeedButton_Script_RUNClick(slot); });
+}
+
+void TForm1::Connect_Command_Page()
+{
+    connect(CheckBox3, &QCheckBox::toggled, this, &TForm1::CheckBox3Click);
+    connect(ComboBox6->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox6Change);
+    connect(ComboBox6, &QComboBox::textActivated, this, &TForm1::ComboBox6Change);
+    const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
+        {SpeedButton1, &TForm1::SpeedButton1Click}, {SpeedButton2, &TForm1::SpeedButton2Click},
+        {SpeedButton3, &TForm1::SpeedButton3Click}, {SpeedButton4, &TForm1::SpeedButton4Click},
+        {SpeedButton24, &TForm1::SpeedButton24Click}, {SpeedButton5, &TForm1::SpeedButton5Click},
+        {SpeedButton6, &TForm1::SpeedButton6Click}, {SpeedButton7, &TForm1::SpeedButton7Click},
+        {SpeedButton8, &TForm1::SpeedButton8Click}, {SpeedButton9, &TForm1::SpeedButton9Click},
+        {BitBtn_Send_Selected_Script, &TForm1::BitBtn_Send_Selected_ScriptClick},
+    };
+    for (const auto &[button, handler] : clicks)
+        connect(button, &QPushButton::clicked, this, handler);
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+}
 
 void TForm1::Hide_Quick_Panel()
 {
     if (Form8 && Form8->isVisible())
         Form8->hide();
 }
+
+void TForm1::Send_Echoed_Line(const QByteArray &text, ColorRef color)
+{
+    if (text.isEmpty())
+        return;
+    const QByteArray line = text + '\r';
+    Print_To_Screen(line, color);
+    if (!Write_To_Port(line))
+        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+}
+
+void TForm1::SpeedButton24Click()
+{
+    Form8->show();
+    Form8->raise();
+    Form8->activateWindow();
+}
+
+// The three buttons talk to the modem's own software only while the modem
+// holds CTS on; the answer continues on the echo's line.
+void TForm1::Send_If_CTS(const char *command)
+{
+    if (!CTS_On)
+        return;
+    Print_To_Screen(QByteArray(command), kBlue);
+    Send_AT_Command(QByteArray(command));
+}
+
+void TForm1::SpeedButton_StartClick() { Send_If_CTS(kStartCommand); }
+
+void TForm1::SpeedButton_ResetClick() { Send_If_CTS(kResetCommand); }
+
+void TForm1::SpeedButton_StopClick() { Send_If_CTS(kStopCommand); }

@@ -1,8 +1,14 @@
 #include "atcommands/ZRMComList.h"
 
-TForm2::TForm2(QWidget *parent) : QDialog(parent)
+namespace {
+
+constexpr EditorKind kListEditor = {"Имя файла:", "Файл списка АТ команд|*.atl", "atl"};
+
+}  // namespace
+
+TForm2::TForm2(QWidget *parent) : AtFileEditor(parent, kListEditor)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle("Form2");
-    resize(393, 401);
+    setFixedSize(393, 401);
 }

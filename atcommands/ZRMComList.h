@@ -1,9 +1,9 @@
 #pragma once
 // AT command list editor, shown modally; its caption is set by each caller.
 
-#include <QDialog>
+#include "atcommands/AtFileEditor.h"
 
-class TForm2 : public QDialog {
+class TForm2 : public AtFileEditor {
     Q_OBJECT
 public:
     explicit TForm2(QWidget *parent = nullptr);

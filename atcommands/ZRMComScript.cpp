@@ -1,8 +1,14 @@
 #include "atcommands/ZRMComScript.h"
 
-TForm3::TForm3(QWidget *parent) : QDialog(parent)
+namespace {
+
+constexpr EditorKind kScriptEditor = {"Имя файла", "файл скриптов АТ команд|*.ats", "ats"};
+
+}  // namespace
+
+TForm3::TForm3(QWidget *parent) : AtFileEditor(parent, kScriptEditor)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle("Form3");
-    resize(394, 401);
+    setFixedSize(394, 401);
 }

@@ -1,9 +1,9 @@
 #pragma once
-// AT script editor, shown modally.
+// AT script editor, shown modally; its caption is set by each caller.
 
-#include <QDialog>
+#include "atcommands/AtFileEditor.h"
 
-class TForm3 : public QDialog {
+class TForm3 : public AtFileEditor {
     Q_OBJECT
 public:
     explicit TForm3(QWidget *parent = nullptr);

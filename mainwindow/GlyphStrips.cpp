@@ -17,13 +17,16 @@ GlyphStrips::GlyphStrips()
 
 const QImage &GlyphStrips::Strip(std::uint32_t color, std::uint32_t background)
 {
+    if (last_ && color == lastColor_ && background == background_)
+        return *last_;
     if (background != background_) {
         strips_.clear();
         background_ = background;
     }
+    lastColor_ = color;
     auto it = strips_.find(color);
     if (it != strips_.end())
-        return *it;
+        return *(last_ = &*it);
     QImage strip(256 * kCellWidth, kLineHeight, QImage::Format_RGB32);
     strip.fill(Color_Ref_To_Rgb(background));
     QPainter painter(&strip);
@@ -37,5 +40,5 @@ const QImage &GlyphStrips::Strip(std::uint32_t color, std::uint32_t background)
         painter.drawText(b * kCellWidth, baseline, QString(vexa::Cp1251_To_Unicode(static_cast<unsigned char>(b))));
     }
     painter.end();
-    return *strips_.insert(color, strip);
+    return *(last_ = &*strips_.insert(color, strip));
 }

@@ -18,6 +18,9 @@ private:
     QFont font_;
     std::uint32_t background_ = 0;
     QHash<std::uint32_t, QImage> strips_;
+    // The strip asked for last: a burst asks for the same one per byte.
+    std::uint32_t lastColor_ = 0;
+    const QImage *last_ = nullptr;
 };
 
 QRgb Color_Ref_To_Rgb(std::uint32_t color);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -154,6 +155,26 @@ void TForm1::Build_Terminal()
     SpeedButton10 = Named(new QPushButton(QStringLiteral("Очистить"), client), "SpeedButton10");
     SpeedButton10->setGeometry(674, 2, 85, 22);
 
+    // "Start", "Reset" and "Stop" talk to the modem's own software.
+    QFont bold = font();
+    bold.setBold(true);
+    QPalette palette;
+    palette.setColor(QPalette::ButtonText, QColor(0x15, 0x64, 0xB5));
+    const std::tuple<QPushButton **, const char *, const char *, void (TForm1::*)()> buttons[] = {
+        {&SpeedButton_Start, "SpeedButton_Start", "Start", &TForm1::SpeedButton_StartClick},
+        {&SpeedButton_Reset, "SpeedButton_Reset", "Reset", &TForm1::SpeedButton_ResetClick},
+        {&SpeedButton_Stop, "SpeedButton_Stop", "Stop", &TForm1::SpeedButton_StopClick},
+    };
+    int x = 363;
+    for (const auto &[button, name, caption, handler] : buttons) {
+        *button = Named(new QPushButton(QString::fromLatin1(caption), client), name);
+        (*button)->setGeometry(x, 2, 56, 22);
+        (*button)->setFont(bold);
+        (*button)->setPalette(palette);
+        connect(*button, &QPushButton::clicked, this, handler);
+        x += 56;
+    }
+
     Screen_Image = QImage(kScreenWidth, kScreenHeight, QImage::Format_RGB32);
     ScrollBox1 = Named(new QScrollArea(client), "ScrollBox1");
     ScrollBox1->setGeometry(356, 27, 405, 492);
@@ -163,6 +184,14 @@ void TForm1::Build_Terminal()
     ScrollBox1->setFocusPolicy(Qt::NoFocus);
     Image1 = new ScreenPicture(Screen_Image);
     ScrollBox1->setWidget(Image1);
+
+    // The script runner's progress: lines sent out of lines in the script.
+    Gauge1 = Named(new QProgressBar(client), "Gauge1");
+    Gauge1->setGeometry(358, 523, 402, 14);
+    Gauge1->setTextVisible(false);
+    Gauge1->setStyleSheet(QStringLiteral("QProgressBar { background: #FFFFE1; border: 1px solid #808080; }"
+                                         "QProgressBar::chunk { background: #008000; }"));
+    Gauge1->hide();
 }
 
 void TForm1::Build_Pages()

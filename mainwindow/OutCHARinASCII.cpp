@@ -35,29 +35,55 @@ void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
     if (count == 0)
         return;
     const AsciiViewBatch batch = Ascii_View_Batch(lines_, count);
-    if (batch.cleared)
-        Memo1->clear();
+    if (batch.cleared) {
+        unshown_.clear();
+        shownLines_ = 0;
+        memoStale_ = true;
+    }
     lines_ = batch.linesAfter;
-    if (batch.firstKept >= count)
+    if (batch.firstKept < count)
+        unshown_.insert(unshown_.end(), bytes + batch.firstKept, bytes + count);
+    if (isVisible())
+        Show_Lines();
+}
+
+void TForm4::Show_Lines()
+{
+    if (memoStale_)
+        Memo1->clear();
+    memoStale_ = false;
+    if (unshown_.empty())
         return;
     QString text;
-    text.reserve(static_cast<qsizetype>(count - batch.firstKept) * 8);
-    for (std::uint32_t i = batch.firstKept; i < count; ++i) {
-        if (i > batch.firstKept)
+    text.reserve(static_cast<qsizetype>(unshown_.size()) * 8);
+    for (std::size_t i = 0; i < unshown_.size(); ++i) {
+        if (i > 0)
             text += QLatin1Char('\n');
-        text += Ascii_View_Line(bytes[i]);
+        text += Ascii_View_Line(unshown_[i]);
     }
     Memo1->appendPlainText(text);
+    shownLines_ += static_cast<std::uint32_t>(unshown_.size());
+    unshown_.clear();
+}
+
+void TForm4::showEvent(QShowEvent *event)
+{
+    Show_Lines();
+    QDialog::showEvent(event);
 }
 
 void TForm4::Memo1DblClick()
 {
     Memo1->clear();
-    lines_ = 0;
+    lines_ = shownLines_ = 0;
+    unshown_.clear();
+    memoStale_ = false;
 }
 
 QString TForm4::Line(int index) const
 {
+    if (index >= 0 && std::uint32_t(index) >= shownLines_ && std::uint32_t(index) < lines_)
+        return Ascii_View_Line(unshown_[index - shownLines_]);
     return Memo1->document()->findBlockByNumber(index).text();
 }
 

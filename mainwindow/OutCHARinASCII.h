@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <vector>
 
 class QPlainTextEdit;
 
@@ -13,6 +14,9 @@ public:
     explicit TForm4(QWidget *parent = nullptr);
 
     // One line per byte, in order; the 16384-line rule applies line by line.
+    // While the view is hidden the bytes are kept and their lines written
+    // into Memo1 when it is shown: a burst costs a copy, not 16383 lines of
+    // text layout, on every page.
     void Add_Bytes(const std::uint8_t *bytes, std::uint32_t count);
     void Memo1DblClick();
     int Line_Count() const { return static_cast<int>(lines_); }
@@ -22,7 +26,13 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void Show_Lines();
+
     std::uint32_t lines_ = 0;
+    std::uint32_t shownLines_ = 0;       // lines of the list that Memo1 holds
+    std::vector<std::uint8_t> unshown_;  // the bytes of the lines after those
+    bool memoStale_ = false;             // Memo1 holds lines of an emptied list
 };

@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
+#include <cstring>
 
 #include "mainwindow/GlyphStrips.h"
 #include "mainwindow/OutCHARinASCII.h"
@@ -21,12 +22,13 @@ void TForm1::Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color)
     if (x < 0 || x > kScreenWidth - kCellWidth || y < 0 || y > kLastRowY)
         return;
     const QImage &strip = glyphs_->Strip(color, Screen_Back_Color);
+    const qsizetype fromStride = strip.bytesPerLine() / qsizetype(sizeof(QRgb));
+    const qsizetype toStride = Screen_Image.bytesPerLine() / qsizetype(sizeof(QRgb));
     const auto *from = reinterpret_cast<const QRgb *>(strip.constBits()) + byte * kCellWidth;
-    for (int row = 0; row < kLineHeight; ++row) {
-        auto *to = reinterpret_cast<QRgb *>(Screen_Image.scanLine(y + row)) + x;
-        std::copy(from, from + kCellWidth, to);
-        from += strip.bytesPerLine() / sizeof(QRgb);
-    }
+    // One look-up of the picture's pixels per cell, not one per row.
+    auto *to = reinterpret_cast<QRgb *>(Screen_Image.bits()) + y * toStride + x;
+    for (int row = 0; row < kLineHeight; ++row, from += fromStride, to += toStride)
+        std::memcpy(to, from, kCellWidth * sizeof(QRgb));  // a fixed size: no call per row
     dirty_ |= QRect(x, y, kCellWidth, kLineHeight);
 }
 

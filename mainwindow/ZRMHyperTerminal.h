@@ -14,10 +14,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "atcommands/AtCommandsState.h"
 #include "platform/SerialPort.h"
+#include "serial/CounterText.h"
 #include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransferState.h"
 #include "xmodem/FirmwareState.h"
@@ -92,6 +94,16 @@ public:
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
     bool Write_To_Port(const QByteArray &bytes);
     void Send_AT_Command(const QByteArray &command);
+    // One whole write, exclusive of every other writer, without a message:
+    // Uncounted when the sent-bytes counter does not hold a number (the
+    // bytes still go out), with the port's error number.
+    enum class WriteOutcome { Written, Failed, Uncounted };
+    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error);
+    // "Ошибка при записи в СОM порт " with the error number, shown on the
+    // main thread, never over an open box of the same cause.
+    void Report_Counter_Failure(int error);
+    SharedCounter Sent_Bytes;  // what Edit14 shows
+    void Show_Sent_Bytes();
 
     // ----- serial link: receiving (serial/ReceiveDispatch.cpp) -----
     std::vector<std::uint8_t> Rx_Buffer = std::vector<std::uint8_t>(kRxBufferSize);
@@ -103,8 +115,8 @@ public:
     void Take_Received(const QByteArray &chunk);
 
     // ----- serial link: line settings and signals (serial/LineSettings.cpp) -----
-    bool CTS_On = false;
-    bool DCD_On = false;
+    std::atomic<bool> CTS_On{false};  // read by the flood thread
+    std::atomic<bool> DCD_On{false};
     void ComboBox2Change();
     void ComboBox3Change();
     void ComboBox4Change();
@@ -160,6 +172,54 @@ public:
     void Build_Command_Page(QWidget *page);
     void Autoload_AT_List();  // start-up step 11
     void Hide_Quick_Panel();  // leaving the command page
+    void Build_Script_Slot(QWidget *box, int slot, int y);
+    void Connect_Command_Page();
+    // Echoes the text and a CR in the colour, then writes them; an empty
+    // text sends nothing.
+    void Send_Echoed_Line(const QByteArray &text, ColorRef color);
+
+    // command lists (atcommands/CommandList.cpp)
+    QCheckBox *CheckBox3 = nullptr;
+    QComboBox *ComboBox6 = nullptr;
+    QPushButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr, *SpeedButton4 = nullptr,
+                *SpeedButton24 = nullptr;
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void CheckBox3Click();
+    void ComboBox6Change();
+    bool Load_AT_List(const QString &path);
+
+    // scripts and their runner (atcommands/ScriptRunner.cpp)
+    QPushButton *SpeedButton5 = nullptr, *SpeedButton6 = nullptr, *SpeedButton7 = nullptr, *SpeedButton8 = nullptr,
+                *SpeedButton9 = nullptr, *BitBtn_Send_Selected_Script = nullptr;
+    QLineEdit *Edit_Script[3] = {};                 // Edit_Script_1 .. _3
+    QPushButton *SpeedButton_Script_Open[3] = {};  // SpeedButton_Script_1_Open .. _3_Open
+    QPushButton *SpeedButton_Script_RUN[3] = {};   // SpeedButton_Script_1_RUN .. _3_RUN
+    QTimer *Timer2 = nullptr;
+    QProgressBar *Gauge1 = nullptr;
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void SpeedButton8Click();
+    void SpeedButton9Click();
+    void SpeedButton_Script_OpenClick(int slot);
+    void SpeedButton_Script_RUNClick(int slot);
+    void BitBtn_Send_Selected_ScriptClick();
+    void Timer2Timer();
+    bool Start_Script(const QString &path);
+    void Send_Script_Step();
+    void End_Script(const QString &reason = QString());
+    void Script_Banner(const char *text);
+
+    // quick panel and the buttons above the terminal (atcommands/CommandPage.cpp)
+    QPushButton *SpeedButton_Start = nullptr, *SpeedButton_Reset = nullptr, *SpeedButton_Stop = nullptr;
+    void SpeedButton24Click();
+    void SpeedButton_StartClick();
+    void SpeedButton_ResetClick();
+    void SpeedButton_StopClick();
+    void Send_If_CTS(const char *command);
 
     // ===== file transfer (transfer/): frame protocol, sender, receiver =====
     FileTransferState FileTransfer;
@@ -168,10 +228,60 @@ public:
     int Packet_Interval = 90000;        // wait for a reply, ms
     int Frame_Receive_Interval = 60000;  // a begun frame must finish, ms
     QComboBox *ComboBox7 = nullptr, *ComboBox8 = nullptr;
+    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr;  // chosen file, its size
+    QPushButton *SpeedButton11 = nullptr, *SpeedButton12 = nullptr, *SpeedButton13 = nullptr;
+    QTimer *FileNameSend = nullptr, *FileDataSend = nullptr, *TimerSendSession = nullptr,
+           *TimerReceiveAll = nullptr, *TimerReceiveWait = nullptr;
     void Build_File_Page(QWidget *page);
     void Reset_File_Protocol();  // entering the file-transfer page
     // The receive branch of the file-transfer page.
     void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
+    // Ends both sides of a transfer before the port it uses closes.
+    void End_File_Transfer();
+    void ComboBox7Change();
+    void ComboBox8Change();
+    void TimerReceiveAllTimer();
+    void On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length);
+    void On_File_Frame_Begun(FrameKind kind);
+    void On_File_Frame_Dropped(FrameKind kind);
+    // Echoes a protocol frame on the screen when it has a colour, then writes it.
+    bool Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo);
+    // Message boxes of the transfer open after the handler that raised them
+    // has finished, one box per text at a time.
+    void File_Message(const QString &text);
+    void File_Error(const QString &text);
+    void Clear_Frame_Buffer();
+    void Start_File_Timer(QTimer *timer, int ms);
+    int Receive_Wait_Ms() const;
+    // sender (transfer/FileSender.cpp)
+    void SpeedButton11Click();  // choose the file
+    void SpeedButton12Click();  // announce it
+    void SpeedButton13Click();  // replay the transfer log
+    void Send_Announcement();
+    void FileNameSendTimer();
+    void FileDataSendTimer();
+    void TimerSendSessionTimer();
+    void Repeat_Last_Frame();
+    void Cancel_Sending();  // the send dialog's "Отмена "
+    void On_Reply(bool accept);
+    void On_Acknowledgement(const std::uint8_t *frame);
+    void On_Error_Frame(bool fileNameCause);
+    bool Take_File_Name(const QString &path);
+    void Start_Data_Phase();
+    bool Open_Transfer_Log();
+    void Log_Transfer(const QByteArray &bytes);
+    SendSession::Verdict Sender_Time_Out(QTimer *wait);
+    void Act_On_Verdict(SendSession::Verdict verdict, bool announcement);
+    void Stop_Sending();
+    // receiver (transfer/FileReceiver.cpp)
+    void On_Announcement(const std::uint8_t *frame);
+    void On_Data_Frame(const std::uint8_t *frame, std::uint32_t length);
+    void Accept_File();  // the receive dialog's "Принять"
+    void Refuse_File();  // the receive dialog's "Отмена"
+    void Send_Acknowledgement(std::uint64_t number);
+    void TimerReceiveWaitTimer();
+    void Drop_Received_File();
+    void Stop_Receiving();
 
     // ===== firmware download (xmodem/): one file and a group =====
     FirmwareState Firmware;
@@ -179,17 +289,62 @@ public:
     void Clear_Programming_Fields();  // entering the programming page
     // The receive branch of the programming page.
     void Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count);
+    void SpeedButton14Click();  // Choose_Firmware_File
+    void SpeedButton15Click();  // "Прошить"
+    void Start_Download();
+    bool Open_Firmware_File();
+    void Send_Block(Block_Action action);
+    void Fail_On_Read_Error();
+    void Send_Eot();
+    void Finish_Download();
+    // Ends a running download (and a group) with the reason in words.
+    void Fail_Download(const QString &reason, Failure_Report report);
+    void TimerModemSilenceTimer();
+    // Ends a download or a group before the port it talks to is closed.
+    void Abandon_Download();
+    void SpeedButton16Click();  // "Прошить группу файлов"
+    void SpeedButton17Click();  // "Добавить"
+    void SpeedButton18Click();  // "Удалить"
+    void TimerProgrammingSeveralFilesTimer();
+    void TimerRunNextTimer();
+    void Take_Sender_Step(XmodemSender::Step step);
+    void Release_Download();
+    void Start_Next_Group_File();
+    bool Stop_Group();  // true when a group was running
+    void Show_Firmware_File(const QString &path, bool reportError);
+    QString Choose_Firmware(const char *dialog, const QString &filter);
+    void Fit_Group_List();
 
     // ===== test traffic (testtraffic/): test string and ASCII flood =====
     TestTrafficState TestTraffic;
-    bool SendString_Active = false;
-    bool SendASCII_Active = false;
-    bool ASCII_Thread_Exists = false;
-    QLineEdit *Edit13 = nullptr, *Edit14 = nullptr;
+    std::atomic<bool> SendString_Active{false};  // the flags are read by the flood thread
+    std::atomic<bool> SendASCII_Active{false};
+    std::atomic<bool> ASCII_Thread_Exists{false};
+    QLineEdit *Edit12 = nullptr, *Edit13 = nullptr, *Edit14 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QComboBox *ComboBox9 = nullptr, *ComboBox10 = nullptr;
+    QPushButton *SpeedButton19 = nullptr, *SpeedButton20 = nullptr, *SpeedButton21 = nullptr,
+                *SpeedButton22 = nullptr, *SpeedButton23 = nullptr;
+    QTimer *TimerSendWord = nullptr;
     void Build_Test_Page(QWidget *page);
     void Stop_Test_Traffic();  // entering the test page
     // Ends the flood thread before the port it writes to is closed.
     void End_Test_Traffic();
+    void SpeedButton20Click();  // test string "Пуск"
+    void SpeedButton19Click();  // test string "Стоп"
+    void SpeedButton22Click();  // ASCII array "Пуск"
+    void SpeedButton21Click();  // ASCII array "Стоп"
+    void SpeedButton23Click();  // "Очистить"
+    void TimerSendWordTimer();
+    bool May_Start_Test_Traffic();
+    std::optional<int> Read_Pause(QComboBox *box);
+    void Start_Send_Timer(int ms);
+    void Send_Test_String();
+    void Send_Timed_ASCII();
+    void Start_Flood_Thread();
+    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count);
+    void Flood_Failed(int run, WriteOutcome outcome, int error);
+    void End_Flood();
 
     // ----- help pages (help/HelpPages.cpp) -----
     void N2Click();
@@ -250,6 +405,8 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
+    std::mutex writeMutex_;          // one Write_To_Port at a time
+    std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};
     bool slidIn_ = false;

@@ -12,16 +12,17 @@ MessageSink &Sink()
     return sink;
 }
 
-void Show(MessageKind kind, const QString &text)
+void Show(MessageKind kind, const QString &text, QWidget *owner = QApplication::activeWindow())
 {
     if (Sink()) {
         Sink()(kind, text);
         return;
     }
-    QWidget *owner = QApplication::activeWindow();
     const QString title = QApplication::applicationDisplayName();
     if (kind == MessageKind::Error)
         QMessageBox::critical(owner, title, text);
+    else if (kind == MessageKind::Warning)
+        QMessageBox::warning(owner, QStringLiteral("Предупреждение"), text);
     else
         QMessageBox::information(owner, title, text);
 }
@@ -31,6 +32,8 @@ void Show(MessageKind kind, const QString &text)
 void Show_Message(const QString &text) { Show(MessageKind::Message, text); }
 
 void Show_Error(const QString &text) { Show(MessageKind::Error, text); }
+
+void Show_Warning(QWidget *owner, const QString &text) { Show(MessageKind::Warning, text, owner); }
 
 void Set_Message_Sink(MessageSink sink) { Sink() = std::move(sink); }
 

@@ -1,15 +1,18 @@
 #pragma once
 // The one way out for messages. Every modal message box goes through
 // Show_Message, every general error report (a failed file or number
-// operation, with the platform's reason) through Show_Error. Tests install a
-// sink to read what the user would see instead of a real modal box.
+// operation, with the platform's reason) through Show_Error, and every
+// warning of a window about its own fields through Show_Warning. Tests
+// install a sink to read what the user would see instead of a real modal box.
 
 #include <QString>
 #include <functional>
 
+class QWidget;
+
 namespace vexa {
 
-enum class MessageKind { Message, Error };
+enum class MessageKind { Message, Error, Warning };
 
 using MessageSink = std::function<void(MessageKind, const QString &)>;
 
@@ -18,6 +21,8 @@ using MessageSink = std::function<void(MessageKind, const QString &)>;
 void Show_Message(const QString &text);
 // The application's general error box: a failed operation and its reason.
 void Show_Error(const QString &text);
+// A warning box owned by the window, captioned "Предупреждение".
+void Show_Warning(QWidget *owner, const QString &text);
 
 // Replaces the modal boxes; an empty sink restores them.
 void Set_Message_Sink(MessageSink sink);

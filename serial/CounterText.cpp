@@ -1,10 +1,51 @@
 #include "serial/CounterText.h"
 
-std::optional<QString> Counter_Add(const QString &text, std::uint32_t count)
+#include <limits>
+
+namespace {
+
+std::optional<std::int64_t> Counter_Value(const QString &text)
 {
     bool ok = false;
-    const int value = text.toInt(&ok, 10);
+    const qlonglong value = text.toLongLong(&ok, 10);
     if (!ok)
         return std::nullopt;
-    return QString::number(static_cast<qint64>(value) + static_cast<qint64>(count));
+    return value;
 }
+
+bool Fits(std::int64_t value, std::uint32_t count)
+{
+    return value <= std::numeric_limits<std::int64_t>::max() - std::int64_t(count);
+}
+
+}  // namespace
+
+std::optional<QString> Counter_Add(const QString &text, std::uint32_t count)
+{
+    const auto value = Counter_Value(text);
+    if (!value || !Fits(*value, count))
+        return std::nullopt;
+    return QString::number(*value + count);
+}
+
+void SharedCounter::Set_Text(const QString &text)
+{
+    const auto value = Counter_Value(text);
+    valid_ = false;
+    if (!value)
+        return;
+    value_ = *value;
+    valid_ = true;
+}
+
+bool SharedCounter::Add(std::uint32_t count)
+{
+    std::int64_t value = value_.load();
+    do {
+        if (!valid_ || !Fits(value, count))
+            return false;
+    } while (!value_.compare_exchange_weak(value, value + count));
+    return true;
+}
+
+QString SharedCounter::Text() const { return QString::number(value_.load()); }

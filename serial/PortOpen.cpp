@@ -240,6 +240,8 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 void TForm1::Close_Port()
 {
     End_Test_Traffic();
+    End_File_Transfer();
+    Abandon_Download();
     if (PortHandle)
         PortHandle->close();
 }

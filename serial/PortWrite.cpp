@@ -1,39 +1,92 @@
 // Every byte the program sends passes through Write_To_Port.
 
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QThread>
+#include <QTimer>
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
-#include "serial/CounterText.h"
 
+namespace {
+
+// How often the field follows the flood thread's adds: a rewrite per write
+// would wake the main thread thousands of times a second.
+constexpr int kSentRefreshMs = 50;
+
+}  // namespace
+
+// The counter counts bytes handed to the driver, so it advances before the
+// write completes, and also for a write that then fails. The flood thread
+// adds without waiting for the main thread; the field is rewritten there,
+// once for however many adds came in meanwhile, and again a moment later
+// for those that came after.
 bool TForm1::Count_Sent_Bytes(std::uint32_t count)
 {
-    const auto sum = Counter_Add(Edit14->text(), count);
-    if (!sum)
+    if (!Sent_Bytes.Add(count))
         return false;
-    Edit14->setText(*sum);
+    if (QThread::currentThread() == thread()) {
+        Show_Sent_Bytes();
+    } else if (Sent_Bytes.Claim_Refresh()) {
+        QMetaObject::invokeMethod(this, [this] {
+            Show_Sent_Bytes();
+            QTimer::singleShot(kSentRefreshMs, this, [this] {
+                Sent_Bytes.Refreshed();
+                Show_Sent_Bytes();
+            });
+        }, Qt::QueuedConnection);
+    }
     return true;
 }
 
-// The counter counts bytes handed to the driver, so it advances before the
-// write completes, and also for a write that then fails. A call from another
-// thread has its counter update carried out on the main thread.
+void TForm1::Show_Sent_Bytes()
+{
+    if (!Sent_Bytes.Valid())
+        return;
+    // The field's own change would hand the text back as a new count and
+    // undo adds made since it was read.
+    const QSignalBlocker blocker(Edit14);
+    Edit14->setText(Sent_Bytes.Text());
+}
+
+// The lock keeps a whole call together: the port's write loop may hand the
+// bytes over in pieces, and a write that times out flushes what is pending,
+// which then holds no other writer's bytes. A writer never waits for the
+// main thread while it holds the lock.
+TForm1::WriteOutcome TForm1::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error)
+{
+    const std::lock_guard<std::mutex> writing(writeMutex_);
+    const auto port = Current_Port();
+    const bool counted = Count_Sent_Bytes(count);
+    const bool written = port && port->write(bytes, count);
+    error = port ? port->lastError() : 0;
+    if (!counted)
+        return WriteOutcome::Uncounted;
+    return written ? WriteOutcome::Written : WriteOutcome::Failed;
+}
+
+void TForm1::Report_Counter_Failure(int error)
+{
+    if (counterBoxOpen_.exchange(true))
+        return;
+    const QString text = QStringLiteral("Ошибка при записи в СОM порт ") + QString::number(error);
+    auto show = [this, text] {
+        vexa::Show_Message(text);
+        counterBoxOpen_ = false;
+    };
+    if (QThread::currentThread() == thread())
+        show();
+    else
+        QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+}
+
 bool TForm1::Write_To_Port(const std::uint8_t *bytes, std::uint32_t count)
 {
-    const auto port = Current_Port();
-    bool counted = true;
-    if (QThread::currentThread() == thread())
-        counted = Count_Sent_Bytes(count);
-    else
-        QMetaObject::invokeMethod(this, [this, count] { Count_Sent_Bytes(count); }, Qt::QueuedConnection);
-
-    const bool written = port && port->write(bytes, count);
-    if (!counted) {
-        vexa::Show_Message(QStringLiteral("Ошибка при записи в СОM порт ") + QString::number(port ? port->lastError() : 0));
-        return false;
-    }
-    return written;
+    int error = 0;
+    const WriteOutcome outcome = Write_Exclusive(bytes, count, error);
+    if (outcome == WriteOutcome::Uncounted)
+        Report_Counter_Failure(error);
+    return outcome == WriteOutcome::Written;
 }
 
 bool TForm1::Write_To_Port(const QByteArray &bytes)

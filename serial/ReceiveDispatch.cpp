@@ -36,8 +36,11 @@ void TForm1::Dispatch_Received()
         break;
     case 1:
         Print_To_Screen(bytes, Rx_Count, kBlack);
-        if (Script_Log.isOpen())
+        // Written through at once: a replay during the run shows every byte so far.
+        if (Script_Log.isOpen()) {
             Script_Log.write(reinterpret_cast<const char *>(bytes), Rx_Count);
+            Script_Log.flush();
+        }
         break;
     case 2:
         Parse_File_Frames(bytes, Rx_Count);

@@ -1,27 +1,120 @@
 // The test page: its controls, and what the main window asks of the test
 // traffic on a page switch and before the port closes.
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFont>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include "mainwindow/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
-void TForm1::Build_Test_Page(QWidget *page)
+namespace {
+
+const QStringList kStringPauses = {"0,1", "0,5", "1",  "5",  "10",  "15",  "20",  "25",  "30",
+                                   "40",  "50",  "60", "90", "120", "180", "240", "300", "600"};
+
+QLabel *Heading(const QString &text, QWidget *page, int y)
 {
-    Label(QStringLiteral("Количество принятых данных:"), page, 6, 206);
-    Edit13 = Named(new QLineEdit(QStringLiteral("0"), page), "Edit13");
-    Edit13->setGeometry(230, 202, 100, 20);
-    Label(QStringLiteral("Количество переданных дянных:"), page, 6, 232);
-    Edit14 = Named(new QLineEdit(QStringLiteral("0"), page), "Edit14");
-    Edit14->setGeometry(230, 228, 100, 20);
+    QLabel *label = Label(text, page, 6, y);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
 }
 
-// The test page stops its test string and ASCII stream and unticks the time stamp.
+QPushButton *Button(const char *name, const QString &caption, QWidget *page, int x, int y)
+{
+    auto *button = Named(new QPushButton(caption, page), name);
+    button->setGeometry(x, y, 80, 22);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+}  // namespace
+
+void TForm1::Build_Test_Page(QWidget *page)
+{
+    Heading(QStringLiteral("ПЕРЕДАЧА СТРОКИ:"), page, 4);
+    Label(QStringLiteral("Строка:"), page, 6, 26);
+    Edit12 = Named(new QLineEdit(QStringLiteral("Передаваемая строка :)"), page), "Edit12");
+    Edit12->setGeometry(64, 22, 272, 20);
+    CheckBox5 = Named(new QCheckBox(QStringLiteral("Добавить к строке текущее время"), page), "CheckBox5");
+    CheckBox5->setLayoutDirection(Qt::RightToLeft);  // the caption left of the box, as in the port group
+    CheckBox5->setGeometry(6, 46, 260, 18);
+    Label(QStringLiteral("Пауза между строками по времени (в секундах)"), page, 6, 68);
+    ComboBox9 = Combo("ComboBox9", page, {6, 84, 70, 22});
+    ComboBox9->addItems(kStringPauses);
+    ComboBox9->setEditText(QStringLiteral("30"));
+    Keep_Index_With_Text(ComboBox9);
+    SpeedButton20 = Button("SpeedButton20", QStringLiteral("Пуск"), page, 170, 84);
+    SpeedButton19 = Button("SpeedButton19", QStringLiteral("Стоп"), page, 256, 84);
+
+    Heading(QStringLiteral("ПЕРЕДАЧА МАССИВА ASCII СИМВОЛОВ:"), page, 118);
+    Label(QStringLiteral("Пауза между массивами по времени (в секундах)"), page, 6, 140);
+    ComboBox10 = Combo("ComboBox10", page, {6, 156, 70, 22});
+    ComboBox10->addItems(QStringList{"0"} + kStringPauses);
+    ComboBox10->setEditText(QStringLiteral("0"));
+    Keep_Index_With_Text(ComboBox10);
+    SpeedButton22 = Button("SpeedButton22", QStringLiteral("Пуск"), page, 170, 156);
+    SpeedButton21 = Button("SpeedButton21", QStringLiteral("Стоп"), page, 256, 156);
+
+    Label(QStringLiteral("Количество принятых данных:"), page, 6, 206);
+    Edit13 = Named(new QLineEdit(QStringLiteral("0"), page), "Edit13");
+    Edit13->setGeometry(230, 202, 106, 20);
+    Label(QStringLiteral("Количество переданных дянных:"), page, 6, 232);
+    Edit14 = Named(new QLineEdit(QStringLiteral("0"), page), "Edit14");
+    Edit14->setGeometry(230, 228, 106, 20);
+    SpeedButton23 = Button("SpeedButton23", QStringLiteral("Очистить"), page, 256, 254);
+    TimerSendWord = Timer("TimerSendWord", this, 90000);
+
+    connect(SpeedButton20, &QPushButton::clicked, this, &TForm1::SpeedButton20Click);
+    connect(SpeedButton19, &QPushButton::clicked, this, &TForm1::SpeedButton19Click);
+    connect(SpeedButton22, &QPushButton::clicked, this, &TForm1::SpeedButton22Click);
+    connect(SpeedButton21, &QPushButton::clicked, this, &TForm1::SpeedButton21Click);
+    connect(SpeedButton23, &QPushButton::clicked, this, &TForm1::SpeedButton23Click);
+    connect(TimerSendWord, &QTimer::timeout, this, &TForm1::TimerSendWordTimer);
+    // Whatever the field comes to hold is the count the writers add to.
+    connect(Edit14, &QLineEdit::textChanged, this, [this](const QString &text) { Sent_Bytes.Set_Text(text); });
+    Sent_Bytes.Set_Text(Edit14->text());
+    // The flood thread reads its own copy of the flow-control box, and is
+    // woken when it changes; a change of CTS it finds on its next look.
+    TestTraffic.Flow_Control = CheckBox1->isChecked();
+    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool ticked) {
+        TestTraffic.Flow_Control = ticked;
+        if (TestTraffic.Flood)
+            TestTraffic.Flood->Wake();
+    });
+}
+
+// Entering the test page ends both runs and the flood thread, unticks the
+// time stamp and clears the counters. The pacing timer stops too: with both
+// runs ended its ticks would send nothing.
 void TForm1::Stop_Test_Traffic()
 {
     SendString_Active = false;
     SendASCII_Active = false;
+    End_Flood();
+    TimerSendWord->stop();
+    CheckBox5->setChecked(false);
+    SpeedButton23Click();
 }
 
-// No flood thread exists yet.
-void TForm1::End_Test_Traffic() {}
+// The flood by thread ends with the port; the test string and the timed
+// array go on, and their writes fail while no port is open.
+void TForm1::End_Test_Traffic()
+{
+    if (!ASCII_Thread_Exists)
+        return;
+    SendASCII_Active = false;
+    End_Flood();
+}
+
+void TForm1::SpeedButton23Click()
+{
+    Edit13->setText(QStringLiteral("0"));
+    Edit14->setText(QStringLiteral("0"));
+}

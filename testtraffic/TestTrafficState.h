@@ -2,5 +2,22 @@
 // State of the test page: the periodic test string and the ASCII flood.
 // TForm1 holds one of these.
 
+#include <QTime>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "testtraffic/TInfinitySenrASCII.h"
+
 struct TestTrafficState {
+    // CheckBox1's ticked state, mirrored for the flood thread, which reads
+    // no widget.
+    std::atomic<bool> Flow_Control{false};
+    // The flood thread while ASCII_Thread_Exists.
+    std::unique_ptr<TInfinitySenrASCII> Flood;
+    // Numbers the flood threads, so that the failure of one that was
+    // stopped meanwhile does not end a later one.
+    int Flood_Run = 0;
+    // Where a test string's time of day comes from.
+    std::function<QTime()> Time_Of_Day = [] { return QTime::currentTime(); };
 };

@@ -150,7 +150,7 @@ TEST(MainWindow, ReceivedChunksGoWhereThePageSends)
     f.Take_Received("frame");
     f.Rx_File = false;
     f.Rx_Xmodem = true;
-    f.Take_Received("\x15");
+    f.Take_Received("\r\nOK\r\nC");
     EXPECT_EQ(f.Form4->Line_Count(), 4);
 
     f.Rx_Test = true;  // the later flag wins

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextBlock>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -187,7 +188,9 @@ TEST(AsciiView, FedByEveryPrintedByteAndClearedAtTheLimitOrByDoubleClick)
     ASSERT_EQ(view->Line_Count(), 3);
     EXPECT_EQ(view->Line(0), QString("65  A"));
     EXPECT_EQ(view->Line(1), QString::fromUtf8("200  И"));
+    view->show();  // what came while it was hidden is there when it opens
     EXPECT_EQ(view->Memo1->document()->blockCount(), 3);
+    EXPECT_EQ(view->Memo1->document()->findBlockByNumber(2).text(), QString("13  ") + QChar(0x240D));
 
     Print(*app.form, QByteArray(16384 - 3, 'x'));
     EXPECT_EQ(view->Line_Count(), 0);
@@ -196,9 +199,16 @@ TEST(AsciiView, FedByEveryPrintedByteAndClearedAtTheLimitOrByDoubleClick)
     EXPECT_EQ(view->Line_Count(), 1);
     EXPECT_EQ(view->Line(0), QString("121  y"));
 
+    view->hide();
     Print(*app.form, QByteArray(70000, 'z'));
     EXPECT_EQ(view->Line_Count(), int((1 + 70000) % 16384));
+    EXPECT_EQ(view->Line(view->Line_Count() - 1), QString("122  z"));
+    view->show();
     EXPECT_EQ(view->Memo1->document()->blockCount(), view->Line_Count());
+    EXPECT_EQ(view->Line(0), QString("122  z"));
+    Print(*app.form, "A");  // and an open view takes each new line at once
+    EXPECT_EQ(view->Memo1->document()->blockCount(), view->Line_Count());
+    EXPECT_EQ(view->Memo1->document()->lastBlock().text(), QString("65  A"));
 
     const QImage screen = app.form->Screen_Image.copy();
     QTest::mouseDClick(view->Memo1->viewport(), Qt::LeftButton);

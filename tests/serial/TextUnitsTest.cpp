@@ -6,12 +6,15 @@
 #include "serial/CounterText.h"
 #include "serial/PortLists.h"
 
-TEST(CounterText, AddsInSixtyFourBitsAndRefusesWhatIsNotAnInt32)
+TEST(CounterText, AddsInSixtyFourBitsAndRefusesWhatIsNotANumber)
 {
     EXPECT_EQ(Counter_Add("0", 10), QString("10"));
     EXPECT_EQ(Counter_Add("-5", 3), QString("-2"));
-    EXPECT_EQ(Counter_Add("2147483647", 1), QString("2147483648"));  // the sum may pass 32 bits once
-    EXPECT_EQ(Counter_Add("2147483648", 1), std::nullopt);          // ...but then it no longer parses
+    // Past 32 bits the counter goes on counting (52 hours of flood at 115200 bit/s).
+    EXPECT_EQ(Counter_Add("2147483647", 1), QString("2147483648"));
+    EXPECT_EQ(Counter_Add("4294967295", 4294967295u), QString("8589934590"));
+    EXPECT_EQ(Counter_Add("9223372036854775807", 0), QString("9223372036854775807"));
+    EXPECT_EQ(Counter_Add("9223372036854775807", 1), std::nullopt);  // would wrap
     EXPECT_EQ(Counter_Add("abc", 1), std::nullopt);
     EXPECT_EQ(Counter_Add("", 1), std::nullopt);
     EXPECT_EQ(Counter_Add("12x", 1), std::nullopt);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
@@ -18,21 +19,32 @@
 #include "platform/Messages.h"
 
 struct MessageCatcher::State {
-    QStringList messages, errors;
+    QStringList messages, errors, warnings;
 };
 
 MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
 {
     auto state = state_;
     vexa::Set_Message_Sink([state](vexa::MessageKind kind, const QString &text) {
-        (kind == vexa::MessageKind::Error ? state->errors : state->messages) << text;
+        switch (kind) {
+        case vexa::MessageKind::Message:
+            state->messages << text;
+            break;
+        case vexa::MessageKind::Error:
+            state->errors << text;
+            break;
+        case vexa::MessageKind::Warning:
+            state->warnings << text;
+            break;
+        }
     });
 }
 
 MessageCatcher::~MessageCatcher() { vexa::Set_Message_Sink(nullptr); }
 QStringList MessageCatcher::messages() const { return state_->messages; }
 QStringList MessageCatcher::errors() const { return state_->errors; }
-void MessageCatcher::clear() { state_->messages.clear(), state_->errors.clear(); }
+QStringList MessageCatcher::warnings() const { return state_->warnings; }
+void MessageCatcher::clear() { state_->messages.clear(), state_->errors.clear(), state_->warnings.clear(); }
 
 struct FileDialogAnswers::State {
     QStringList answers;
@@ -146,7 +158,21 @@ ScratchStart::ScratchStart() : previous_(QDir::currentPath())
 
 ScratchStart::~ScratchStart() { QDir::setCurrent(previous_); }
 
-Application::Application() : form(Create_Application_Forms()) {}
+namespace {
+
+// A start folder as a newcomer's has it: the shipped autoload configuration
+// (the command list is not loaded at start).
+TForm1 *Create_In(const ScratchStart &start)
+{
+    QDir(start.path()).mkpath(QStringLiteral("Config/ATComm"));
+    QFile::copy(QStringLiteral(VEXA_SOURCE_DIR "/data/Config/ATComm/ATList.nee"),
+                start.file(QStringLiteral("Config/ATComm/ATList.nee")));
+    return Create_Application_Forms();
+}
+
+}  // namespace
+
+Application::Application() : form(Create_In(start)) {}
 
 Application::~Application()
 {
@@ -168,3 +194,17 @@ QByteArray Application::Work_Char_Log() const
 }
 
 QByteArray Cp(const char *utf8) { return vexa::Cp1251_Encode(QString::fromUtf8(utf8)); }
+
+void Write_File(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+}
+
+QByteArray Read_File(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}

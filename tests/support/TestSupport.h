@@ -20,6 +20,7 @@ public:
     ~MessageCatcher();
     QStringList messages() const;
     QStringList errors() const;
+    QStringList warnings() const;
     void clear();
 
 private:
@@ -83,7 +84,8 @@ private:
     QString previous_;
 };
 
-// The windows as the program creates them, in a scratch start folder.
+// The windows as the program creates them, in a scratch start folder that
+// holds the shipped autoload configuration (no list loaded at start).
 struct Application {
     ScratchStart start;
     MessageCatcher catcher;
@@ -97,3 +99,7 @@ struct Application {
 };
 
 QByteArray Cp(const char *utf8);
+
+// Writes the file, creating its folders; the bytes of a file, or "<missing>".
+void Write_File(const QString &path, const QByteArray &bytes);
+QByteArray Read_File(const QString &path);

@@ -83,10 +83,36 @@ TEST(ModemSimCommands, QueriesGiveTheirLinesThenOk)
 
 TEST(ModemSimCommands, UnknownOrMalformedCommandsAreErrors)
 {
-    for (const char* command : {"hello", "AT+FOO", "ATE", "ATE2", "AT+CFUN=0", "AT+IPR=1234",
+    for (const char* command : {"hello", "AT+FOO", "ATE", "ATE2", "AT+CFUN=9", "AT+IPR=1234",
                                 "AT+IPR=", "AT+IPR=9600x", "AT+IFC=3,0", "AT+IFC=2",
                                 "AT&D5", "AT&D", " AT", "AT+CSQ?"})
         EXPECT_EQ(answerOf(command), "ERROR") << command;
+}
+
+TEST(ModemSimCommands, SetFormsCheckTheirValuesQuotedOrNot)
+{
+    // The script builder quotes every value outside its COM port mode.
+    for (const char* command : {"AT+CMGF=1", "AT+CMGF=\"1\"", "AT+CGDCONT=\"1\",\"IP\",\"internet\"",
+                                "AT+CGDCONT=1,\"IP\",\"corp\",\"10.0.0.2\"", "at+cmgl=\"rec unread\"",
+                                "AT+CNMI=2,1", "AT+CNMI=\"2\",\"1\",\"0\",\"0\",\"0\""}) {
+        ModemState state;
+        EXPECT_TRUE(answerCommand(command, state).ok) << command;
+    }
+    for (const char* command : {"AT+CMGF=2", "AT+CMGF=\"\"", "AT+CGDCONT=4,\"IP\",\"x\"", "AT+CGDCONT=1,\"IP\"",
+                                "AT+CGDCONT=1,\"IP\",\"a\",\"b\",\"c\"", "AT+CMGL=\"NEW\"", "AT+CNMI=4",
+                                "AT+CGATT", "AT+CMGR", "AT+CMGF=1x", "AT+CMGR=99999999999"})
+        EXPECT_EQ(answerOf(command), "ERROR") << command;
+}
+
+TEST(ModemSimCommands, ReadAndTestFormsAnswerWithInformation)
+{
+    EXPECT_EQ(answerOf("AT+CGATT?"), "+CGATT: 1|OK");
+    EXPECT_EQ(answerOf("AT+CMGF=?"), "+CMGF: (0,1)|OK");
+    EXPECT_EQ(answerOf("AT+CNMI=?"), "+CNMI: (0-3),(0-3),(0-3),(0-2),(0,1)|OK");
+    EXPECT_EQ(answerOf("AT+COPS=?"), "+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)|OK");
+    EXPECT_EQ(answerOf("AT+CGPADDR=1"), "+CGPADDR: 1,\"10.64.12.7\"|OK");
+    EXPECT_EQ(answerOf("AT+CGMI=?"), "ERROR");
+    EXPECT_EQ(answerOf("AT+CGMI?"), "ERROR");
 }
 
 TEST(ModemSimCommands, IprKeepsTheLastValidRate)

@@ -102,7 +102,8 @@ TEST_P(ModemSimXmodemWithSx, StoresThePaddedImageAndReturnsToCommandMode)
     const std::string storeDir = dir.file("store");
     ASSERT_EQ(::mkdir(storeDir.c_str(), 0755), 0);
 
-    SimProcess sim{{"--no-link", "--quiet", "--store", storeDir, "--nak-interval", "300"}};
+    SimProcess sim{{"--no-link", "--quiet", "--store", storeDir, "--nak-interval", "300",
+                    "--next-image-wait", "500"}};
     PortClient port(sim.slavePath());
     port.write("AT+WDWL\r");
     port.readUntil(kOk);
@@ -114,11 +115,38 @@ TEST_P(ModemSimXmodemWithSx, StoresThePaddedImageAndReturnsToCommandMode)
     const std::size_t padded = (content.size() + 127) / 128 * 128;
     EXPECT_EQ(readFile(path), content + std::string(padded - content.size(), '\x1A'));
 
+    // The modem waits a while for a further image, then takes commands again.
+    sim.waitForLine("waiting for the next image");
+    sim.waitForLine("command mode");
     port.write("AT\r");
     port.readUntil("AT\r" + kOk);
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSizes, ModemSimXmodemWithSx,
                          testing::Values(1, 127, 128, 200, 256, 40000));
+
+TEST(ModemSimGroup, StoresEachImageOfAGroupUnderItsOwnNumber)
+{
+    TempDir dir;
+    std::vector<std::string> contents;
+    for (std::size_t size : {130u, 1u, 256u})
+        contents.push_back(binaryGarbage(size, static_cast<unsigned>(size)));
+    SimProcess sim{{"--no-link", "--quiet", "--store", dir.path(), "--nak-interval", "300",
+                    "--next-image-wait", "3000"}};
+    PortClient port(sim.slavePath());
+    port.write("AT+WDWL\r");
+    port.readUntil(kOk);
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        const std::string file = dir.file("part" + std::to_string(i));
+        std::ofstream(file, std::ios::binary) << contents[i];
+        ASSERT_EQ(sendWithSx(port.fd(), file), 0) << i;
+        const std::string stored = sim.waitForLine("stored ");
+        EXPECT_EQ(stored.substr(stored.find(" in ") + 4), dir.file("vexa-sim-image-00" + std::to_string(i + 1) + ".bin"));
+        const std::size_t padded = (contents[i].size() + 127) / 128 * 128;
+        EXPECT_EQ(readFile(dir.file("vexa-sim-image-00" + std::to_string(i + 1) + ".bin")),
+                  contents[i] + std::string(padded - contents[i].size(), '\x1A'));
+    }
+    EXPECT_EQ(sim.waitForLine("download ended"), "vexa-modem-sim: download ended: no further image");
+}
 
 } // namespace

@@ -163,4 +163,79 @@ TEST_F(ModemSimXmodem, TooManyBadBlocksAbort)
     EXPECT_EQ(step.reply, kCan + kCan);
 }
 
+TEST(ModemSimXmodemNextImage, WaitsForTheNextImageThenGivesUpQuietly)
+{
+    XmodemReceiver next{kInterval};
+    EXPECT_EQ(next.startNext(0, 2500), kNak);
+    EXPECT_EQ(next.tick(kInterval).reply, kNak);
+    EXPECT_EQ(next.tick(2 * kInterval).reply, kNak);
+    EXPECT_EQ(next.deadline(), 2500);
+    const auto step = next.tick(2500);
+    EXPECT_EQ(step.outcome, Outcome::NoNextImage);
+    EXPECT_EQ(step.reply, "");
+}
+
+TEST(ModemSimXmodemNextImage, AFirstBlockInTimeIsTakenAsUsual)
+{
+    XmodemReceiver next{kInterval};
+    next.startNext(0, 2500);
+    EXPECT_EQ(next.feed(block(1), 2000).reply, kAck);
+    // Once the image has begun, the wait no longer applies.
+    EXPECT_EQ(next.deadline(), 2000 + kInterval);
+    EXPECT_EQ(next.tick(3000).reply, kNak);
+    EXPECT_EQ(next.feed(kEot, 3100).outcome, Outcome::Completed);
+}
+
+TEST(ModemSimXmodemFaults, RejectsAnIntactBlockAsOftenAsAsked)
+{
+    XmodemReceiver receiver{kInterval, XmodemFaults{2, 3, 0, 0}};
+    receiver.start(0);
+    EXPECT_EQ(receiver.feed(block(1), 0).reply, kAck);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(receiver.feed(block(2), 0).reply, kNak) << i;
+    EXPECT_EQ(receiver.feed(block(2), 0).reply, kAck);
+    EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
+}
+
+TEST(ModemSimXmodemFaults, EndlessRejectionEndsLikeABadLine)
+{
+    XmodemReceiver receiver{kInterval, XmodemFaults{1, 1000, 0, 0}};
+    receiver.start(0);
+    for (int i = 1; i < XmodemReceiver::kMaxRetries; ++i)
+        ASSERT_EQ(receiver.feed(block(1), 0).reply, kNak);
+    const auto step = receiver.feed(block(1), 0);
+    EXPECT_EQ(step.reply, kCan + kCan);
+    EXPECT_EQ(step.outcome, Outcome::TooManyErrors);
+}
+
+TEST(ModemSimXmodemFaults, SilentAfterABlockAnswersNothingThenGivesUpWithoutAWord)
+{
+    XmodemReceiver receiver{kInterval, XmodemFaults{0, 0, 2, 0}};
+    receiver.start(0);
+    EXPECT_EQ(receiver.feed(block(1), 0).reply, kAck);
+    EXPECT_EQ(receiver.feed(block(2), 0).reply, kAck);
+    EXPECT_EQ(receiver.feed(block(3) + kEot + kCan + kCan, 0).reply, "");
+    XmodemReceiver::Step step;
+    Millis now = 0;
+    std::string replies;
+    for (int i = 0; i < XmodemReceiver::kMaxRetries; ++i) {
+        step = receiver.tick(now += kInterval);
+        replies += step.reply;
+    }
+    EXPECT_EQ(replies, "");
+    EXPECT_EQ(step.outcome, Outcome::TimedOut);
+    EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
+}
+
+TEST(ModemSimXmodemFaults, CancelAfterABlockAcknowledgesItThenCancels)
+{
+    XmodemReceiver receiver{kInterval, XmodemFaults{0, 0, 0, 2}};
+    receiver.start(0);
+    EXPECT_EQ(receiver.feed(block(1), 0).reply, kAck);
+    const auto step = receiver.feed(block(2) + block(3), 0);
+    EXPECT_EQ(step.reply, kAck + kCan + kCan);
+    EXPECT_EQ(step.outcome, Outcome::Abandoned);
+    EXPECT_EQ(step.consumed, XmodemReceiver::kBlockSize);
+}
+
 } // namespace

@@ -2,107 +2,256 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 
 namespace vexa::modemsim {
 
 namespace {
 
-Answer ok(Action action = Action::None) { return Answer{{}, true, action}; }
-Answer error() { return Answer{}; }
-Answer info(std::vector<std::string> lines) { return Answer{std::move(lines), true, Action::None}; }
-
-// Commands that only configure things the simulator has no use for.
-constexpr std::string_view kPlainOk[] = {
-    "AT", "AT&W", "AT@ZRMDEB", "AT@ZRMSTART", "AT@ZRMSTOP",
-    "AT+WOPEN=0", "AT+WOPEN=1", "AT+WOPEN=3", "AT+WOPEN=4",
-    "AT+WIND=0", "AT+WFM=1,61", "AT+WHCNF=0,0", "AT+WHCNF=3,0",
-    "AT+WGPRS=9,1", "AT+WCPS=0,1", "AT+CBST=71,0,1",
-    "AT+STSF=2,\"3B6BFFFF1F0100573E\"",
+// What a command does to the modem beyond its answer.
+enum class Effect {
+    None,
+    EchoOff,  // the bare command switches the echo off
+    EchoOn,
+    BaudRate, // the set form stores the rate, the read form reports it
+    Restart,  // the set form with 1 restarts: kStartupNotice follows
+    Download, // the bare command starts an XMODEM download after its OK
 };
 
-struct InfoCommand {
+// One line per command. The name is what comes before '=', '?' or the end
+// of the line. Answers: nullptr means that form is an ERROR, "" a plain OK,
+// anything else the information lines (separated by '|') before the OK.
+// `set` holds the rules for the values after '=', one per parameter,
+// separated by ';': alternatives separated by '|', each a literal or a
+// range "low-high"; '*' is any text; a leading '?' marks an optional value.
+// A value may come in double quotes. "name=?" answers `test`, or else the
+// rules themselves.
+struct Command {
     std::string_view name;
-    std::string_view line;
+    const char* run;       // "name"
+    const char* set;       // "name=values": rules
+    const char* setReply;  // answer to an allowed "name=values"
+    const char* read;      // "name?"
+    const char* test;      // "name=?"
+    Effect effect = Effect::None;
 };
 
-// Identification of an invented maker, so nobody mistakes it for real hardware.
-constexpr InfoCommand kInfoCommands[] = {
-    {"AT+CGMI", "VexaSim"},
-    {"AT+CGMM", "VS-900 GSM/GPRS"},
-    {"AT+CGMR", "VS900 1.0.0 (simulated)"},
-    {"AT+CGSN", "001234567890128"},
-    {"AT+CSQ", "+CSQ: 21,0"},
-    {"AT+CPIN?", "+CPIN: READY"},
-    {"AT+CREG?", "+CREG: 0,1"},
+constexpr const char* kOk = "";
+constexpr const char* kRates = "0|300|600|1200|2400|4800|9600|19200|38400|57600|115200|230400|460800|921600";
+constexpr const char* kCid = "1-3";
+constexpr const char* kMemory = "SM|ME|MT";
+
+// Identification of an invented maker, so nobody mistakes it for real
+// hardware; network numbers of the test network 001 01.
+constexpr Command kCommands[] = {
+    // ITU-T V.250
+    {"AT", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"ATI", "VexaSim VS-900 GSM/GPRS modem|Revision VS900 1.0.0 (simulated)", nullptr, nullptr, nullptr, nullptr},
+    {"ATE0", kOk, nullptr, nullptr, nullptr, nullptr, Effect::EchoOff},
+    {"ATE1", kOk, nullptr, nullptr, nullptr, nullptr, Effect::EchoOn},
+    {"ATV1", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"ATQ0", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"ATZ", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&F", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&C0", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&C1", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&D0", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&D1", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&D2", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT&W", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT+GCAP", "+GCAP: +CGSM", nullptr, nullptr, nullptr, nullptr},
+    {"AT+IPR", nullptr, kRates, kOk, "", nullptr, Effect::BaudRate},
+    {"AT+ICF", nullptr, "0-6;?0-3", kOk, "+ICF: 3,3", nullptr},
+    {"AT+IFC", nullptr, "0-2;0-2", kOk, "+IFC: 2,2", nullptr},
+    // 3GPP TS 27.007: identification, SIM, network
+    {"AT+CGMI", "VexaSim", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CGMM", "VS-900 GSM/GPRS", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CGMR", "VS900 1.0.0 (simulated)", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CGSN", "001234567890128", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CIMI", "001010123456789", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CPIN", nullptr, "*", kOk, "+CPIN: READY", nullptr},
+    {"AT+CSQ", "+CSQ: 21,0", nullptr, nullptr, nullptr, "+CSQ: (0-31,99),(0-7,99)"},
+    {"AT+CREG", nullptr, "0-2", kOk, "+CREG: 0,1", nullptr},
+    {"AT+COPS", nullptr, "0|2", kOk, "+COPS: 0,0,\"VexaNet\"",
+     "+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)"},
+    {"AT+CFUN", nullptr, "0|1|4", kOk, "+CFUN: 1", nullptr, Effect::Restart},
+    {"AT+CMEE", nullptr, "0-2", kOk, "+CMEE: 0", nullptr},
+    {"AT+CEER", "+CEER: No cause information available", nullptr, nullptr, nullptr, nullptr},
+    {"AT+CSCS", nullptr, "GSM|IRA|UCS2|HEX", kOk, "+CSCS: \"IRA\"", nullptr},
+    {"AT+CBST", nullptr, "71;0;1", kOk, "+CBST: 71,0,1", nullptr},
+    // 3GPP TS 27.007: packet domain
+    {"AT+CGDCONT", nullptr, "1-3;IP|IPV6|IPV4V6;*;?*", kOk,
+     "+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0", "+CGDCONT: (1-3),\"IP\",,,(0-2),(0-4)"},
+    {"AT+CGAUTH", nullptr, "1-3;0-2;*;*", kOk, "+CGAUTH: 1,0,\"\",\"\"", nullptr},
+    {"AT+CGATT", nullptr, "0|1", kOk, "+CGATT: 1", nullptr},
+    {"AT+CGACT", nullptr, "0|1;1-3", kOk, "+CGACT: 1,1", nullptr},
+    {"AT+CGPADDR", "+CGPADDR: 1,\"10.64.12.7\"", "1-3", "+CGPADDR: 1,\"10.64.12.7\"", nullptr, nullptr},
+    {"AT+CGCONTRDP", nullptr, "1-3", "+CGCONTRDP: 1,5,\"internet\",\"10.64.12.7.255.255.255.0\",\"10.64.12.1\",\"10.64.0.10\"",
+     nullptr, nullptr},
+    {"AT+CGREG", nullptr, "0-2", kOk, "+CGREG: 0,1", nullptr},
+    {"AT+CGEREP", nullptr, "0-2;?0|1", kOk, "+CGEREP: 0,0", nullptr},
+    {"AT+CGCLASS", nullptr, "A|B|CG|CC", kOk, "+CGCLASS: \"B\"", nullptr},
+    // 3GPP TS 27.005
+    {"AT+CSMS", nullptr, "0|1", "+CSMS: 1,1,1", "+CSMS: 0,1,1,1", nullptr},
+    {"AT+CMGF", nullptr, "0|1", kOk, "+CMGF: 0", nullptr},
+    {"AT+CSCA", nullptr, "*;?0-255", kOk, "+CSCA: \"+70000000000\",145", nullptr},
+    {"AT+CPMS", nullptr, "SM|ME|MT;?SM|ME|MT;?SM|ME|MT", "+CPMS: 1,20,1,20,1,20",
+     "+CPMS: \"SM\",1,20,\"SM\",1,20,\"SM\",1,20", nullptr},
+    {"AT+CNMI", nullptr, "0-3;?0-3;?0-3;?0-2;?0|1", kOk, "+CNMI: 0,0,0,0,0", nullptr},
+    {"AT+CMGL", "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
+     "REC UNREAD|REC READ|STO UNSENT|STO SENT|ALL",
+     "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim", nullptr, nullptr},
+    {"AT+CMGR", nullptr, "1-20", "+CMGR: \"REC READ\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
+     nullptr, nullptr},
+    {"AT+CMGD", nullptr, "1-20;?0-4", kOk, nullptr, nullptr},
+    {"AT+CSDH", nullptr, "0|1", kOk, "+CSDH: 0", nullptr},
+    {"AT+CSAS", kOk, nullptr, nullptr, nullptr, nullptr},
+    // The modem maker's own commands, which the quick command panel sends.
+    {"AT@ZRMDEB", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT@ZRMSTART", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT@ZRMSTOP", kOk, nullptr, nullptr, nullptr, nullptr},
+    {"AT+WOPEN", nullptr, "0|1|3|4", kOk, nullptr, nullptr},
+    {"AT+WDWL", kOk, nullptr, nullptr, nullptr, nullptr, Effect::Download},
+    {"AT+WIND", nullptr, "0", kOk, nullptr, nullptr},
+    {"AT+WFM", nullptr, "1;61", kOk, nullptr, nullptr},
+    {"AT+WHCNF", nullptr, "0|3;0", kOk, nullptr, nullptr},
+    {"AT+WGPRS", nullptr, "9;1", kOk, nullptr, nullptr},
+    {"AT+WCPS", nullptr, "0;1", kOk, nullptr, nullptr},
+    {"AT+STSF", nullptr, "2;3B6BFFFF1F0100573E", kOk, nullptr, nullptr},
 };
 
-bool isDigitInRange(std::string_view arg, char low, char high)
+Answer error() { return Answer{}; }
+
+std::vector<std::string_view> split(std::string_view text, char separator)
 {
-    return arg.size() == 1 && arg[0] >= low && arg[0] <= high;
-}
-
-Answer setBaudRate(std::string_view arg, ModemState& state)
-{
-    constexpr long kRates[] = {0, 300, 600, 1200, 2400, 4800, 9600, 19200,
-                               38400, 57600, 115200, 230400, 460800, 921600};
-    if (arg.empty() || arg.size() > 6 ||
-        !std::all_of(arg.begin(), arg.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return error();
-    const long rate = std::stol(std::string(arg));
-    if (std::find(std::begin(kRates), std::end(kRates), rate) == std::end(kRates))
-        return error();
-    state.baudRate = rate;
-    return ok();
-}
-
-Answer setFlowControl(std::string_view arg, ModemState&)
-{
-    const auto comma = arg.find(',');
-    if (comma == std::string_view::npos)
-        return error();
-    const bool valid = isDigitInRange(arg.substr(0, comma), '0', '2') &&
-                       isDigitInRange(arg.substr(comma + 1), '0', '2');
-    return valid ? ok() : error();
-}
-
-Answer setDtrMode(std::string_view arg, ModemState&)
-{
-    return isDigitInRange(arg, '0', '2') ? ok() : error();
-}
-
-// Commands whose name is followed by an argument.
-struct ArgumentCommand {
-    std::string_view prefix;
-    Answer (*handler)(std::string_view arg, ModemState& state);
-};
-
-constexpr ArgumentCommand kArgumentCommands[] = {
-    {"AT+IPR=", setBaudRate},
-    {"AT+IFC=", setFlowControl},
-    {"AT&D", setDtrMode},
-};
-
-std::optional<Answer> answerFixed(std::string_view command, ModemState& state)
-{
-    if (command == "ATE0" || command == "ATE1") {
-        state.echo = command == "ATE1";
-        return ok();
+    std::vector<std::string_view> parts;
+    for (;;) {
+        const auto at = text.find(separator);
+        parts.push_back(text.substr(0, at));
+        if (at == std::string_view::npos)
+            return parts;
+        text.remove_prefix(at + 1);
     }
-    if (command == "ATI")
-        return info({"VexaSim VS-900 GSM/GPRS modem", "Revision VS900 1.0.0 (simulated)"});
-    if (command == "AT+IPR?")
-        return info({"+IPR: " + std::to_string(state.baudRate)});
-    if (command == "AT+CFUN=1")
-        return ok(Action::StartupNotice);
-    if (command == "AT+WDWL")
-        return ok(Action::StartDownload);
-    if (std::find(std::begin(kPlainOk), std::end(kPlainOk), command) != std::end(kPlainOk))
-        return ok();
-    for (const auto& entry : kInfoCommands)
-        if (command == entry.name)
-            return info({std::string(entry.line)});
-    return std::nullopt;
+}
+
+Answer reply(std::string_view text, Action action = Action::None)
+{
+    Answer answer{{}, true, action};
+    if (!text.empty())
+        for (const auto line : split(text, '|'))
+            answer.info.emplace_back(line);
+    return answer;
+}
+
+bool isNumber(std::string_view text)
+{
+    return !text.empty() && text.size() <= 9 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool matches(std::string_view alternative, std::string_view value)
+{
+    if (alternative == "*")
+        return true;
+    const auto dash = alternative.find('-');
+    if (dash != std::string_view::npos && isNumber(alternative.substr(0, dash)) &&
+        isNumber(alternative.substr(dash + 1))) {
+        if (!isNumber(value))
+            return false;
+        const long number = std::stol(std::string(value));
+        return number >= std::stol(std::string(alternative.substr(0, dash))) &&
+               number <= std::stol(std::string(alternative.substr(dash + 1)));
+    }
+    return alternative == value;
+}
+
+// The values after '=', split at commas outside double quotes, each without
+// its quotes.
+std::vector<std::string> values(std::string_view text)
+{
+    std::vector<std::string> out(1);
+    bool quoted = false;
+    for (const char c : text) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+            out.emplace_back();
+        else
+            out.back().push_back(c);
+    }
+    return out;
+}
+
+bool allowed(std::string_view rules, const std::vector<std::string>& given)
+{
+    const auto parameters = split(rules, ';');
+    if (given.size() > parameters.size())
+        return false;
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        std::string_view rule = parameters[i];
+        const bool optional = !rule.empty() && rule.front() == '?';
+        if (optional)
+            rule.remove_prefix(1);
+        if (i >= given.size()) {
+            if (!optional)
+                return false;
+            continue;
+        }
+        const auto alternatives = split(rule, '|');
+        if (std::none_of(alternatives.begin(), alternatives.end(),
+                         [&](std::string_view a) { return matches(a, given[i]); }))
+            return false;
+    }
+    return true;
+}
+
+// "+CMGF: (0,1)" from the rules "0|1".
+std::string testReply(const Command& command)
+{
+    std::string text = std::string(command.name.substr(2)) + ": ";
+    bool first = true;
+    for (auto rule : split(command.set, ';')) {
+        if (!rule.empty() && rule.front() == '?')
+            rule.remove_prefix(1);
+        std::string list(rule);
+        std::replace(list.begin(), list.end(), '|', ',');
+        text += (first ? "(" : ",(") + list + ")";
+        first = false;
+    }
+    return text;
+}
+
+Answer answerSet(const Command& command, std::string_view text, ModemState& state)
+{
+    const auto given = values(text);
+    if (!command.set || !allowed(command.set, given))
+        return error();
+    if (command.effect == Effect::BaudRate)
+        state.baudRate = std::stol(given[0]);
+    const bool restart = command.effect == Effect::Restart && given[0] == "1";
+    return reply(command.setReply, restart ? Action::StartupNotice : Action::None);
+}
+
+Answer answerRead(const Command& command, const ModemState& state)
+{
+    if (command.effect == Effect::BaudRate)
+        return reply("+IPR: " + std::to_string(state.baudRate));
+    return command.read ? reply(command.read) : error();
+}
+
+Answer answerRun(const Command& command, ModemState& state)
+{
+    if (!command.run)
+        return error();
+    if (command.effect == Effect::EchoOff || command.effect == Effect::EchoOn)
+        state.echo = command.effect == Effect::EchoOn;
+    return reply(command.run, command.effect == Effect::Download ? Action::StartDownload : Action::None);
+}
+
+const Command* find(std::string_view name)
+{
+    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                 [&](const Command& c) { return c.name == name; });
+    return it == std::end(kCommands) ? nullptr : it;
 }
 
 std::string normalise(std::string_view line)
@@ -114,18 +263,35 @@ std::string normalise(std::string_view line)
     return command;
 }
 
+std::string_view ending(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix
+               ? text.substr(0, text.size() - suffix.size())
+               : std::string_view();
+}
+
 } // namespace
 
 Answer answerCommand(std::string_view line, ModemState& state)
 {
     const std::string command = normalise(line);
-    if (auto answer = answerFixed(command, state))
-        return *answer;
-    for (const auto& entry : kArgumentCommands) {
-        if (command.compare(0, entry.prefix.size(), entry.prefix) == 0)
-            return entry.handler(std::string_view(command).substr(entry.prefix.size()), state);
+    const std::string_view text = command;
+    if (const auto name = ending(text, "=?"); !name.empty()) {
+        const Command* c = find(name);
+        if (!c || (!c->test && !c->set))
+            return error();
+        return c->test ? reply(c->test) : reply(testReply(*c));
     }
-    return error();
+    if (const auto name = ending(text, "?"); !name.empty()) {
+        const Command* c = find(name);
+        return c ? answerRead(*c, state) : error();
+    }
+    if (const auto equals = text.find('='); equals != std::string_view::npos) {
+        const Command* c = find(text.substr(0, equals));
+        return c ? answerSet(*c, text.substr(equals + 1), state) : error();
+    }
+    const Command* c = find(text);
+    return c ? answerRun(*c, state) : error();
 }
 
 } // namespace vexa::modemsim

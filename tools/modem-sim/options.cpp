@@ -9,16 +9,47 @@ namespace {
 
 constexpr int kMinNakIntervalMs = 10;
 constexpr int kMaxNakIntervalMs = 60000;
+constexpr long kMaxBlock = 1000000;
 
-bool parseInterval(const std::string& text, int& value)
+// A decimal number from `low` to `high`.
+bool parseNumber(const std::string& text, long low, long high, long& value)
 {
-    if (text.empty() || text.size() > 5)
+    if (text.empty() || text.size() > 7)
         return false;
     for (char c : text)
         if (!std::isdigit(static_cast<unsigned char>(c)))
             return false;
-    value = std::stoi(text);
-    return value >= kMinNakIntervalMs && value <= kMaxNakIntervalMs;
+    value = std::stol(text);
+    return value >= low && value <= high;
+}
+
+bool parseInterval(const std::string& text, long low, int& value)
+{
+    long parsed = 0;
+    if (!parseNumber(text, low, kMaxNakIntervalMs, parsed))
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+bool parseBlock(const std::string& text, std::size_t& block)
+{
+    long parsed = 0;
+    if (!parseNumber(text, 1, kMaxBlock, parsed))
+        return false;
+    block = static_cast<std::size_t>(parsed);
+    return true;
+}
+
+// "K" or "K:N": block K is rejected N times (once without N).
+bool parseRejection(const std::string& text, XmodemFaults& faults)
+{
+    const std::size_t colon = text.find(':');
+    long times = 1;
+    if (colon != std::string::npos && !parseNumber(text.substr(colon + 1), 1, 1000, times))
+        return false;
+    faults.rejectTimes = static_cast<int>(times);
+    return parseBlock(text.substr(0, colon), faults.rejectBlock);
 }
 
 // Applies one option that takes a value; returns an error text or "".
@@ -26,15 +57,34 @@ std::string applyValue(const std::string& name, const std::string& value, Option
 {
     if (value.empty())
         return name + " needs a value";
+    XmodemFaults& faults = options.faults;
     if (name == "--store") {
         options.storeDir = value;
     } else if (name == "--link") {
         options.linkMode = Options::LinkMode::Explicit;
         options.linkPath = value;
-    } else if (!parseInterval(value, options.nakIntervalMs)) {
-        return "--nak-interval wants milliseconds from 10 to 60000";
+    } else if (name == "--nak-interval") {
+        if (!parseInterval(value, kMinNakIntervalMs, options.nakIntervalMs))
+            return "--nak-interval wants milliseconds from 10 to 60000";
+    } else if (name == "--next-image-wait") {
+        if (!parseInterval(value, 0, options.nextImageWaitMs))
+            return "--next-image-wait wants milliseconds from 0 to 60000";
+    } else if (name == "--reject-block") {
+        if (!parseRejection(value, faults))
+            return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
+    } else if (!parseBlock(value, name == "--silent-after" ? faults.silentAfter : faults.cancelAfter)) {
+        return name + " wants a block number from 1";
     }
     return {};
+}
+
+bool takesValue(const std::string& arg)
+{
+    for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
+                             "--silent-after", "--cancel-after"})
+        if (arg == name)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -54,7 +104,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.quiet = true;
         } else if (arg == "--no-link") {
             options.linkMode = Options::LinkMode::None;
-        } else if (arg == "--store" || arg == "--link" || arg == "--nak-interval") {
+        } else if (takesValue(arg)) {
             if (i + 1 == args.size())
                 parsed.error = arg + " needs a value";
             else
@@ -69,7 +119,9 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
 std::string usage()
 {
     return "usage: vexa-modem-sim [--store DIR] [--link PATH | --no-link]\n"
-           "                      [--nak-interval MS] [--quiet] [--help]\n"
+           "                      [--nak-interval MS] [--next-image-wait MS]\n"
+           "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
+           "                      [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -79,6 +131,12 @@ std::string usage()
            "                      (default: /dev/ttyV<n>, first free n in 0..63,\n"
            "                      when /dev is writable, e.g. as root)\n"
            "  --nak-interval MS   XMODEM NAK and time-out interval (default: 3000)\n"
+           "  --next-image-wait MS  after an image, wait this long for the next one\n"
+           "                      before going back to command mode (default: 5000)\n"
+           "  --reject-block K[:N]  answer block K of each image with NAK, N times\n"
+           "                      (default 1), though it is intact\n"
+           "  --silent-after K    after acknowledging block K, answer nothing\n"
+           "  --cancel-after K    acknowledge block K, then cancel with CAN CAN\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

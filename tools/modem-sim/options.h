@@ -1,5 +1,7 @@
 #pragma once
 
+#include "xmodem_receiver.h"
+
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@ struct Options {
     LinkMode linkMode = LinkMode::Auto;
     std::string linkPath; // for LinkMode::Explicit
     int nakIntervalMs = 3000;
+    int nextImageWaitMs = 5000;
+    XmodemFaults faults;
     bool quiet = false;
     bool help = false;
 };

@@ -110,7 +110,7 @@ void Simulator::feedSession(std::string_view& input, Millis current)
         // The notice would corrupt the transfer; a real module restarting
         // into download mode would not send it either.
         noticeAt_.reset();
-        receiver_.emplace(config_.nakInterval);
+        receiver_.emplace(config_.nakInterval, config_.faults);
         send(receiver_->start(current));
         say("download mode: waiting for an XMODEM (checksum) sender");
     }
@@ -122,24 +122,39 @@ void Simulator::feedReceiver(std::string_view& input, Millis current)
     input.remove_prefix(step.consumed);
     send(step.reply);
     if (step.outcome != XmodemReceiver::Outcome::Running)
-        endDownload(step.outcome);
+        endDownload(step.outcome, current);
 }
 
-void Simulator::endDownload(XmodemReceiver::Outcome outcome)
+// A completed image may be followed by the next one of a group: a fresh
+// receiver asks for it, and command mode returns when none comes.
+void Simulator::endDownload(XmodemReceiver::Outcome outcome, Millis now)
 {
-    if (outcome == XmodemReceiver::Outcome::Completed) {
-        try {
-            const std::string path = store_.save(receiver_->image());
-            say("stored " + std::to_string(receiver_->image().size()) + " bytes (" +
-                std::to_string(receiver_->blocks()) + " blocks) in " + path);
-        } catch (const std::system_error& e) {
-            std::cerr << "vexa-modem-sim: cannot store the image: " << e.what() << std::endl;
-        }
-    } else {
+    const bool completed = outcome == XmodemReceiver::Outcome::Completed;
+    if (completed && receiver_->blocks() > 0)
+        storeImage();
+    else if (completed)
+        say("EOT before any block: nothing stored");
+    else
         say(std::string("download ") + describe(outcome));
+    if (completed && receiver_->blocks() > 0 && config_.nextImageWait > 0) {
+        receiver_.emplace(config_.nakInterval, config_.faults);
+        send(receiver_->startNext(now, config_.nextImageWait));
+        say("waiting for the next image");
+        return;
     }
     receiver_.reset();
     say("command mode");
+}
+
+void Simulator::storeImage()
+{
+    try {
+        const std::string path = store_.save(receiver_->image());
+        say("stored " + std::to_string(receiver_->image().size()) + " bytes (" +
+            std::to_string(receiver_->blocks()) + " blocks) in " + path);
+    } catch (const std::system_error& e) {
+        std::cerr << "vexa-modem-sim: cannot store the image: " << e.what() << std::endl;
+    }
 }
 
 void Simulator::fireTimers(Millis current)
@@ -154,7 +169,7 @@ void Simulator::fireTimers(Millis current)
         const XmodemReceiver::Step step = receiver_->tick(current);
         send(step.reply);
         if (step.outcome != XmodemReceiver::Outcome::Running)
-            endDownload(step.outcome);
+            endDownload(step.outcome, current);
     }
 }
 

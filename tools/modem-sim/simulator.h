@@ -19,6 +19,10 @@ public:
     struct Config {
         Millis nakInterval = 3000;
         bool quiet = false;
+        // After an image, how long to wait for the next one's first block
+        // before going back to command mode; 0 goes back at once.
+        Millis nextImageWait = 5000;
+        XmodemFaults faults;
     };
 
     Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
@@ -33,7 +37,8 @@ private:
     void handleInput(std::string_view input, Millis now);
     void feedSession(std::string_view& input, Millis now);
     void feedReceiver(std::string_view& input, Millis now);
-    void endDownload(XmodemReceiver::Outcome outcome);
+    void endDownload(XmodemReceiver::Outcome outcome, Millis now);
+    void storeImage();
     void fireTimers(Millis now);
     void send(std::string_view bytes);
     void flush();

@@ -1,5 +1,7 @@
 #include "xmodem_receiver.h"
 
+#include <algorithm>
+
 namespace vexa::modemsim {
 
 namespace {
@@ -19,7 +21,8 @@ unsigned char checksum(std::string_view data)
 }
 } // namespace
 
-XmodemReceiver::XmodemReceiver(Millis nakInterval) : nakInterval_(nakInterval)
+XmodemReceiver::XmodemReceiver(Millis nakInterval, XmodemFaults faults)
+    : nakInterval_(nakInterval), faults_(faults)
 {
     block_.reserve(kBlockSize);
 }
@@ -28,6 +31,18 @@ std::string XmodemReceiver::start(Millis now)
 {
     lastActivity_ = now;
     return std::string(1, kNak);
+}
+
+std::string XmodemReceiver::startNext(Millis now, Millis wait)
+{
+    firstBlockBy_ = now + wait;
+    return start(now);
+}
+
+Millis XmodemReceiver::deadline() const
+{
+    const Millis nak = lastActivity_ + nakInterval_;
+    return firstBlockBy_ > 0 && blocks_ == 0 ? std::min(nak, firstBlockBy_) : nak;
 }
 
 XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
@@ -44,13 +59,15 @@ XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
 XmodemReceiver::Step XmodemReceiver::tick(Millis now)
 {
     Step step;
-    if (outcome_ == Outcome::Running && now >= deadline()) {
+    if (outcome_ == Outcome::Running && firstBlockBy_ > 0 && blocks_ == 0 && now >= firstBlockBy_) {
+        finish(Outcome::NoNextImage, {}, step);
+    } else if (outcome_ == Outcome::Running && now >= deadline()) {
         lastActivity_ = now;
         block_.clear();
         const int limit = blocks_ == 0 ? kMaxWaitNaks : kMaxRetries;
         if (++failures_ >= limit)
-            finish(Outcome::TimedOut, kAbort, step);
-        else
+            finish(Outcome::TimedOut, mute_ ? std::string_view() : kAbort, step);
+        else if (!mute_)
             step.reply.push_back(kNak);
     }
     step.outcome = outcome_;
@@ -59,6 +76,8 @@ XmodemReceiver::Step XmodemReceiver::tick(Millis now)
 
 void XmodemReceiver::handleByte(unsigned char byte, Step& step)
 {
+    if (mute_)
+        return;
     if (!block_.empty()) {
         block_.push_back(static_cast<char>(byte));
         if (block_.size() == kBlockSize)
@@ -89,15 +108,29 @@ void XmodemReceiver::checkBlock(Step& step)
         // Our ACK got lost and the sender repeats the block: keep one copy.
         step.reply.push_back(kAck);
     } else if (number == static_cast<unsigned char>(lastNumber_ + 1)) {
-        image_.append(data);
-        ++blocks_;
-        lastNumber_ = number;
-        failures_ = 0;
-        step.reply.push_back(kAck);
+        accept(data, number, step);
     } else {
         finish(Outcome::OutOfSequence, kAbort, step);
     }
     block_.clear();
+}
+
+void XmodemReceiver::accept(std::string_view data, unsigned char number, Step& step)
+{
+    const std::size_t position = blocks_ + 1;
+    if (position == faults_.rejectBlock && rejected_ < faults_.rejectTimes) {
+        ++rejected_;
+        reject(step);
+        return;
+    }
+    image_.append(data);
+    ++blocks_;
+    lastNumber_ = number;
+    failures_ = 0;
+    step.reply.push_back(kAck);
+    if (position == faults_.cancelAfter)
+        finish(Outcome::Abandoned, kAbort, step);
+    mute_ = position == faults_.silentAfter;
 }
 
 void XmodemReceiver::reject(Step& step)
@@ -123,6 +156,8 @@ const char* describe(XmodemReceiver::Outcome outcome)
     case XmodemReceiver::Outcome::TimedOut: return "timed out";
     case XmodemReceiver::Outcome::OutOfSequence: return "aborted: block out of sequence";
     case XmodemReceiver::Outcome::TooManyErrors: return "aborted: too many bad blocks";
+    case XmodemReceiver::Outcome::NoNextImage: return "ended: no further image";
+    case XmodemReceiver::Outcome::Abandoned: return "abandoned on purpose (cancel-after)";
     }
     return "unknown";
 }

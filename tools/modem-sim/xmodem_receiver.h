@@ -9,6 +9,15 @@ namespace vexa::modemsim {
 
 using Millis = std::int64_t;
 
+// Faults a test can ask for, counted in blocks of one image (1 is the first
+// block; 0 leaves the fault off).
+struct XmodemFaults {
+    std::size_t rejectBlock = 0; // NAK this intact block ...
+    int rejectTimes = 0;         // ... this many times
+    std::size_t silentAfter = 0; // after ACKing this block, answer nothing
+    std::size_t cancelAfter = 0; // ACK this block, then send CAN CAN
+};
+
 // XMODEM receiver, checksum variant, 128-byte blocks. Pure: the caller feeds
 // bytes and the time, and sends the reply bytes it gets back.
 //
@@ -16,7 +25,10 @@ using Millis = std::int64_t;
 // receiver gives up (sending CAN CAN) after kMaxWaitNaks NAKs while waiting
 // for the first block, or after kMaxRetries consecutive time-outs or bad
 // blocks later on; two CANs from the sender cancel at once. An out-of-sequence
-// block number means the two sides lost step, so that aborts too.
+// block number means the two sides lost step, so that aborts too. A receiver
+// made for the next image of a group (startNext) gives up quietly when no
+// first block comes within its wait. A muted receiver (silent-after) answers
+// nothing and gives up without a word after kMaxRetries silent intervals.
 class XmodemReceiver {
 public:
     static constexpr int kMaxWaitNaks = 40;
@@ -24,7 +36,11 @@ public:
     static constexpr std::size_t kBlockSize = 132;
     static constexpr std::size_t kDataSize = 128;
 
-    enum class Outcome { Running, Completed, Cancelled, TimedOut, OutOfSequence, TooManyErrors };
+    enum class Outcome {
+        Running, Completed, Cancelled, TimedOut, OutOfSequence, TooManyErrors,
+        NoNextImage, // startNext's wait ended without a first block
+        Abandoned,   // the cancel-after fault
+    };
 
     struct Step {
         std::string reply;
@@ -32,15 +48,18 @@ public:
         Outcome outcome = Outcome::Running;
     };
 
-    explicit XmodemReceiver(Millis nakInterval);
+    explicit XmodemReceiver(Millis nakInterval, XmodemFaults faults = {});
 
     // The first NAK that asks the sender to begin.
     std::string start(Millis now);
+    // The same, for the next image of a group: waits at most `wait` for its
+    // first block.
+    std::string startNext(Millis now, Millis wait);
     Step feed(std::string_view input, Millis now);
     // Call at or after deadline(); sends NAK or gives up.
     Step tick(Millis now);
 
-    Millis deadline() const { return lastActivity_ + nakInterval_; }
+    Millis deadline() const;
     // All data of the accepted blocks, padding included.
     const std::string& image() const { return image_; }
     std::size_t blocks() const { return blocks_; }
@@ -48,11 +67,16 @@ public:
 private:
     void handleByte(unsigned char byte, Step& step);
     void checkBlock(Step& step);
+    void accept(std::string_view data, unsigned char number, Step& step);
     void reject(Step& step);
     void finish(Outcome outcome, std::string_view reply, Step& step);
 
     Millis nakInterval_;
+    XmodemFaults faults_;
     Millis lastActivity_ = 0;
+    Millis firstBlockBy_ = 0; // 0: no limit
+    int rejected_ = 0;        // by the reject fault
+    bool mute_ = false;       // by the silent-after fault
     Outcome outcome_ = Outcome::Running;
     std::string block_;
     std::string image_;

@@ -1,0 +1,208 @@
+// The form-based script builder with the shipped tables, with bad tables,
+// and a script it made, run against the simulated modem.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "atcommands/AtTestSupport.h"
+#include "atcommands/ZRMCreateATcommandScriptForm.h"
+#include "platform/Cp1251.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString kCom = QString::fromUtf8("Настрйки COM порта модема");
+const QString kInet = QString::fromUtf8("Режим работы модем - интернет");
+
+QStringList Items(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+QString Pick_Placeholder() { return QString::fromUtf8("Выберите значение"); }
+
+}  // namespace
+
+TEST(Builder, ComposesLinesFromModesCommandsAndValues)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    Lay_Out_Tables(app.start.path());
+    TForm7 &b = *f.Form7;
+    const QString saved = app.start.file("built.ats");
+    FileDialogAnswers answers({saved});
+    When_Modal([&](QWidget *modal) {
+        ASSERT_EQ(modal, &b);
+        EXPECT_EQ(Items(b.ComboBox1).size(), 5);
+        EXPECT_EQ(b.ComboBox1->currentText(), QString::fromUtf8("Выбирете режим работы модема"));
+        EXPECT_TRUE(b.SpeedButton1->isHidden());
+        for (QComboBox *field : b.Parameter) {
+            EXPECT_FALSE(field->isEnabled());
+            EXPECT_EQ(field->currentText(), QString::fromUtf8("Выберите параметр"));
+        }
+        ASSERT_TRUE(Choose(b.ComboBox1, kCom));
+        EXPECT_EQ(b.ComboBox2->currentText(), QString::fromUtf8("Выберите команду"));
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+IPR - скорость порта")));
+        EXPECT_FALSE(b.SpeedButton1->isHidden());
+        EXPECT_TRUE(b.Parameter[0]->isEnabled());
+        EXPECT_FALSE(b.Parameter[1]->isEnabled());
+        EXPECT_EQ(Items(b.Parameter[0]).size(), 9);
+        EXPECT_EQ(b.Parameter[0]->currentText(), Pick_Placeholder());
+        EXPECT_TRUE(b.Memo1->toPlainText().startsWith(QString::fromUtf8("Задаёт скорость обмена")));
+        ASSERT_TRUE(Choose(b.Parameter[0], "115200"));
+        b.SpeedButton1->click();
+
+        // Another mode: the fields and the script stay, values are quoted.
+        ASSERT_TRUE(Choose(b.ComboBox1, kInet));
+        EXPECT_EQ(b.Parameter[0]->currentText(), "115200");
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
+        ASSERT_TRUE(Choose(b.Parameter[0], "1"));
+        b.SpeedButton1->click();
+        b.SpeedButton1->click();  // twice: the value stays picked
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSQ - уровень сигнала")));
+        for (QComboBox *field : b.Parameter)
+            EXPECT_FALSE(field->isEnabled());
+        b.SpeedButton1->click();
+        // A typed value goes in as typed; an untouched one as its placeholder.
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CPIN - ввод PIN-кода")));
+        EXPECT_EQ(b.Parameter[0]->count(), 0);
+        b.Parameter[0]->setFocus();
+        b.Parameter[0]->lineEdit()->selectAll();
+        QTest::keyClicks(b.Parameter[0], "0000");
+        b.SpeedButton1->click();
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
+        b.SpeedButton1->click();
+        b.SpeedButton2->click();
+        b.reject();
+    });
+    f.SpeedButton6->click();
+    const QString expected = QString::fromUtf8(
+        "AT+IPR=115200\r\nAT+CFUN=\"1\"\r\nAT+CFUN=\"1\"\r\nAT+CSQ\r\nAT+CPIN=\"0000\"\r\nAT+CFUN=\"Выберите значение\"\r\n");
+    EXPECT_EQ(Read_File(saved), vexa::Cp1251_Encode(expected));
+    ASSERT_EQ(answers.requests().size(), 1);
+    EXPECT_EQ(answers.requests()[0].name, QString("SaveDialog1"));
+    EXPECT_EQ(answers.requests()[0].filter, QString::fromUtf8("Файл скрипта AT соманд|*.ats"));
+    EXPECT_EQ(answers.requests()[0].defaultSuffix, QString("ats"));
+    EXPECT_EQ(answers.requests()[0].directory, f.Start_Directory);
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+
+    // Each opening starts empty; an empty script saves an empty file.
+    b.Open(f.Start_Directory);
+    EXPECT_TRUE(b.Memo2->toPlainText().isEmpty());
+    EXPECT_EQ(b.ComboBox2->count(), 0);
+    FileDialogAnswers again({saved});
+    b.SpeedButton2->click();
+    EXPECT_EQ(Read_File(saved), QByteArray());
+}
+
+TEST(Builder, MissingOrUnknownTablesAreReportedWithWhatWasRead)
+{
+    Application app;
+    TForm7 &b = *app.form->Form7;
+    b.Open(app.start.path());
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Не хватает файла конфигурации \"Списка режимов\"")}));
+    EXPECT_EQ(b.ComboBox1->count(), 0);
+
+    // Every line of the mode list is an entry, blank ones too; a name that is
+    // not one of the five opens no table.
+    Write_File(app.start.file("Config/ATScript/ScriptMode.amd"),
+               vexa::Cp1251_Encode(kCom + QString::fromUtf8("\r\n\r\nДругой режим\r\n")));
+    app.catcher.clear();
+    b.Open(app.start.path());
+    EXPECT_EQ(Items(b.ComboBox1), QStringList({kCom, QString(), QString::fromUtf8("Другой режим")}));
+    ASSERT_TRUE(Choose(b.ComboBox1, QString::fromUtf8("Другой режим")));
+    ASSERT_TRUE(Choose(b.ComboBox1, kCom));  // its table is missing
+    EXPECT_EQ(app.catcher.messages(),
+              QStringList(2, QString::fromUtf8("Не хватает файла конфигурации \"Настроек, для данного режима\"")));
+
+    // A table that promises more records than it holds lists what it has.
+    Write_File(app.start.file("Config/ATScript/COMconf.atc"), "2\r\nAT+A\r\n6\r\n5\r\nAT+A\r\n0\r\nend\r\n");
+    app.catcher.clear();
+    ASSERT_TRUE(Choose(b.ComboBox1, kCom));
+    EXPECT_EQ(Items(b.ComboBox2), QStringList({"AT+A"}));
+    EXPECT_EQ(app.catcher.messages().size(), 1);
+
+    // With R = T + 1 there is no description; the command text matched a
+    // second time as a name is no record: the message, and the first match stays.
+    app.catcher.clear();
+    ASSERT_TRUE(Choose(b.ComboBox2, "AT+A"));
+    EXPECT_TRUE(b.Memo1->toPlainText().isEmpty());
+    EXPECT_EQ(app.catcher.messages(),
+              QStringList({QString::fromUtf8("Не правильно описаны команды в файле конфигурации")}));
+    b.SpeedButton1->click();
+    EXPECT_EQ(b.Memo2->toPlainText(), QString("AT+A"));
+
+    // A command that is in no table adds nothing and says why.
+    b.ComboBox2->setEditText("AT+NOTHING");
+    emit b.ComboBox2->lineEdit()->textEdited("AT+NOTHING");
+    emit b.ComboBox2->lineEdit()->editingFinished();
+    b.SpeedButton1->click();
+    EXPECT_EQ(b.Memo2->toPlainText(), QString("AT+A"));
+    EXPECT_EQ(app.catcher.errors().size(), 1);
+}
+
+TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    Lay_Out_Tables(app.start.path());
+    TForm7 &b = *f.Form7;
+    b.Open(f.Start_Directory);
+    // Every command of every mode, its values taken in turn; a field without
+    // values gets what a user would type.
+    int lines = 0;
+    for (const QString &mode : Items(b.ComboBox1)) {
+        ASSERT_TRUE(Choose(b.ComboBox1, mode));
+        for (const QString &command : Items(b.ComboBox2)) {
+            ASSERT_TRUE(Choose(b.ComboBox2, command));
+            for (QComboBox *field : b.Parameter) {
+                if (!field->isEnabled())
+                    continue;
+                if (field->count() == 0)
+                    field->setEditText("1234");
+                else
+                    ASSERT_TRUE(Choose(field, field->itemText(lines % field->count())));
+            }
+            b.SpeedButton1->click();
+            ++lines;
+        }
+    }
+    ASSERT_GT(lines, 60);
+    FileDialogAnswers answers({app.start.file("all.ats")});
+    b.SpeedButton2->click();
+
+    QProcess sim;
+    sim.start(QStringLiteral(VEXA_MODEM_SIM), {"--no-link", "--quiet", "--store", app.start.path()});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    QString port;
+    const QRegularExpression announced(QStringLiteral("modem on (\\S+)"));
+    QByteArray out;
+    while (port.isEmpty() && sim.waitForReadyRead(5000)) {
+        out += sim.readAllStandardOutput();
+        port = announced.match(QString::fromLocal8Bit(out)).captured(1);
+    }
+    ASSERT_FALSE(port.isEmpty());
+    app.Pick_Port(port);
+    ASSERT_TRUE(f.PortHeld);
+    f.Timer2->setInterval(20);
+    f.Edit_Script[0]->setText(app.start.file("all.ats"));
+    f.SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }, 30000));
+    const QByteArray log = Read_File(app.start.file("Logs/ScriptLog.atl"));
+    EXPECT_EQ(log.count("COMMAND:"), lines);
+    EXPECT_EQ(log.count("\r\nOK\r\n"), lines);
+    EXPECT_FALSE(log.contains("ERROR")) << log.toStdString();
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(5000));
+}

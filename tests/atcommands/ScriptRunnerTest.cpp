@@ -1,0 +1,268 @@
+// The script runner against real pseudo-terminals: a peer that answers every
+// line, a silent one, failed writes under a message box, and failed starts.
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <unistd.h>
+
+#include "atcommands/AtTestSupport.h"
+#include "mainwindow/OutCHARinASCII.h"
+#include "mainwindow/PageControl.h"
+#include "platform/Messages.h"
+#include "serial/FakePortFixture.h"
+
+namespace {
+
+constexpr int kFastTick = 40;
+
+// Plays the modem on the pty's master side: every CR-terminated line it
+// hears is answered with CR LF "OK" CR LF, unless it is silent.
+struct Peer {
+    Pty &pty;
+    bool silent = false;
+    QByteArray heard, pending;
+    void Serve()
+    {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(pty.master(), buffer, sizeof buffer)) > 0) {
+            heard.append(buffer, n);
+            pending.append(buffer, n);
+        }
+        for (qsizetype cr; (cr = pending.indexOf('\r')) >= 0;) {
+            pending.remove(0, cr + 1);
+            if (!silent)
+                pty.write("\r\nOK\r\n");
+        }
+    }
+};
+
+struct ScriptRun {
+    Application app;
+    Pty pty;
+    Peer peer{pty, false, {}, {}};
+    TForm1 &f = *app.form;
+    ScriptRun()
+    {
+        app.Pick_Port(pty.slavePath());
+        f.Timer2->setInterval(kFastTick);
+    }
+    QString Script(const QByteArray &text, const QString &name = QStringLiteral("test.ats"))
+    {
+        Write_File(app.start.file(name), text);
+        return app.start.file(name);
+    }
+    bool Serve_Until_End(int timeoutMs = 5000)
+    {
+        return Wait_Until([&] {
+            peer.Serve();
+            return !f.AtCommands.Script_Running;
+        }, timeoutMs);
+    }
+    QByteArray Log() const { return Read_File(app.start.file("Logs/ScriptLog.atl")); }
+    void Run_Slot(const QString &path)
+    {
+        f.Edit_Script[0]->setText(path);
+        f.SpeedButton_Script_RUN[0]->click();
+    }
+};
+
+QByteArray Step(const QByteArray &line) { return "***********\rCOMMAND:   " + line + '\r'; }
+
+}  // namespace
+
+TEST(ScriptRunner, AnsweredScriptLeavesItsProtocolByteForByte)
+{
+    ScriptRun r;
+    ASSERT_TRUE(r.f.PortHeld);
+    const QString path = r.Script("AT\r\nATI\r\nAT+CSQ\r\n");
+    r.f.Clear_Screen();
+    const QByteArray before = r.app.Work_Char_Log();
+    r.Run_Slot(path);
+    ASSERT_TRUE(r.f.AtCommands.Script_Running);
+    EXPECT_TRUE(r.f.Rx_Script);
+    EXPECT_FALSE(r.f.Gauge1->isHidden());
+    EXPECT_EQ(r.f.Gauge1->maximum(), 3);
+    // The log is written through: what came back so far is on disk at once.
+    ASSERT_TRUE(Wait_Until([&] {
+        r.peer.Serve();
+        return r.Log().contains("OK");
+    }));
+    ASSERT_TRUE(r.Serve_Until_End());
+
+    const QByteArray ok = "\r\nOK\r\n";
+    EXPECT_EQ(r.Log(), "SCRIPT:" + path.toUtf8() + "\r\r\r" + Step("AT") + ok + Step("ATI") + ok + Step("AT+CSQ") + ok);
+    EXPECT_EQ(r.peer.heard, QByteArray("AT\rATI\rAT+CSQ\r"));
+    EXPECT_EQ(r.app.Work_Char_Log().mid(before.size()),
+              "***SCRIPT BEGIN***AT\r" + ok + "ATI\r" + ok + "AT+CSQ\r" + ok + "***SCRIPT END***");
+    // The banner on row 1, each echo in red, each answer in black.
+    EXPECT_TRUE(Cell_Has(r.f, 0, 1, kRed));
+    EXPECT_TRUE(Cell_Has(r.f, 0, 2, kRed));   // "AT"
+    EXPECT_TRUE(Cell_Has(r.f, 0, 4, kBlack)); // "OK"
+    EXPECT_TRUE(Cell_Has(r.f, 2, 5, kRed));   // "ATI"
+    EXPECT_TRUE(Cell_Has(r.f, 1, 7, kBlack));
+    EXPECT_FALSE(r.f.Rx_Script);
+    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_TRUE(r.f.Gauge1->isHidden());
+    EXPECT_FALSE(r.f.Script_Log.isOpen());
+    EXPECT_EQ(r.f.AtCommands.Script_LineIndex, 3);
+    EXPECT_TRUE(r.app.catcher.messages().isEmpty()) << r.app.catcher.messages().join('|').toStdString();
+
+    // The replay shows the protocol between its green banners.
+    const QByteArray shown = r.app.Work_Char_Log();
+    r.f.SpeedButton9->click();
+    EXPECT_EQ(r.app.Work_Char_Log().mid(shown.size()),
+              "***PROTOCOL OF LAST SCRIPT BEGIN***\r" + r.Log() + "***PROTOCOL OF LAST SCRIPT END***\r");
+}
+
+TEST(ScriptRunner, ASilentModemGetsOneLineAndTheRunEndsWithAReason)
+{
+    ScriptRun r;
+    r.peer.silent = true;
+    r.f.AtCommands.Reply_Timeout_Ms = 1000;
+    r.Run_Slot(r.Script("AT\r\nATI\r\n"));
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.peer.heard, QByteArray("AT\r"));
+    EXPECT_EQ(r.app.catcher.messages(),
+              QStringList({QString::fromUtf8("Модем не ответил за 1 с, выполнение скрипта прекращено")}));
+    EXPECT_TRUE(r.Log().endsWith(Step("AT")));
+    EXPECT_FALSE(r.f.Rx_Script);
+    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***"));
+
+    // A run can also be ended at once: "Выполнить скрипт" ends it first, and
+    // cancelling its dialog starts nothing new.
+    r.f.AtCommands.Reply_Timeout_Ms = kScriptReplyTimeoutMs;
+    r.Run_Slot(r.Script("AT+CSQ\r\n"));
+    ASSERT_TRUE(Wait_Until([&] {
+        r.peer.Serve();
+        return r.peer.heard.endsWith("AT+CSQ\r");
+    }));
+    FileDialogAnswers cancel({QString()});
+    r.f.SpeedButton8->click();
+    EXPECT_FALSE(r.f.AtCommands.Script_Running);
+    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_FALSE(r.f.Script_Log.isOpen());
+    EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***"));
+    EXPECT_EQ(r.f.AtCommands.Selected_Script, QString());
+}
+
+TEST(ScriptRunner, EmptyScriptsAndEmptyLinesDoNotWait)
+{
+    ScriptRun r;
+    r.Run_Slot(r.Script(""));
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.Log(), "SCRIPT:" + r.app.start.file("test.ats").toUtf8() + "\r\r\r");
+    EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT BEGIN******SCRIPT END***"));
+
+    // An empty step sends nothing, so nothing is waited for; the log has it.
+    r.Run_Slot(r.Script("AT\r\n\r\nATI\r\n\r\n"));
+    ASSERT_TRUE(r.Serve_Until_End(3000));
+    EXPECT_EQ(r.peer.heard, QByteArray("AT\rATI\r"));
+    EXPECT_TRUE(r.Log().endsWith(Step("AT") + "\r\nOK\r\n" + Step("") + Step("ATI") + "\r\nOK\r\n" + Step("")));
+    EXPECT_TRUE(r.app.catcher.messages().isEmpty());
+}
+
+TEST(ScriptRunner, AnotherPageStopsTheCaptureButNotTheRun)
+{
+    ScriptRun r;
+    r.Run_Slot(r.Script("AT\r\nATI\r\n"));
+    ASSERT_TRUE(Wait_Until([&] { return r.f.AtCommands.Script_LineIndex == 1; }));
+    r.f.PageControl1->setCurrentIndex(3);
+    EXPECT_FALSE(r.f.Rx_Script);
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.peer.heard, QByteArray("AT\rATI\r"));
+    EXPECT_EQ(r.Log(), "SCRIPT:" + r.app.start.file("test.ats").toUtf8() + "\r\r\r" + Step("AT") + Step("ATI"));
+}
+
+TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
+{
+    ScriptRun r;
+    const int viewed = r.f.Form4->Line_Count();
+    r.Run_Slot(QString());
+    r.Run_Slot(r.app.start.file("gone.ats"));
+    EXPECT_EQ(r.app.catcher.errors(), QStringList(2, QStringLiteral("File not found")));
+    // The log cannot be created.
+    QDir(r.app.start.path()).mkpath("Logs/ScriptLog.atl");
+    r.Run_Slot(r.Script("AT\r\n"));
+    ASSERT_EQ(r.app.catcher.errors().size(), 3);
+    EXPECT_TRUE(r.app.catcher.errors()[2].startsWith("Logs/ScriptLog.atl"));
+    EXPECT_FALSE(r.f.Rx_Script);
+    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_TRUE(r.f.Gauge1->isHidden());
+    EXPECT_EQ(r.f.Form4->Line_Count(), viewed);  // no banner
+    Pump(3 * kFastTick);
+    r.peer.Serve();
+    EXPECT_TRUE(r.peer.heard.isEmpty());
+
+    // The replay of a log that is not there.
+    r.app.catcher.clear();
+    QDir(r.app.start.path()).rmdir("Logs/ScriptLog.atl");
+    r.f.SpeedButton9->click();
+    EXPECT_EQ(r.app.catcher.errors(), QStringList({QStringLiteral("File not found")}));
+    EXPECT_EQ(r.f.Form4->Line_Count(), viewed);
+}
+
+TEST(ScriptRunner, OnlyTheDialogChoosesTheSelectedScript)
+{
+    ScriptRun r;
+    r.f.BitBtn_Send_Selected_Script->click();
+    EXPECT_EQ(r.app.catcher.messages(), QStringList({QString::fromUtf8(
+        "Для выбора скрипта необходимо первый раз его выполнить кнопкой * Выполнить скрипт* !")}));
+
+    const QString chosen = r.Script("AT\r\n", "chosen.ats");
+    FileDialogAnswers answers({chosen});
+    r.f.SpeedButton8->click();
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.f.AtCommands.Selected_Script, chosen);
+    EXPECT_EQ(answers.requests().at(0).name, QString("OpenDialog2"));
+    EXPECT_EQ(answers.requests().at(0).directory, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(answers.requests().at(0).filter, QString::fromUtf8("Файл скрипта АТ команд|*.ats"));
+
+    r.Run_Slot(r.Script("ATI\r\n", "slot.ats"));
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.f.AtCommands.Selected_Script, chosen);
+    r.peer.heard.clear();
+    r.f.BitBtn_Send_Selected_Script->click();
+    ASSERT_TRUE(r.Serve_Until_End());
+    EXPECT_EQ(r.peer.heard, QByteArray("AT\r"));
+    EXPECT_TRUE(r.Log().startsWith("SCRIPT:" + chosen.toUtf8() + "\r\r\r"));
+
+    // A slot's button fills its field from the dialog.
+    FileDialogAnswers slot({chosen});
+    r.f.SpeedButton_Script_Open[2]->click();
+    EXPECT_EQ(r.f.Edit_Script[2]->text(), chosen);
+}
+
+TEST_F(FakePortTest, AFailedStepIsReportedOnceAndNotSentAgainUnderItsBox)
+{
+    app->Pick_Port(kModem);
+    form().Timer2->setInterval(kFastTick);
+    modem->failWrite = true;
+    // The box stays open for several ticks, and the modem answers meanwhile
+    // (Qt holds back a timer inside its own handler; a direct tick is not).
+    QStringList boxes;
+    int open = 0, deepest = 0;
+    vexa::Set_Message_Sink([&](vexa::MessageKind, const QString &text) {
+        boxes << text;
+        deepest = std::max(deepest, ++open);
+        modem->Receive({'O', 'K', '\r', '\n'});
+        Pump(6 * kFastTick);
+        form().Timer2Timer();  // a tick that comes in anyway does nothing
+        --open;
+    });
+    Write_File(app->start.file("three.ats"), "AT\r\nATI\r\nAT+CSQ\r\n");
+    form().Edit_Script[1]->setText(app->start.file("three.ats"));
+    form().SpeedButton_Script_RUN[1]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !form().AtCommands.Script_Running; }));
+    vexa::Set_Message_Sink(nullptr);
+    EXPECT_EQ(boxes, QStringList(3, QString::fromUtf8("Oшибка записи в порт")));
+    EXPECT_EQ(deepest, 1);  // no box on top of another
+    const QByteArray log = Read_File(app->start.file("Logs/ScriptLog.atl"));
+    EXPECT_TRUE(log.endsWith(Step("AT") + "OK\r\n" + Step("ATI") + "OK\r\n" + Step("AT+CSQ") + "OK\r\n"));
+    EXPECT_EQ(log.count("COMMAND:"), 3);
+}

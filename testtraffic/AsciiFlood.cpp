@@ -1,0 +1,94 @@
+// The ASCII array: back to back on the flood thread with a pause of "0",
+// otherwise once a period on the ticks of TimerSendWord.
+
+#include <QComboBox>
+#include <QTimer>
+
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Messages.h"
+#include "testtraffic/TestFrame.h"
+
+void TForm1::SpeedButton22Click()
+{
+    if (!May_Start_Test_Traffic())
+        return;
+    if (ComboBox10->currentText() == QLatin1String("0")) {
+        SendASCII_Active = true;
+        Start_Flood_Thread();
+        return;
+    }
+    const auto pause = Read_Pause(ComboBox10);
+    if (!pause)
+        return;
+    SendASCII_Active = true;
+    Start_Send_Timer(*pause);
+}
+
+void TForm1::SpeedButton21Click()
+{
+    if (!SendASCII_Active)
+        return;
+    SendASCII_Active = false;
+    End_Flood();
+    TimerSendWord->stop();
+}
+
+void TForm1::Send_Timed_ASCII()
+{
+    if (!SendASCII_Active || !CTS_On || !TestTraffic.Flow_Control)
+        return;
+    const QByteArray array = Ascii_Array();
+    Print_To_Screen(array, kRed);
+    if (!Write_To_Port(array))
+        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+}
+
+// No thread outlives its run (every way that ends a run ends its thread),
+// so a start always makes a new one.
+void TForm1::Start_Flood_Thread()
+{
+    const int run = ++TestTraffic.Flood_Run;
+    TestTraffic.Flood = std::make_unique<TInfinitySenrASCII>(TInfinitySenrASCII::Link{
+        [this] { return SendASCII_Active && CTS_On && TestTraffic.Flow_Control; },
+        [this, run](const std::uint8_t *bytes, std::uint32_t count) { return Flood_Write(run, bytes, count); }});
+    ASCII_Thread_Exists = true;
+}
+
+// On the flood thread. A failed write ends the run rather than repeat: the
+// main thread stops the flood and says why, once.
+bool TForm1::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count)
+{
+    int error = 0;
+    const WriteOutcome outcome = Write_Exclusive(bytes, count, error);
+    if (outcome == WriteOutcome::Written)
+        return true;
+    QMetaObject::invokeMethod(
+        this, [this, run, outcome, error] { Flood_Failed(run, outcome, error); }, Qt::QueuedConnection);
+    return false;
+}
+
+// A run that was stopped meanwhile (by "Стоп", the page or the port) has
+// nothing left to say.
+void TForm1::Flood_Failed(int run, WriteOutcome outcome, int error)
+{
+    if (run != TestTraffic.Flood_Run || !ASCII_Thread_Exists)
+        return;
+    SendASCII_Active = false;
+    End_Flood();
+    if (outcome == WriteOutcome::Uncounted)
+        Report_Counter_Failure(error);
+    else
+        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+}
+
+// The join is bounded by the write in progress, which the port's write
+// bound ends. The flood thread never waits for the main thread, so the
+// main thread may wait for it.
+void TForm1::End_Flood()
+{
+    if (!TestTraffic.Flood)
+        return;
+    TestTraffic.Flood.reset();
+    ASCII_Thread_Exists = false;
+    Show_Sent_Bytes();
+}

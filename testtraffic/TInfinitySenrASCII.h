@@ -1,0 +1,53 @@
+#pragma once
+// The flood thread: sends the ASCII array (every byte value 0..255 in
+// ascending order) pass after pass, as fast as the port takes it, while its
+// owner allows. While it may not send it sleeps on a condition; a failed
+// write ends its run, and the writer reports why.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TInfinitySenrASCII {
+public:
+    struct Link {
+        // Whether a pass may go out now; read before every pass.
+        std::function<bool()> May_Send;
+        // Writes one pass; false ends the run.
+        std::function<bool(const std::uint8_t *, std::uint32_t)> Write;
+    };
+
+    // How long the thread sleeps between looks at May_Send when nobody
+    // wakes it: the modem-signal poll changes CTS without telling it.
+    static constexpr std::chrono::milliseconds kRecheck{50};
+
+    // The thread starts at once.
+    explicit TInfinitySenrASCII(Link link);
+    // Requests termination and waits for the run to end; a write in
+    // progress completes (or times out) first.
+    ~TInfinitySenrASCII();
+    TInfinitySenrASCII(const TInfinitySenrASCII &) = delete;
+    TInfinitySenrASCII &operator=(const TInfinitySenrASCII &) = delete;
+
+    void Terminate();
+    // Something May_Send reads has changed: look again now.
+    void Wake();
+
+private:
+    void Execute();
+    // Sleeps until woken, terminated or the time is up.
+    void Idle();
+
+    const std::int32_t count_ = 256;
+    std::unique_ptr<std::uint8_t[]> buffer_;
+    Link link_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool terminated_ = false;
+    bool woken_ = false;
+    std::thread thread_;
+};

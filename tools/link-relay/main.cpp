@@ -1,0 +1,104 @@
+// vexa-link-relay: a serial link between two programs on one machine, with
+// an optional line speed, for trying two Vexa windows (or Vexa and a modem
+// program) at the pace of a real line.
+//
+//   vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS]
+//                   [--link-a PATH] [--link-b PATH]
+//
+// Prints the two port paths and relays until interrupted. --rate paces both
+// directions (10 bits a byte); --link-a/--link-b also name the ports by
+// symbolic links, removed at the end.
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "link_relay.h"
+
+using vexa::linkrelay::LinkOptions;
+using vexa::linkrelay::LinkRelay;
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS] "
+                 "[--link-a PATH] [--link-b PATH]\n");
+    return 2;
+}
+
+bool Rate(const char *text, std::uint32_t &rate)
+{
+    char *end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || value > 100'000'000)
+        return false;
+    rate = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    LinkOptions aToB, bToA;
+    std::string linkA, linkB;
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc)
+            return Usage();
+        const char *value = argv[++i];
+        if (option == "--rate" && Rate(value, aToB.bitsPerSecond))
+            bToA.bitsPerSecond = aToB.bitsPerSecond;
+        else if (option == "--a-to-b" && Rate(value, aToB.bitsPerSecond))
+            continue;
+        else if (option == "--b-to-a" && Rate(value, bToA.bitsPerSecond))
+            continue;
+        else if (option == "--link-a")
+            linkA = value;
+        else if (option == "--link-b")
+            linkB = value;
+        else
+            return Usage();
+    }
+
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);  // the relay thread inherits the mask
+
+    try {
+        LinkRelay relay(aToB, bToA);
+        int status = 0;
+        std::vector<std::string> made;
+        for (const auto &[link, target] : {std::pair{linkA, relay.Slave_A()}, std::pair{linkB, relay.Slave_B()}}) {
+            if (link.empty())
+                continue;
+            if (::symlink(target.c_str(), link.c_str()) == 0) {
+                made.push_back(link);
+                continue;
+            }
+            std::fprintf(stderr, "vexa-link-relay: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+            status = 1;
+        }
+        if (status == 0) {
+            std::printf("A %s\nB %s\n", relay.Slave_A().c_str(), relay.Slave_B().c_str());
+            std::fflush(stdout);
+            int signal = 0;
+            sigwait(&stopSignals, &signal);
+        }
+        for (const std::string &link : made)
+            ::unlink(link.c_str());
+        return status;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "vexa-link-relay: %s\n", e.what());
+        return 1;
+    }
+}

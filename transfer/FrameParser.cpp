@@ -1,0 +1,85 @@
+#include "transfer/FrameParser.h"
+
+#include <algorithm>
+#include <cstring>
+
+FrameParser::FrameParser() : buffer_(kMaxFrameLength) {}
+
+void FrameParser::Clear()
+{
+    fill_ = 0;
+    kind_ = FrameKind::None;
+    length_ = 0;
+}
+
+// Bytes held before the next decision: a start token, a data frame's fields
+// up to its length, or the whole frame.
+std::uint32_t FrameParser::Wanted() const
+{
+    if (kind_ == FrameKind::None)
+        return kTokenLength;
+    return length_ != 0 ? length_ : kDataOffset;
+}
+
+bool FrameParser::Check_Data_Length()
+{
+    const auto n = Field_Number(buffer_.data() + kLengthOffset, kLengthFieldWidth);
+    if (!n || *n > kPacketSize)
+        return false;
+    length_ = static_cast<std::uint32_t>(*n) + kDataOverhead;
+    return true;
+}
+
+void FrameParser::Resynchronise(std::uint32_t from)
+{
+    std::uint32_t at = from;
+    while (at < fill_ && !Could_Start_Token(buffer_.data() + at, fill_ - at))
+        ++at;
+    std::memmove(buffer_.data(), buffer_.data() + at, fill_ - at);
+    fill_ -= at;
+    kind_ = FrameKind::None;
+    length_ = 0;
+}
+
+void FrameParser::Feed(const std::uint8_t *bytes, std::uint32_t count, Listener &listener)
+{
+    for (;;) {
+        const std::uint32_t wanted = Wanted();
+        if (fill_ < wanted) {
+            const std::uint32_t take = std::min(wanted - fill_, count);
+            std::memcpy(buffer_.data() + fill_, bytes, take);
+            fill_ += take;
+            bytes += take;
+            count -= take;
+            if (fill_ < wanted) {
+                if (kind_ == FrameKind::None)
+                    Resynchronise(0);  // keep only what may begin a start token
+                return;
+            }
+        }
+        if (kind_ == FrameKind::None) {
+            kind_ = Kind_Of_Start(buffer_.data());
+            if (kind_ == FrameKind::None) {
+                Resynchronise(1);
+                continue;
+            }
+            length_ = Fixed_Length(kind_);
+            listener.Frame_Begun(kind_);
+            continue;
+        }
+        const FrameKind kind = kind_;
+        const bool broken = length_ == 0 ? !Check_Data_Length()
+                                         : std::memcmp(buffer_.data() + length_ - kTokenLength, End_Token(kind),
+                                                       kTokenLength) != 0;
+        if (broken) {
+            Resynchronise(1);
+            listener.Frame_Dropped(kind);
+            continue;
+        }
+        if (fill_ < length_)
+            continue;  // a data frame whose length is now known
+        const std::uint32_t length = length_;
+        listener.Frame_Complete(kind, buffer_.data(), length);
+        Clear();
+    }
+}

@@ -1,0 +1,77 @@
+#include "transfer/ReceiveSession.h"
+
+#include "platform/Cp1251.h"
+
+AnnouncementCheck Read_Announcement(const std::uint8_t *frame, Announced &announced)
+{
+    const auto size = Field_Number(frame + kSizeOffset, kSizeFieldWidth);
+    if (!size || *size > kMaxFileSize)
+        return AnnouncementCheck::BadSize;
+    announced.size = *size;
+    announced.sizeText = Field_Text(frame + kSizeOffset, kSizeFieldWidth);
+    announced.name = Field_Text(frame + kNameOffset, kNameFieldWidth);
+    return Local_File_Name(announced.name) ? AnnouncementCheck::Good : AnnouncementCheck::BadName;
+}
+
+std::optional<QString> Local_File_Name(const QByteArray &cp1251Name)
+{
+    if (cp1251Name.isEmpty() || cp1251Name == "." || cp1251Name.contains(".."))
+        return std::nullopt;
+    for (const char c : cp1251Name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || byte == 0x98 || c == '/' || c == '\\')
+            return std::nullopt;
+    }
+    return vexa::Cp1251_Decode(cp1251Name);
+}
+
+ReceiveSession::AnnouncementAction ReceiveSession::On_Announcement(const Announced &announced)
+{
+    if (phase_ == Phase::Receiving && stored_ == 0 && announced.name == announced_.name &&
+        announced.size == announced_.size)
+        return AnnouncementAction::AcceptAgain;
+    End();
+    finished_ = false;
+    announced_ = announced;
+    phase_ = Phase::Asked;
+    return AnnouncementAction::Ask;
+}
+
+// An empty file is complete as soon as it is accepted.
+void ReceiveSession::Accept()
+{
+    plan_ = Packet_Plan(announced_.size);
+    stored_ = 0;
+    finished_ = false;
+    phase_ = plan_.total > 0 ? Phase::Receiving : Phase::Idle;
+}
+
+bool ReceiveSession::Expected_Length(std::uint64_t number, std::uint32_t length) const
+{
+    return length == Data_Frame_Length(announced_.size, number);
+}
+
+ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> number, std::uint32_t length)
+{
+    const bool receiving = phase_ == Phase::Receiving;
+    if (!number || (!receiving && !finished_))
+        return DataAction::Drop;
+    if (receiving && *number == stored_ + 1 && *number <= plan_.total && Expected_Length(*number, length)) {
+        ++stored_;
+        if (Complete()) {
+            finished_ = true;
+            phase_ = Phase::Idle;
+        }
+        return DataAction::Store;
+    }
+    if (*number == stored_ && stored_ > 0 && Expected_Length(*number, length))
+        return DataAction::Acknowledge_Again;
+    return DataAction::Drop;
+}
+
+void ReceiveSession::End()
+{
+    if (phase_ != Phase::Idle)
+        finished_ = false;
+    phase_ = Phase::Idle;
+}

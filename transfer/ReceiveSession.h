@@ -1,0 +1,74 @@
+#pragma once
+// What the receiving side of the file protocol decides, apart from windows,
+// files and timers: which announcements to ask about, and which data frames
+// to store, to acknowledge again or to drop.
+//
+// The receiver expects the frame after the last one it stored. A frame it
+// already stored (its acknowledgement was lost, so the sender repeated it)
+// is acknowledged again and not stored twice; this holds for the last frame
+// too, after the file is complete. Every frame but the last is 32796 bytes
+// long; the last is its tail plus 28, or 32796 when the file ends on a full
+// frame.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "transfer/FileFrames.h"
+
+// An announcement as read from its frame.
+struct Announced {
+    QByteArray name;      // cp1251, as it travelled
+    QByteArray sizeText;  // the size field's digits
+    std::uint64_t size = 0;
+};
+
+enum class AnnouncementCheck { Good, BadSize, BadName };
+
+// Reads an 80-byte announcement frame. A size that is not digits within the
+// protocol's range makes the announcement unusable (BadSize); a name that is
+// not one plain file name is BadName. Fields are read within their widths
+// even when no zero byte ends them.
+AnnouncementCheck Read_Announcement(const std::uint8_t *frame, Announced &announced);
+
+// The file name on disk for a received cp1251 name: one plain name, not
+// empty, without "/", "\", "..", control bytes or the byte cp1251 has no
+// character for. Nothing when the name is not acceptable.
+std::optional<QString> Local_File_Name(const QByteArray &cp1251Name);
+
+class ReceiveSession {
+public:
+    enum class Phase { Idle, Asked, Receiving };
+    enum class AnnouncementAction { Ask, AcceptAgain };
+    enum class DataAction { Drop, Store, Acknowledge_Again };
+
+    Phase State() const { return phase_; }
+    const Announced &Current() const { return announced_; }
+    std::uint64_t Total() const { return plan_.total; }
+    std::uint64_t Stored() const { return stored_; }
+    bool Complete() const { return stored_ == plan_.total; }
+
+    // A good announcement. While receiving and before any data arrived, the
+    // same file again means the sender missed the acceptance: accept again.
+    // Anything else asks the user (a sender that started over abandons the
+    // file being received).
+    AnnouncementAction On_Announcement(const Announced &announced);
+    // The user accepted the asked file.
+    void Accept();
+    // A data frame of that whole length; number is nothing when its field
+    // does not hold one.
+    DataAction On_Data(std::optional<std::uint64_t> number, std::uint32_t length);
+    // Cancel, failure or the end of a transfer; a completed file still
+    // acknowledges a repeat of its last frame.
+    void End();
+
+private:
+    bool Expected_Length(std::uint64_t number, std::uint32_t length) const;
+
+    Phase phase_ = Phase::Idle;
+    Announced announced_;
+    PacketPlan plan_;
+    std::uint64_t stored_ = 0;
+    bool finished_ = false;  // the last frame was stored
+};
