@@ -98,6 +98,20 @@ HANDLE Open_Serial_Device(const std::string &deviceName, DWORD attributes, Dcb &
     return handle;
 }
 
+// SetCommState hands the DTR and RTS modes to the driver; a line whose mode
+// is a fixed level is then raised or dropped explicitly, as the POSIX backend
+// does, so that it stands as asked whatever the driver makes of the mode. A
+// device without modem lines (a pseudo-terminal under Wine) refuses with
+// ERROR_NOT_SUPPORTED: the settings stand all the same.
+bool Set_Fixed_Lines(HANDLE handle, const PortSettings &s)
+{
+    const auto level = [handle](bool fixed, bool on, DWORD raise, DWORD drop) {
+        return !fixed || EscapeCommFunction(handle, on ? raise : drop) || GetLastError() == ERROR_NOT_SUPPORTED;
+    };
+    return level(s.fDtrControl != kDtrControlHandshake, s.fDtrControl == kDtrControlEnable, SETDTR, CLRDTR) &&
+           level(s.fRtsControl <= kRtsControlEnable, s.fRtsControl == kRtsControlEnable, SETRTS, CLRRTS);
+}
+
 PortTimeouts From_Comm(const COMMTIMEOUTS &t)
 {
     return {t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
@@ -263,7 +277,7 @@ bool Win32SerialPort::setState(const PortSettings &settings)
         if (!SetCommState(handle, &dcb))
             return false;
         baudRate_ = settings.BaudRate;
-        return true;
+        return Set_Fixed_Lines(handle, settings);
     });
 }
 
