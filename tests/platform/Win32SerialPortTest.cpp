@@ -270,29 +270,6 @@ TEST_F(Win32SerialPortOnALine, AModemReplyArrivingInOneBurstIsReadOnce)
     EXPECT_EQ(reader.chunks(), std::vector<std::string>({"OK\r\n"}));
 }
 
-// The wait real drivers give: Wine aborts it every few milliseconds, so held
-// to it the reader spins, but bytes must still come through and a close must
-// still end it.
-TEST(Win32SerialPort, WaitCommEventAloneCarriesBytesAndEndsOnClose)
-{
-    PtyPeer peer(13);
-    ASSERT_TRUE(peer.ok()) << peer.error();
-    Win32SerialPort port(1 << 30);
-    ASSERT_TRUE(port.open(peer.portName()));
-    Prepare_As_The_Program_Does(port);
-    {
-        Reader reader(port);
-        ASSERT_TRUE(peer.Send("OK\r\n"));
-        EXPECT_EQ(reader.Wait_For_Bytes(4, 5000), "OK\r\n");
-        EXPECT_FALSE(port.waitsByReading());
-        const auto start = Clock::now();
-        port.close();
-        EXPECT_TRUE(reader.Wait_For_End(5000));
-        EXPECT_LT(Ms_Since(start), 1500);
-        EXPECT_EQ(reader.endedWith(), WaitResult::Closed);
-    }
-}
-
 TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(5));
@@ -356,10 +333,10 @@ TEST_F(Win32SerialPortOnALine, AVanishedDeviceEndsTheReaderWithAnError)
     EXPECT_EQ(port.lastError(), ERROR_NOT_READY);
 }
 
-// A pseudo-terminal has no modem lines: reading them fails, and says so; the
-// DTR and RTS modes travel in the settings record, which Wine takes without
-// moving a line. The line keeps working either way. The lamps are tested on
-// the fake backend.
+// A pseudo-terminal has no modem lines: reading them fails, and says so, and
+// raising or dropping DTR or RTS is refused (ERROR_NOT_SUPPORTED) while the
+// settings that travel with them still reach the line. The line keeps
+// working either way. The lamps are tested on the fake backend.
 TEST_F(Win32SerialPortOnALine, ModemLinesAreRefusedCleanlyOnAPseudoTerminal)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(9));
@@ -370,12 +347,20 @@ TEST_F(Win32SerialPortOnALine, ModemLinesAreRefusedCleanlyOnAPseudoTerminal)
 
     PortSettings s;
     ASSERT_TRUE(port.getState(s));
+    s.BaudRate = 19200;
     s.fDtrControl = kDtrControlDisable;
     s.fRtsControl = kRtsControlDisable;
     EXPECT_TRUE(port.setState(s));
+    auto line = peer->Termios();
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->speed, 19200u);
+    s.BaudRate = 38400;
     s.fDtrControl = kDtrControlEnable;
     s.fRtsControl = kRtsControlEnable;
     EXPECT_TRUE(port.setState(s));
+    line = peer->Termios();
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->speed, 38400u);
     EXPECT_TRUE(port.setBreak());
     EXPECT_TRUE(port.clearBreak());
     ASSERT_TRUE(Write(port, "AT\r"));
@@ -386,6 +371,7 @@ namespace {
 
 double Seconds(const FILETIME &t) { return double(ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 1e7; }
 
+// All threads of this process, Wine's own among them.
 double Process_Cpu_Seconds()
 {
     FILETIME created, exited, kernel, user;
@@ -413,29 +399,82 @@ double Linux_Cpu_Seconds(const char *pid)
     return (user + system) / 100.0;
 }
 
+// The share of one core, in per cent, that this process and Wine's server
+// (named by bash vexa.sh wintest in VEXA_WINESERVER_PID) used during `ms`
+// while the test itself slept: under Wine a wait costs the server as much
+// as the process, so both count.
+struct IdleCost {
+    double process = 0, server = -1;
+    double total() const { return process + (server > 0 ? server : 0); }
+};
+
+IdleCost Measure_Idle_Cost(int ms)
+{
+    const char *server = std::getenv("VEXA_WINESERVER_PID");
+    const double process0 = Process_Cpu_Seconds(), server0 = server ? Linux_Cpu_Seconds(server) : -1;
+    const auto start = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    const double wall = Ms_Since(start) / 1000.0;
+    IdleCost cost;
+    cost.process = 100 * (Process_Cpu_Seconds() - process0) / wall;
+    const double server1 = server0 >= 0 ? Linux_Cpu_Seconds(server) : -1;
+    if (server1 >= 0)
+        cost.server = 100 * (server1 - server0) / wall;
+    return cost;
+}
+
+void Print_Idle_Cost(const char *what, const IdleCost &cost)
+{
+    std::printf("[ figures  ] %s: %.2f%% of a core (test process %.2f%%, ", what, cost.total(), cost.process);
+    if (cost.server >= 0)
+        std::printf("wineserver %.2f%%)\n", cost.server);
+    else
+        std::printf("wineserver not measured: VEXA_WINESERVER_PID unset or unreadable)\n");
+}
+
 }  // namespace
+
+// The wait real drivers give: Wine aborts it every few milliseconds, so held
+// to it the reader spins, but bytes must still come through and a close must
+// still end it.
+TEST(Win32SerialPort, WaitCommEventAloneCarriesBytesAndEndsOnClose)
+{
+    PtyPeer peer(13);
+    ASSERT_TRUE(peer.ok()) << peer.error();
+    Win32SerialPort port(1 << 30);
+    ASSERT_TRUE(port.open(peer.portName()));
+    Prepare_As_The_Program_Does(port);
+    {
+        Reader reader(port);
+        ASSERT_TRUE(peer.Send("OK\r\n"));
+        EXPECT_EQ(reader.Wait_For_Bytes(4, 5000), "OK\r\n");
+        // What the fallback spares: the same idle wait, held to WaitCommEvent.
+        Print_Idle_Cost("idle reader held to WaitCommEvent", Measure_Idle_Cost(1000));
+        EXPECT_FALSE(port.waitsByReading());
+        const auto start = Clock::now();
+        port.close();
+        EXPECT_TRUE(reader.Wait_For_End(5000));
+        EXPECT_LT(Ms_Since(start), 1500);
+        EXPECT_EQ(reader.endedWith(), WaitResult::Closed);
+    }
+}
 
 TEST_F(Win32SerialPortOnALine, AnIdleReaderUsesAlmostNoProcessorAndStillWakesAtOnce)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(10));
     Reader reader(port);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Where WaitCommEvent keeps aborting (Wine), the port soon waits by reading.
+    const auto settling = Clock::now();
+    while (!port.waitsByReading() && Ms_Since(settling) < 2000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
-    const char *server = std::getenv("VEXA_WINESERVER_PID");
-    const double process0 = Process_Cpu_Seconds(), server0 = server ? Linux_Cpu_Seconds(server) : -1;
-    const auto start = Clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    const double wall = Ms_Since(start) / 1000.0;
-    const double process = 100 * (Process_Cpu_Seconds() - process0) / wall;
-    const double serverShare = server0 >= 0 ? 100 * (Linux_Cpu_Seconds(server) - server0) / wall : -1;
-    std::printf("[ figures  ] idle reader: %.2f%% of a core in the test process, ", process);
-    if (serverShare >= 0)
-        std::printf("%.2f%% in wineserver", serverShare);
-    else
-        std::printf("wineserver not measured (VEXA_WINESERVER_PID %s)", server ? server : "unset");
-    std::printf("; waits by %s\n", port.waitsByReading() ? "reading" : "WaitCommEvent");
-    EXPECT_LT(process, 10.0);
-    EXPECT_LT(serverShare, 10.0);
+    const IdleCost cost = Measure_Idle_Cost(4000);
+    Print_Idle_Cost(port.waitsByReading() ? "idle reader waiting by reading" : "idle reader waiting by WaitCommEvent",
+                    cost);
+    EXPECT_LT(cost.total(), 2.0);
+    if (std::getenv("VEXA_WINESERVER_PID")) {
+        EXPECT_GE(cost.server, 0.0) << "wineserver's CPU time could not be read";
+    }
     // The waiting read's time-outs stay the port's own business.
     PortTimeouts t;
     ASSERT_TRUE(port.getTimeouts(t));
