@@ -299,7 +299,17 @@ bool Win32SerialPort::setEventMask(std::uint32_t mask)
 
 bool Win32SerialPort::purge(std::uint32_t flags)
 {
-    return Driver_Call([&](HANDLE handle) { return PurgeComm(handle, flags); });
+    return Driver_Call([&](HANDLE handle) {
+        if (!PurgeComm(handle, flags))
+            return false;
+        // What the waiting read took off the driver was still the driver's
+        // input as far as the program knows: it goes with the rest.
+        if (flags & (kPurgeRxAbort | kPurgeRxClear)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stashed_ = taken_ = 0;
+        }
+        return true;
+    });
 }
 
 bool Win32SerialPort::getTimeouts(PortTimeouts &timeouts)
@@ -437,10 +447,12 @@ bool Win32SerialPort::Start_Waiting_By_Read(HANDLE handle)
 WaitResult Win32SerialPort::Wait_By_Reading(HANDLE handle, HANDLE wake, std::uint32_t &eventMask)
 {
     for (;;) {
-        if (Stashed() > 0) {
+        {
             std::lock_guard<std::mutex> lock(mutex_);
-            eventMask = eventMask_ & kEvRxChar;
-            return WaitResult::Event;
+            if (stashed_ > taken_) {
+                eventMask = eventMask_ & kEvRxChar;
+                return WaitResult::Event;
+            }
         }
         const ULONGLONG began = GetTickCount64();
         OVERLAPPED ov{};
@@ -451,6 +463,7 @@ WaitResult Win32SerialPort::Wait_By_Reading(HANDLE handle, HANDLE wake, std::uin
         if (f.outcome == Outcome::Closed)
             return WaitResult::Closed;
         if (f.outcome == Outcome::Done && f.count > 0) {
+            std::lock_guard<std::mutex> lock(mutex_);
             stashed_ = f.count;
             taken_ = 0;
             continue;
@@ -470,7 +483,11 @@ WaitResult Win32SerialPort::Wait_By_Reading(HANDLE handle, HANDLE wake, std::uin
     }
 }
 
-std::uint32_t Win32SerialPort::Stashed() const { return static_cast<std::uint32_t>(stashed_ - taken_); }
+std::uint32_t Win32SerialPort::Stashed() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<std::uint32_t>(stashed_ - taken_);
+}
 
 bool Win32SerialPort::bytesQueued(std::uint32_t &count)
 {
@@ -481,7 +498,8 @@ bool Win32SerialPort::bytesQueued(std::uint32_t &count)
     COMSTAT status{};
     if (!ClearCommError(use.handle, &errors, &status))
         return Fail_Last();
-    count = Stashed() > 0 ? Stashed() : status.cbInQue;
+    const std::uint32_t stashed = Stashed();
+    count = stashed > 0 ? stashed : status.cbInQue;
     return true;
 }
 
@@ -491,11 +509,14 @@ bool Win32SerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
     got = 0;
     if (!use)
         return false;
-    if (Stashed() > 0) {
-        got = std::min(count, Stashed());
-        std::memcpy(buffer, stash_.data() + taken_, got);
-        taken_ += got;
-        return true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stashed_ > taken_) {
+            got = std::min<std::uint32_t>(count, static_cast<std::uint32_t>(stashed_ - taken_));
+            std::memcpy(buffer, stash_.data() + taken_, got);
+            taken_ += got;
+            return true;
+        }
     }
     DWORD errors = 0;
     COMSTAT status{};

@@ -51,6 +51,7 @@ public:
     bool setState(const PortSettings &settings) override;
     bool setupQueues(std::uint32_t inQueue, std::uint32_t outQueue) override;
     bool setEventMask(std::uint32_t mask) override;
+    // Purging the input also drops what the waiting read brought.
     bool purge(std::uint32_t flags) override;
     // The time-outs read back as the program set them; while the port waits
     // by reading, the driver holds the waiting read's instead of the read ones.
@@ -101,7 +102,7 @@ private:
     bool waitByRead_ = false;
     int fruitlessWaits_ = 0;
     std::vector<std::uint8_t> stash_;  // what the waiting read brought
-    std::size_t stashed_ = 0, taken_ = 0;
+    std::size_t stashed_ = 0, taken_ = 0;  // under mutex_: a purge empties the stash
     std::atomic<std::uint32_t> baudRate_{9600};
 };
 

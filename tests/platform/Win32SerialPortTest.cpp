@@ -270,6 +270,39 @@ TEST_F(Win32SerialPortOnALine, AModemReplyArrivingInOneBurstIsReadOnce)
     EXPECT_EQ(reader.chunks(), std::vector<std::string>({"OK\r\n"}));
 }
 
+// The program purges the port when the page changes, with its reader
+// waiting: bytes that arrived before the purge must not reach the new page,
+// even when the wait has already read them off the driver.
+TEST_F(Win32SerialPortOnALine, APurgeDropsWhatArrivedBeforeItEvenOnceTheWaitHasReadIt)
+{
+    ASSERT_NO_FATAL_FAILURE(Open_Line(15));
+    ASSERT_TRUE(port.prepareWait());
+    std::uint32_t mask = 0, queued = 0, got = 0;
+    auto wait = [&] { return std::async(std::launch::async, [&] { return port.waitForEvent(mask); }); };
+    auto first = wait();
+    // Under Wine the wait soon reads; the bytes then come off the driver with it.
+    const auto settling = Clock::now();
+    while (!port.waitsByReading() && Ms_Since(settling) < 2000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(peer->Send("OLD"));
+    ASSERT_EQ(first.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_EQ(first.get(), WaitResult::Event);
+    ASSERT_TRUE(port.purge(kPurgeAll));
+    ASSERT_TRUE(port.bytesQueued(queued));
+    EXPECT_EQ(queued, 0u);
+
+    auto second = wait();
+    ASSERT_TRUE(peer->Send("NEW"));
+    ASSERT_EQ(second.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    ASSERT_EQ(second.get(), WaitResult::Event);
+    std::uint8_t buffer[16] = {};
+    std::string seen;
+    const auto start = Clock::now();
+    while (seen.size() < 3 && Ms_Since(start) < 5000 && port.read(buffer, sizeof buffer, got))
+        seen.append(reinterpret_cast<const char *>(buffer), got);
+    EXPECT_EQ(seen, "NEW");
+}
+
 TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(5));
