@@ -6,6 +6,8 @@
 #   bash vexa.sh asan    the same tests built with AddressSanitizer and UBSan
 #   bash vexa.sh tsan    the same tests built with ThreadSanitizer (a race report fails its test)
 #   bash vexa.sh bench   install, build and run every benchmark of bench/
+#   bash vexa.sh wintest build the serial layer for Windows with mingw-w64 and
+#                        run its tests under Wine against pseudo-terminals
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
@@ -13,9 +15,18 @@ here=$(pwd)
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
 
-install_packages() {
-    local missing=()
-    for p in "${packages[@]}"; do
+# The Windows build and its run under Wine. Wine's recommendations (32-bit
+# support, desktop integration, fonts) are of no use to headless tests.
+win_packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 googletest socat)
+
+install_packages() {  # install_packages [--no-install-recommends package...]: default the list above
+    local options=() wanted=("${packages[@]}") missing=()
+    if [ "${1:-}" = "--no-install-recommends" ]; then
+        options=("$1")
+        shift
+        wanted=("$@")
+    fi
+    for p in "${wanted[@]}"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -23,7 +34,7 @@ install_packages() {
         local sudo=""
         [ "$(id -u)" -eq 0 ] || sudo="sudo"
         $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
     fi
 }
 
@@ -36,6 +47,44 @@ build() {  # build <dir> [cmake options...]
 
 run_tests() {  # run_tests <dir>
     (cd "$1" && ctest --output-on-failure -j 2 --timeout 300)
+}
+
+# The serial layer's tests under Wine. Each test asks vexa-pty-peer (Linux)
+# for a pair of pseudo-terminals joined by socat; the peer links the near one
+# as $WINEPREFIX/dosdevices/comN and plays the modem at the far one.
+run_wine_tests() {  # run_wine_tests <dir>: <dir>/linux and <dir>/windows built
+    local dir=$1
+    export WINEPREFIX="$dir/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+    unset DISPLAY WAYLAND_DISPLAY
+    wineserver -k 2>/dev/null || true  # a server left from an earlier run,
+    wineserver -w                       # gone before ours starts
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Preparing the Wine prefix $WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -k
+        wineserver -w
+    fi
+    # Wine's server, quietly, kept for 30 s between programs: when a
+    # pseudo-terminal hangs up it prints its state, which must not land in
+    # the test output. Its services start now, with their output away too.
+    wineserver -f -p 30 >/dev/null 2>&1 &
+    local server=$!
+    until [ -S "/proc/$server/cwd/socket" ]; do  # it works in its own directory
+        kill -0 "$server" 2>/dev/null || { echo "wineserver did not start" >&2; return 1; }
+        sleep 0.05
+    done
+    mkdir -p "$dir/ptys"
+    "$dir/linux/tests/platform/vexa-pty-peer" "$WINEPREFIX/dosdevices" "$dir/ptys" >"$dir/peer-port" &
+    local peer=$!
+    trap "kill $peer 2>/dev/null; wineserver -k 2>/dev/null || true" EXIT
+    wineboot >/dev/null 2>&1
+    for _ in $(seq 50); do
+        [ -s "$dir/peer-port" ] && break
+        sleep 0.1
+    done
+    (cd "$dir/windows" &&
+        VEXA_PTY_PEER="127.0.0.1:$(head -n 1 "$dir/peer-port")" VEXA_WINESERVER_PID=$server \
+            wine tests/platform/vexa_serial_tests.exe)
 }
 
 case "${1:-}" in
@@ -87,8 +136,19 @@ bench)
         "$program"
     done
     ;;
+wintest)
+    install_packages --no-install-recommends "${win_packages[@]}"
+    cmake -S . -B build-wintest/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SERIAL_LAYER_ONLY=ON >/dev/null
+    cmake --build build-wintest/linux -j "$(nproc)" --target vexa-pty-peer
+    # The toolchain is chosen once, when the build directory is made.
+    [ -f build-wintest/windows/CMakeCache.txt ] ||
+        cmake -S . -B build-wintest/windows -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXA_SERIAL_LAYER_ONLY=ON \
+            -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake >/dev/null
+    cmake --build build-wintest/windows -j "$(nproc)"
+    run_wine_tests "$here/build-wintest"
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan | tsan | bench" >&2
+    echo "usage: bash vexa.sh run | test | asan | tsan | bench | wintest" >&2
     exit 1
     ;;
 esac

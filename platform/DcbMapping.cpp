@@ -1,0 +1,44 @@
+#include "platform/DcbMapping.h"
+
+namespace vexa {
+
+bool Apply_Settings(const PortSettings &s, Dcb &dcb)
+{
+    if (s.fRtsControl > 3 || s.fDtrControl > kDtrControlHandshake)
+        return false;
+    dcb.BaudRate = s.BaudRate;
+    dcb.ByteSize = s.ByteSize;
+    dcb.Parity = s.Parity;
+    dcb.StopBits = s.StopBits;
+    dcb.fOutxCtsFlow = s.fOutxCtsFlow ? 1 : 0;
+    dcb.fRtsControl = s.fRtsControl;
+    dcb.fDtrControl = s.fDtrControl;
+    return true;
+}
+
+PortSettings Read_Settings(const Dcb &dcb)
+{
+    PortSettings s;
+    s.BaudRate = dcb.BaudRate;
+    s.ByteSize = dcb.ByteSize;
+    s.Parity = dcb.Parity;
+    s.StopBits = dcb.StopBits;
+    s.fOutxCtsFlow = dcb.fOutxCtsFlow != 0;
+    s.fRtsControl = static_cast<std::uint8_t>(dcb.fRtsControl);
+    s.fDtrControl = static_cast<std::uint8_t>(dcb.fDtrControl);
+    return s;
+}
+
+void Make_Transparent(Dcb &dcb)
+{
+    dcb.fBinary = 1;
+    dcb.fOutX = 0;
+    dcb.fInX = 0;
+    dcb.fNull = 0;
+    dcb.fErrorChar = 0;
+    dcb.fAbortOnError = 0;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDsrSensitivity = 0;
+}
+
+}  // namespace vexa
