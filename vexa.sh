@@ -6,16 +6,20 @@
 #   bash vexa.sh asan    the same tests built with AddressSanitizer and UBSan
 #   bash vexa.sh tsan    the same tests built with ThreadSanitizer (a race report fails its test)
 #   bash vexa.sh bench   install, build and run every benchmark of bench/
+#   bash vexa.sh package      install, build and make the Debian package; prints its path
+#   bash vexa.sh installtest  the package installed (as root) or unpacked, checked and started
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+# Only `package` and `installtest` need these.
+pkg_packages=(dpkg-dev desktop-file-utils file man-db)
 
-install_packages() {
+install_packages() {  # install_packages [more packages...]
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "${packages[@]}" "$@"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -32,6 +36,15 @@ build() {  # build <dir> [cmake options...]
     shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
+}
+
+make_package() {  # make_package: builds build/; the .deb's path is all it writes to stdout
+    install_packages "${pkg_packages[@]}" >&2
+    build build >&2
+    local made
+    made=$(cd build && cpack -G DEB -B packages | tee /dev/stderr | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    [ -n "$made" ] || { echo "cpack made no package" >&2; exit 1; }
+    echo "$made"
 }
 
 run_tests() {  # run_tests <dir>
@@ -87,8 +100,15 @@ bench)
         "$program"
     done
     ;;
+package)
+    make_package
+    ;;
+installtest)
+    deb=$(make_package)
+    bash tests/install/installtest.sh "$deb"
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan | tsan | bench" >&2
+    echo "usage: bash vexa.sh run | test | asan | tsan | bench | package | installtest" >&2
     exit 1
     ;;
 esac
