@@ -12,15 +12,18 @@ wait_for() {  # wait_for SECONDS COMMAND...: polls until COMMAND succeeds
     done
 }
 
-# Starts the launcher under a virtual display, in an environment of only the
-# given variables. The launcher execs Vexa, so the pid it starts with is Vexa's.
-start_launcher() {  # start_launcher PREFIX LOG VAR=VALUE...
-    local prefix=$1 log=$2 pidfile
+# Starts what the desktop entry's Exec line names, as a menu would, under a
+# virtual display, in an environment of only the given variables. The
+# launcher execs Vexa, so the pid it starts with is Vexa's.
+start_from_menu() {  # start_from_menu PREFIX LOG VAR=VALUE...
+    local prefix=$1 log=$2 pidfile command
     shift 2
     pidfile=$(mktemp "$scratch/pid.XXXXXX")
-    env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$@" \
-        xvfb-run -a sh -c 'echo $$ > "$0.new" && mv "$0.new" "$0" && exec "$@"' "$pidfile" \
-        "$prefix/bin/vexa-launch" >"$log" 2>&1 &
+    command=$(desktop_key Exec "$prefix/share/applications/vexa.desktop")
+    # Split into words as a menu splits it (the line has no field codes).
+    env -i PATH="$prefix/bin:/usr/bin:/bin" LANG=C.UTF-8 "$@" \
+        xvfb-run -a sh -c 'echo $$ > "$0.new" && mv "$0.new" "$0" && exec "$@"' "$pidfile" $command \
+        >"$log" 2>&1 &
     runner_pid=$!
     wait_for 30 test -s "$pidfile" || return 1
     vexa_pid=$(cat "$pidfile")
@@ -48,7 +51,7 @@ run_vexa_once() {  # run_vexa_once PREFIX FOLDER WHAT VAR=VALUE...
     local prefix=$1 folder=$2 what=$3 log before=$failures
     shift 3
     log=$(mktemp "$scratch/vexa-log.XXXXXX")
-    if start_launcher "$prefix" "$log" "$@" && wait_for 60 vexa_runs_in "$prefix" "$folder"; then
+    if start_from_menu "$prefix" "$log" "$@" && wait_for 60 vexa_runs_in "$prefix" "$folder"; then
         sleep 3
         check "$what: Vexa runs in $folder and is alive 3 s later" vexa_runs_in "$prefix" "$folder"
     else
