@@ -8,24 +8,28 @@
 #   bash vexa.sh bench   install, build and run every benchmark of bench/
 #   bash vexa.sh wintest build the serial layer for Windows with mingw-w64 and
 #                        run its tests under Wine against pseudo-terminals
+#   bash vexa.sh package      install, build and make the Debian package; prints its path
+#   bash vexa.sh installtest  the package installed (as root) or unpacked, checked and started
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+# Only `package` and `installtest` need these.
+pkg_packages=(dpkg-dev desktop-file-utils file man-db)
 
 # The Windows build and its run under Wine. Wine's recommendations (32-bit
 # support, desktop integration, fonts) are of no use to headless tests.
 win_packages=(cmake make g++ g++-mingw-w64-x86-64 wine wine64 googletest socat)
 
-install_packages() {  # install_packages [--no-install-recommends package...]: default the list above
+install_packages() {  # install_packages [--no-install-recommends] [package...]: the list above when none given
     local options=() wanted=("${packages[@]}") missing=()
     if [ "${1:-}" = "--no-install-recommends" ]; then
         options=("$1")
         shift
-        wanted=("$@")
     fi
+    [ $# -eq 0 ] || wanted=("$@")
     for p in "${wanted[@]}"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
@@ -43,6 +47,15 @@ build() {  # build <dir> [cmake options...]
     shift
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
+}
+
+make_package() {  # make_package: builds build/; the .deb's path is all it writes to stdout
+    install_packages "${packages[@]}" "${pkg_packages[@]}" >&2
+    build build >&2
+    local made
+    made=$(cd build && cpack -G DEB -B packages | tee /dev/stderr | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    [ -n "$made" ] || { echo "cpack made no package" >&2; exit 1; }
+    echo "$made"
 }
 
 run_tests() {  # run_tests <dir>
@@ -147,8 +160,15 @@ wintest)
     cmake --build build-wintest/windows -j "$(nproc)"
     run_wine_tests "$here/build-wintest"
     ;;
+package)
+    make_package
+    ;;
+installtest)
+    deb=$(make_package)
+    bash tests/install/installtest.sh "$deb"
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan | tsan | bench | wintest" >&2
+    echo "usage: bash vexa.sh run | test | asan | tsan | bench | wintest | package | installtest" >&2
     exit 1
     ;;
 esac
