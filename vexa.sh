@@ -6,16 +6,20 @@
 #   bash vexa.sh asan    the same tests built with AddressSanitizer and UBSan
 #   bash vexa.sh tsan    the same tests built with ThreadSanitizer (a race report fails its test)
 #   bash vexa.sh bench   install, build and run every benchmark of bench/
+#   bash vexa.sh fuzz [seconds [target...]]  build the libFuzzer targets of fuzz/ with clang
+#                        and run each for that long (default 60 s); fails on any finding
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+# Only `fuzz` needs these.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 
-install_packages() {
+install_packages() {  # install_packages [more packages...]
     local missing=()
-    for p in "${packages[@]}"; do
+    for p in "${packages[@]}" "$@"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
     done
     if [ ${#missing[@]} -gt 0 ]; then
@@ -87,8 +91,13 @@ bench)
         "$program"
     done
     ;;
+fuzz)
+    install_packages "${fuzz_packages[@]}"
+    build build-fuzz -DVEXA_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+    bash fuzz/run-fuzzers.sh build-fuzz "${2:-60}" "${@:3}"
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan | tsan | bench" >&2
+    echo "usage: bash vexa.sh run | test | asan | tsan | bench | fuzz [seconds]" >&2
     exit 1
     ;;
 esac
