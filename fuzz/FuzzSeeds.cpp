@@ -67,9 +67,11 @@ QByteArray Announcement(const QByteArray &name, std::uint64_t size)
 
 void File_Frame_Seeds()
 {
-    const std::uint64_t size = 2 * kPacketSize + 100;
-    const QByteArray receive = Announcement("report.txt", size) + Data_Frame(1, kPacketSize) +
-                               Data_Frame(2, kPacketSize) + Data_Frame(2, kPacketSize) + Data_Frame(3, 100);
+    // One full frame and a tail sent twice: whole frames are long, and a
+    // long input slows every run.
+    const std::uint64_t size = kPacketSize + 100;
+    const QByteArray receive = Announcement("report.txt", size) + Data_Frame(1, kPacketSize) + Data_Frame(2, 100) +
+                               Data_Frame(2, 100);
     Seed("fuzz_file_frames", "receive_whole", Cut(receive));
     Seed("fuzz_file_frames", "receive_cut", Cut(receive, {0x80 | 9, 40, 3}));
     Seed("fuzz_file_frames", "small_file", Cut(Announcement("\xCE\xD2\xD7\xC5\xD2.txt", 5) + Data_Frame(1, 5), {7, 30}));
