@@ -98,7 +98,8 @@ void TForm7::Open(const QString &startDirectory)
     }
     const auto modes = Read_File(QDir(startDirectory_).filePath(QString::fromLatin1(kModeListPath)));
     if (modes)
-        Set_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)), QStringLiteral("Выбирете режим работы модема"));
+        Set_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)),
+                  QStringLiteral("Выбирете режим работы модема"));
     else
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Списка режимов\""));
 }
@@ -118,7 +119,8 @@ void TForm7::ComboBox1Change()
     const CommandListing listing = table ? List_Commands(*table) : CommandListing();
     if (table)
         table_ = *table;
-    Set_Items(ComboBox2, Decoded_Lines(listing.Names), listing.Complete ? QStringLiteral("Выберите команду") : QString());
+    Set_Items(ComboBox2, Decoded_Lines(listing.Names),
+              listing.Complete ? QStringLiteral("Выберите команду") : QString());
     if (!listing.Complete)
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Настроек, для данного режима\""));
 }
