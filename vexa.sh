@@ -10,12 +10,16 @@
 #                        run its tests under Wine against pseudo-terminals
 #   bash vexa.sh package      install, build and make the Debian package; prints its path
 #   bash vexa.sh installtest  the package installed (as root) or unpacked, checked and started
+#   bash vexa.sh fuzz [seconds [target...]]  build the libFuzzer targets of fuzz/ with clang
+#                        and run each for that long (default 60 s); fails on any finding
 set -euo pipefail
 cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+# Only `fuzz` needs these.
+fuzz_packages=(clang-14 libclang-rt-14-dev)
 # Only `package` and `installtest` need these.
 pkg_packages=(dpkg-dev desktop-file-utils file man-db)
 
@@ -167,8 +171,13 @@ installtest)
     deb=$(make_package)
     bash tests/install/installtest.sh "$deb"
     ;;
+fuzz)
+    install_packages "${packages[@]}" "${fuzz_packages[@]}"
+    build build-fuzz -DVEXA_FUZZ=ON -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+    bash fuzz/run-fuzzers.sh build-fuzz "${2:-60}" "${@:3}"
+    ;;
 *)
-    echo "usage: bash vexa.sh run | test | asan | tsan | bench | wintest | package | installtest" >&2
+    echo "usage: bash vexa.sh run | test | asan | tsan | bench | wintest | package | installtest | fuzz [seconds [target...]]" >&2
     exit 1
     ;;
 esac

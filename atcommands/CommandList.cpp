@@ -36,10 +36,7 @@ std::optional<QStringList> Read_List(const QString &path, QString &reason)
         reason = path + QStringLiteral(": ") + file.errorString();
         return std::nullopt;
     }
-    QStringList items;
-    for (const QByteArray &line : Split_List_Lines(bytes))
-        items << vexa::Cp1251_Decode(line);
-    return items;
+    return Decoded_Lines(Split_List_Lines(bytes));
 }
 
 // The box's items become the list's lines; the text it shows stays.

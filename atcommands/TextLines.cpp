@@ -1,5 +1,7 @@
 #include "atcommands/TextLines.h"
 
+#include "platform/Cp1251.h"
+
 QList<QByteArray> Split_List_Lines(const QByteArray &file)
 {
     const QByteArray text = file.left(file.indexOf('\0') < 0 ? file.size() : file.indexOf('\0'));
@@ -43,6 +45,14 @@ QList<QByteArray> Read_Text_Lines(const QByteArray &file)
     if (lineBegun)
         lines << line;
     return lines;
+}
+
+QStringList Decoded_Lines(const QList<QByteArray> &lines)
+{
+    QStringList texts;
+    for (const QByteArray &line : lines)
+        texts << vexa::Cp1251_Decode(line);
+    return texts;
 }
 
 QByteArray Editor_Text(const QByteArray &file)

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 // The items of a list file: one per line, empty lines included. A NUL ends
 // the text; a last line without a break counts, a break at the very end adds
@@ -18,6 +19,9 @@ QList<QByteArray> Split_List_Lines(const QByteArray &file);
 // ends that line's text and the rest up to the LF is skipped. A last line
 // without a break counts, a break at the very end adds no empty line.
 QList<QByteArray> Read_Text_Lines(const QByteArray &file);
+
+// The lines as the widgets show them, decoded from cp1251.
+QStringList Decoded_Lines(const QList<QByteArray> &lines);
 
 // A file's text for an editor: every CR LF, lone CR and lone LF becomes one LF,
 // the break of the editor's plain text.

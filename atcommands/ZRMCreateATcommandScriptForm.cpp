@@ -28,14 +28,6 @@ std::optional<QByteArray> Read_File(const QString &path)
     return bytes;
 }
 
-QStringList Decoded(const QList<QByteArray> &lines)
-{
-    QStringList texts;
-    for (const QByteArray &line : lines)
-        texts << vexa::Cp1251_Decode(line);
-    return texts;
-}
-
 void Set_Items(QComboBox *box, const QStringList &items, const QString &text)
 {
     box->clear();
@@ -106,7 +98,8 @@ void TForm7::Open(const QString &startDirectory)
     }
     const auto modes = Read_File(QDir(startDirectory_).filePath(QString::fromLatin1(kModeListPath)));
     if (modes)
-        Set_Items(ComboBox1, Decoded(Read_Text_Lines(*modes)), QStringLiteral("Выбирете режим работы модема"));
+        Set_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)),
+                  QStringLiteral("Выбирете режим работы модема"));
     else
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Списка режимов\""));
 }
@@ -126,7 +119,8 @@ void TForm7::ComboBox1Change()
     const CommandListing listing = table ? List_Commands(*table) : CommandListing();
     if (table)
         table_ = *table;
-    Set_Items(ComboBox2, Decoded(listing.Names), listing.Complete ? QStringLiteral("Выберите команду") : QString());
+    Set_Items(ComboBox2, Decoded_Lines(listing.Names),
+              listing.Complete ? QStringLiteral("Выберите команду") : QString());
     if (!listing.Complete)
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Настроек, для данного режима\""));
 }
@@ -138,7 +132,7 @@ void TForm7::ComboBox2Change()
     Memo1->clear();
     const bool wellFormed = Choose_Command(table_, vexa::Cp1251_Encode(ComboBox2->currentText()), record_);
     for (int k = 0; k < kMaxParameters; ++k) {
-        Set_Items(Parameter[k], Decoded(record_.Values[k]), QStringLiteral("Выберите значение"));
+        Set_Items(Parameter[k], Decoded_Lines(record_.Values[k]), QStringLiteral("Выберите значение"));
         Parameter[k]->setEnabled(k < record_.Parameter_Count);
     }
     for (const QByteArray &line : record_.Description)

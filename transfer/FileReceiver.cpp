@@ -6,7 +6,6 @@
 // name only when the last frame is stored; a cancelled or failed receive
 // removes it, so no short file is ever left under the announced name.
 
-#include <QDir>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -14,8 +13,6 @@
 #include "transfer/QweryFile.h"
 
 namespace {
-
-const char kReceiveFolder[] = "ReseiveFile";
 
 QString Write_Failed(const QFileDevice &file)
 {
@@ -59,7 +56,7 @@ void TForm1::Accept_File()
         return;
     Enter_Start_Directory();
     const QString name = *Local_File_Name(receiver.Current().name);
-    auto file = std::make_unique<QSaveFile>(QDir(Start_Directory).filePath(QLatin1String(kReceiveFolder) + '/' + name));
+    auto file = std::make_unique<QSaveFile>(Received_File_Path(Start_Directory, name));
     if (!file->open(QIODevice::WriteOnly)) {
         File_Error(QStringLiteral("Не удалось создать файл ") + file->fileName() + QStringLiteral(": ") +
                    file->errorString());

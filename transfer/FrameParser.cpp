@@ -67,17 +67,18 @@ void FrameParser::Feed(const std::uint8_t *bytes, std::uint32_t count, Listener 
             listener.Frame_Begun(kind_);
             continue;
         }
+        // A data frame whose length is now known goes round once more, so
+        // that its end token is checked also when the buffer already held
+        // all of it (bytes kept from a frame dropped before).
+        if (length_ == 0 && Check_Data_Length())
+            continue;
         const FrameKind kind = kind_;
-        const bool broken = length_ == 0 ? !Check_Data_Length()
-                                         : std::memcmp(buffer_.data() + length_ - kTokenLength, End_Token(kind),
-                                                       kTokenLength) != 0;
-        if (broken) {
+        if (length_ == 0 ||
+            std::memcmp(buffer_.data() + length_ - kTokenLength, End_Token(kind), kTokenLength) != 0) {
             Resynchronise(1);
             listener.Frame_Dropped(kind);
             continue;
         }
-        if (fill_ < length_)
-            continue;  // a data frame whose length is now known
         const std::uint32_t length = length_;
         listener.Frame_Complete(kind, buffer_.data(), length);
         Clear();

@@ -1,5 +1,7 @@
 #include "transfer/ReceiveSession.h"
 
+#include <QDir>
+
 #include "platform/Cp1251.h"
 
 AnnouncementCheck Read_Announcement(const std::uint8_t *frame, Announced &announced)
@@ -23,6 +25,13 @@ std::optional<QString> Local_File_Name(const QByteArray &cp1251Name)
             return std::nullopt;
     }
     return vexa::Cp1251_Decode(cp1251Name);
+}
+
+// The folder is joined first: a name alone beginning with ':' would be
+// taken for a resource path.
+QString Received_File_Path(const QString &startDirectory, const QString &name)
+{
+    return QDir(startDirectory).filePath(QStringLiteral("ReseiveFile/") + name);
 }
 
 ReceiveSession::AnnouncementAction ReceiveSession::On_Announcement(const Announced &announced)

@@ -37,6 +37,10 @@ AnnouncementCheck Read_Announcement(const std::uint8_t *frame, Announced &announ
 // character for. Nothing when the name is not acceptable.
 std::optional<QString> Local_File_Name(const QByteArray &cp1251Name);
 
+// Where a received file of an accepted name is stored: directly in the
+// receive folder under the start folder.
+QString Received_File_Path(const QString &startDirectory, const QString &name);
+
 class ReceiveSession {
 public:
     enum class Phase { Idle, Asked, Receiving };

@@ -172,20 +172,7 @@ void TForm1::Send_Eot()
 
 void TForm1::Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count)
 {
-    switch (Scan_Reply(bytes, count, Firmware.Can_Pending)) {
-    case Modem_Reply::None:
-        break;
-    case Modem_Reply::Cancel:
-        if (Firmware.Sender.Running())
-            Fail_Download(QStringLiteral("Модем отменил приём. Прошивка прервана."), Failure_Report::Box);
-        break;
-    case Modem_Reply::Nak:
-        Take_Sender_Step(Firmware.Sender.On_Nak());
-        break;
-    case Modem_Reply::Ack:
-        Take_Sender_Step(Firmware.Sender.On_Ack());
-        break;
-    }
+    Take_Sender_Step(Firmware.Sender.On_Reply(Scan_Reply(bytes, count, Firmware.Can_Pending)));
 }
 
 void TForm1::Take_Sender_Step(XmodemSender::Step step)
@@ -227,6 +214,9 @@ void TForm1::Take_Sender_Step(XmodemSender::Step step)
     case Step::Eot_Rejected:
         Fail_Download(QStringLiteral("Модем не подтвердил конец передачи. Прошивка не завершена."),
                       Failure_Report::Box);
+        break;
+    case Step::Cancelled:
+        Fail_Download(QStringLiteral("Модем отменил приём. Прошивка прервана."), Failure_Report::Box);
         break;
     }
 }

@@ -61,3 +61,18 @@ XmodemSender::Step XmodemSender::On_Ack()
     }
     return Step::Send_Next;
 }
+
+XmodemSender::Step XmodemSender::On_Reply(Modem_Reply reply)
+{
+    switch (reply) {
+    case Modem_Reply::Nak:
+        return On_Nak();
+    case Modem_Reply::Ack:
+        return On_Ack();
+    case Modem_Reply::Cancel:
+        return Running() ? Step::Cancelled : Step::Nothing;
+    case Modem_Reply::None:
+        break;
+    }
+    return Step::Nothing;
+}

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "xmodem/ModemReply.h"
+
 class XmodemSender {
 public:
     // Classic XMODEM senders give a block ten tries; a line that spoils ten in
@@ -33,12 +35,16 @@ public:
         Finished,           // the EOT is acknowledged
         Block_Rejected,     // the same block rejected kRejectLimit times: give up
         Eot_Rejected,       // the EOT rejected kRejectLimit times: give up
+        Cancelled,          // the modem cancelled a running download: give up
     };
 
     // A download of size bytes (more than 0) begins; block 1 is due at once.
     void Begin(std::int64_t size);
     Step On_Nak();
     Step On_Ack();
+    // What the modem's answer to one chunk asks of the download; a cancel
+    // counts only while a download runs.
+    Step On_Reply(Modem_Reply reply);
     // The block Send_Next asked for has gone out: number and counter advance.
     void Next_Sent();
     // Back to waiting, from any phase.

@@ -226,3 +226,20 @@ TEST(FrameParser, AFrameAfterATruncatedOneIsStillFound)
     EXPECT_EQ(seen.dropped, std::vector<FrameKind>{FrameKind::Data});
     EXPECT_EQ(seen.begun.size(), 2u);
 }
+
+TEST(FrameParser, ADataFrameHeldWholeAfterADroppedFrameStillNeedsItsEndToken)
+{
+    // Found by fuzzing: an announcement start, then a short data frame whose
+    // end token is wrong, in one chunk. When the announcement is dropped the
+    // data frame is already held whole; it used to complete unchecked.
+    QByteArray broken = Data_Frame(1, "abc");
+    broken.replace(broken.size() - kTokenLength, kTokenLength, "T0abc");
+    const QByteArray good = Reply_Frame(true);
+    const QByteArray chunk = "FNFN0" + broken + QByteArray(80, '\xFF') + good;
+    FrameParser parser;
+    Collector seen;
+    Feed(parser, chunk, seen);
+    ASSERT_EQ(seen.frames.size(), 1u);
+    EXPECT_EQ(seen.frames[0].bytes, good);
+    EXPECT_EQ(seen.dropped, (std::vector<FrameKind>{FrameKind::Announcement, FrameKind::Data}));
+}

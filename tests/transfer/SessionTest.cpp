@@ -185,4 +185,8 @@ TEST(ReceiveSession, HostileAnnouncementsAreRefusedOrDropped)
     const QByteArray cyrillic = vexa::Cp1251_Encode(QString::fromUtf8("Отчёт №5.txt"));
     EXPECT_EQ(Check(cyrillic, "5"), AnnouncementCheck::Good);
     EXPECT_EQ(Local_File_Name(cyrillic), QString::fromUtf8("Отчёт №5.txt"));
+
+    // A name beginning with ':' is still a file in the receive folder.
+    EXPECT_EQ(Check(":x", "1"), AnnouncementCheck::Good);
+    EXPECT_EQ(Received_File_Path(QStringLiteral("/start"), QStringLiteral(":x")), QStringLiteral("/start/ReseiveFile/:x"));
 }

@@ -168,4 +168,16 @@ TEST(ModemReply, TwoCansInARowCancelEvenAcrossChunks)
     EXPECT_FALSE(can);
 }
 
+TEST(XmodemSender, ACancelEndsOnlyARunningDownloadAndNoiseChangesNothing)
+{
+    XmodemSender sender;
+    EXPECT_EQ(sender.On_Reply(Modem_Reply::Cancel), XmodemSender::Step::Nothing);
+    EXPECT_EQ(sender.On_Reply(Modem_Reply::Nak), XmodemSender::Step::Modem_Ready);
+    sender.Begin(300);
+    sender.Next_Sent();
+    EXPECT_EQ(sender.On_Reply(Modem_Reply::None), XmodemSender::Step::Nothing);
+    EXPECT_EQ(sender.On_Reply(Modem_Reply::Ack), XmodemSender::Step::Send_Next);
+    EXPECT_EQ(sender.On_Reply(Modem_Reply::Cancel), XmodemSender::Step::Cancelled);
+}
+
 }  // namespace

@@ -37,8 +37,6 @@ struct Command {
 
 constexpr const char* kOk = "";
 constexpr const char* kRates = "0|300|600|1200|2400|4800|9600|19200|38400|57600|115200|230400|460800|921600";
-constexpr const char* kCid = "1-3";
-constexpr const char* kMemory = "SM|ME|MT";
 
 // Identification of an invented maker, so nobody mistakes it for real
 // hardware; network numbers of the test network 001 01.

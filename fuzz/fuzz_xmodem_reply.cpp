@@ -1,0 +1,102 @@
+// The firmware download as the modem drives it: each chunk of the modem's
+// bytes goes through the reply scanner into the download's state machine,
+// and every step it asks for is taken as the programming page takes it, on
+// a firmware file held in memory. A NAK while no download runs starts the
+// next one, so one input may carry several downloads of different sizes.
+
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "xmodem/ModemReply.h"
+#include "xmodem/XmodemBlock.h"
+#include "xmodem/XmodemSender.h"
+
+namespace {
+
+// Sizes around the block size, and one whose block numbers wrap past 255.
+constexpr std::int64_t kSizes[] = {1, 127, 128, 129, 1000, 256 * 128 + 5};
+
+class Download {
+public:
+    void On_Chunk(const std::uint8_t *bytes, std::size_t count)
+    {
+        const Modem_Reply reply = Scan_Reply(bytes, static_cast<std::uint32_t>(count), canPending_);
+        Take(sender_.On_Reply(reply));
+        Check(sender_.Blocks_Sent_Counter() - 1 <= sender_.Block_Total(), "no more blocks go out than the file has");
+    }
+
+private:
+    using Step = XmodemSender::Step;
+
+    void Take(Step step)
+    {
+        switch (step) {
+        case Step::Nothing:
+            break;
+        case Step::Modem_Ready:
+            Begin();
+            break;
+        case Step::Send_Next:
+            Send_Next();
+            break;
+        case Step::Repeat_Block:
+            Check(blocksSent_ > 0, "only a block that went out is repeated");
+            break;
+        case Step::Send_Eot:
+        case Step::Repeat_Eot:
+            Check(read_ == size_, "the EOT follows the whole file");
+            break;
+        case Step::Finished:
+            Check(read_ == size_ && !sender_.Running(), "a finished download sent the whole file");
+            break;
+        case Step::Block_Rejected:
+        case Step::Eot_Rejected:
+        case Step::Cancelled:
+            sender_.Stop();
+            break;
+        }
+    }
+
+    void Begin()
+    {
+        size_ = kSizes[downloads_++ % (sizeof kSizes / sizeof kSizes[0])];
+        file_.resize(static_cast<std::size_t>(size_));
+        for (std::size_t i = 0; i < file_.size(); ++i)
+            file_[i] = static_cast<std::uint8_t>(i * 7);
+        read_ = 0;
+        blocksSent_ = 0;
+        sender_.Begin(size_);
+        Check(sender_.Block_Total() == (size_ + 127) / 128, "a file of n bytes takes n/128 blocks, rounded up");
+        Send_Next();
+    }
+
+    void Send_Next()
+    {
+        const std::size_t wanted = sender_.Next_Data_Size();
+        Check(wanted >= 1 && wanted <= kXmodemDataSize, "a block carries 1 to 128 file bytes");
+        Check(read_ + std::int64_t(wanted) <= size_, "a block never reads past the file's end");
+        Check(sender_.Block_Number() == static_cast<std::uint8_t>(sender_.Blocks_Sent_Counter()),
+              "the block number is the block's position modulo 256");
+        const XmodemBlockBytes block = Build_Xmodem_Block(sender_.Block_Number(), file_.data() + read_, wanted);
+        Check(block[0] == kSoh && std::uint8_t(block[1] + block[2]) == 0xFF, "a block has its header");
+        read_ += std::int64_t(wanted);
+        ++blocksSent_;
+        sender_.Next_Sent();
+    }
+
+    XmodemSender sender_;
+    bool canPending_ = false;
+    std::vector<std::uint8_t> file_;
+    std::int64_t size_ = 0, read_ = 0, blocksSent_ = 0;
+    std::size_t downloads_ = 0;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const ChunkedInput input(data, size);
+    Download download;
+    input.For_Each_Chunk([&](const std::uint8_t *chunk, std::size_t length) { download.On_Chunk(chunk, length); });
+    return 0;
+}
