@@ -3,9 +3,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <gtest/gtest.h>
 #include <random>
 
 #include "mainwindow/PageControl.h"
@@ -66,4 +68,15 @@ QByteArray Random_Bytes(qsizetype n, unsigned seed)
     for (char &c : bytes)
         c = static_cast<char>(random());
     return bytes;
+}
+
+QByteArray Transfer(Application &from, Application &to, const QByteArray &data, int timeoutMs)
+{
+    const QString path = from.start.file(QStringLiteral("outgoing.bin"));
+    Write_File(path, data);
+    Send_File(from, path);
+    EXPECT_TRUE(Accept_When_Asked(to));
+    const QString received = to.start.file(QStringLiteral("ReseiveFile/outgoing.bin"));
+    EXPECT_TRUE(Wait_Until([&] { return QFileInfo::exists(received) && Sender_Idle(from); }, timeoutMs));
+    return Read_File(received);
 }

@@ -27,6 +27,10 @@ bool Sender_Idle(Application &app);
 // Everything in ReseiveFile, hidden entries too.
 QStringList Received_Entries(const Application &app);
 QByteArray Random_Bytes(qsizetype n, unsigned seed);
+// Sends a file named outgoing.bin from one window to the other, accepts it
+// there and waits until both sides are done; the received file's bytes, or
+// "<missing>".
+QByteArray Transfer(Application &from, Application &to, const QByteArray &data, int timeoutMs = 8000);
 
 // Waits for work on another thread while the test's event loop turns, and
 // returns its result.

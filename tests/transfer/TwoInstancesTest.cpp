@@ -28,19 +28,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Sends a file from one window to the other and waits until both sides
-// are done; the received file's bytes, or "<missing>".
-QByteArray Transfer(Application &from, Application &to, const QByteArray &data, int timeoutMs = 8000)
-{
-    const QString path = from.start.file("outgoing.bin");
-    Write_File(path, data);
-    Send_File(from, path);
-    EXPECT_TRUE(Accept_When_Asked(to));
-    const QString received = to.start.file("ReseiveFile/outgoing.bin");
-    EXPECT_TRUE(Wait_Until([&] { return QFileInfo::exists(received) && Sender_Idle(from); }, timeoutMs));
-    return Read_File(received);
-}
-
 // Cuts one direction of the link into whole frames (by the wire format,
 // not by the program's parser) and lets a script decide what becomes of
 // each: nth counts the frames of its kind so far.

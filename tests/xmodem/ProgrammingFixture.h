@@ -35,12 +35,6 @@ inline QByteArray Padded(const QByteArray &content)
     return content + QByteArray(padded - content.size(), '\x1A');
 }
 
-inline QByteArray Read_File(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Every text a field showed, in order, so that the counters of a download
 // can be read after the finish has emptied them.
 class FieldHistory {
