@@ -145,7 +145,7 @@ tsan)
     # fields and may hang): the tests that start the simulator, ser2net or a
     # second Vexa that way stay out.
     export TSAN_OPTIONS="ignore_noninstrumented_modules=1 suppressions=$here/tests/tsan.supp exitcode=66"
-    spawning='^(SimulatedModem|SimulatedModemDownload|Ser2net|Ser2netWindow|TwoInstances)[.]'
+    spawning='^(SimulatedModem|SimulatedModemDownload|Ser2net|Ser2netWindow|Ser2netDownload|Ser2netTransfer|TwoInstances)[.]'
     spawning+='|^Builder[.]AScriptItMadeRunsToItsEndAgainstTheSimulatedModem$'
     (cd build-tsan && ctest --output-on-failure -j 2 --timeout 300 -E "$spawning")
     ;;
