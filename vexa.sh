@@ -56,8 +56,12 @@ build() {  # build <dir> [cmake options...]
 make_package() {  # make_package: builds build/; the .deb's path is all it writes to stdout
     install_packages "${packages[@]}" "${pkg_packages[@]}" >&2
     build build >&2
-    local made
-    made=$(cd build && cpack -G DEB -B packages | tee /dev/stderr | sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p')
+    # cpack's report goes to stderr as it is; /dev/stderr is not reopened,
+    # which would truncate a log file that stderr points to.
+    local report made
+    report=$(cd build && cpack -G DEB -B packages)
+    printf '%s\n' "$report" >&2
+    made=$(sed -n 's/^CPack: - package: \(.*\) generated\.$/\1/p' <<<"$report")
     [ -n "$made" ] || { echo "cpack made no package" >&2; exit 1; }
     echo "$made"
 }
