@@ -17,11 +17,12 @@ cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
-          lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+          lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth
+          qt6-translations-l10n)
 # Only `fuzz` needs these.
 fuzz_packages=(clang-14 libclang-rt-14-dev)
 # Only `package` and `installtest` need these.
-pkg_packages=(dpkg-dev desktop-file-utils file man-db)
+pkg_packages=(dpkg-dev desktop-file-utils file man-db lintian)
 
 # The Windows build and its run under Wine. Wine's recommendations (32-bit
 # support, desktop integration, fonts) are of no use to headless tests.

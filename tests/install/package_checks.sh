@@ -29,7 +29,7 @@ check_control_fields() {  # check_control_fields DEB
         test "$version" = "$(sed -n 's/^project(Vexa VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")"
     check "architecture $arch is this machine's" test "$arch" = "$(dpkg --print-architecture)"
     check "file is named vexa_${version}_${arch}.deb" test "$(basename "$deb")" = "vexa_${version}_${arch}.deb"
-    for name in libqt6widgets6 libqt6gui6 libqt6core6 fonts-liberation fonts-dejavu-core; do
+    for name in libqt6widgets6 libqt6gui6 libqt6core6 fonts-liberation fonts-dejavu-core qt6-translations-l10n; do
         check "Depends names $name" grep -qx "$name" <<<"$names"
     done
     check "Depends names libjpeg" grep -q '^libjpeg' <<<"$names"
