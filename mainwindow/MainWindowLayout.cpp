@@ -23,6 +23,7 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/JpegLogo.h"
 #include "mainwindow/PageControl.h"
+#include "mainwindow/PortPicker.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -113,7 +114,8 @@ void TForm1::Build_Window()
 
 void TForm1::Build_Port_Group(QWidget *group)
 {
-    ComboBox1 = Combo("ComboBox1", group, {6, 18, 122, 22});
+    ComboBox1 = Named(new PortPicker(group), "ComboBox1");
+    ComboBox1->setGeometry(6, 18, 122, 22);
     ComboBox1->setEditText(QStringLiteral("Выбирете порт"));
     SpeedButton26 = Named(new QPushButton(group), "SpeedButton26");
     SpeedButton26->setGeometry(131, 18, 112, 22);
