@@ -181,9 +181,23 @@ void TForm1::Clear_Focus()
         setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::Set_Status_Panel(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+void TForm1::Set_Status_Panel(int panel, const QString &text)
+{
+    QLabel *label = statusPanels_[panel];
+    if (panel != 0) {
+        label->setText(text);
+        return;
+    }
+    // A port name may be long (rfc2217://host:port): the panel shows both
+    // its ends without pushing the other panels, the whole text in its tip.
+    label->setToolTip(text);
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->contentsRect().width()));
+}
 
-QString TForm1::Status_Panel_Text(int panel) const { return statusPanels_[panel]->text(); }
+QString TForm1::Status_Panel_Text(int panel) const
+{
+    return panel == 0 ? statusPanels_[0]->toolTip() : statusPanels_[panel]->text();
+}
 
 bool TForm1::event(QEvent *e)
 {

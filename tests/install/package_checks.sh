@@ -89,6 +89,15 @@ check_desktop_entry() {  # check_desktop_entry ROOT
     check "desktop entry's icon is vexa" test "$(desktop_key Icon "$entry")" = vexa
 }
 
+# Debian's own package checker: no error and no warning (its notes aside).
+check_lintian() {  # check_lintian DEB
+    if command -v lintian >/dev/null; then
+        check "lintian finds no error and no warning" quiet_unless_failing lintian --fail-on error,warning "$1"
+    else
+        fail "lintian is not installed (bash vexa.sh installtest installs it)"
+    fi
+}
+
 check_shipped_files() {  # check_shipped_files DEB ROOT
     local deb=$1 root=$2 program size man=$2/usr/share/man/man1
     check "every file in the package belongs to root" \

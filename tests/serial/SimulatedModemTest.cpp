@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -71,8 +72,19 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
     ASSERT_TRUE(port.startsWith("rfc2217://localhost:")) << port.toStdString();
     TForm1 &f = *app.form;
     f.show();
+    const auto *panel = f.findChild<QLabel *>("StatusBar1_Panel0");
+    const int panelWidth = panel->width();
+    const int nextAt = f.findChild<QLabel *>("StatusBar1_Panel1")->x();
     app.Pick_Port(port);
     ASSERT_TRUE(f.PortHeld) << app.catcher.messages().join('|').toStdString();
+    // The long name stays in the port panel: both its ends, the whole in the tip.
+    EXPECT_EQ(panel->toolTip(), QString::fromUtf8("Порт: ") + port);
+    EXPECT_TRUE(panel->text().startsWith(QString::fromUtf8("Порт: rf")) && panel->text().contains(QChar(0x2026)) &&
+                panel->text().endsWith(port.right(2)))
+        << panel->text().toStdString();
+    Pump(50);
+    EXPECT_EQ(panel->width(), panelWidth);
+    EXPECT_EQ(f.findChild<QLabel *>("StatusBar1_Panel1")->x(), nextAt);
     ASSERT_TRUE(Wait_Until([&] { return f.DCD_On.load(); }));
     EXPECT_TRUE(f.CTS_On);
     const std::pair<QLineEdit *, QColor> lamps[] = {
