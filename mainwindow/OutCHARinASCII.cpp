@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTimer>
 
 #include "mainwindow/AsciiViewLines.h"
 
@@ -28,6 +29,14 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     Memo1->setFont(font);
     Memo1->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgb(0,0,0); color: rgb(255,255,0); }"));
     Memo1->viewport()->installEventFilter(this);
+
+    refresh_ = new QTimer(this);
+    refresh_->setSingleShot(true);
+    refresh_->setInterval(kRefreshMs);
+    connect(refresh_, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            Show_Lines();
+    });
 }
 
 void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
@@ -39,12 +48,14 @@ void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
         unshown_.clear();
         shownLines_ = 0;
         memoStale_ = true;
+        if (isVisible())
+            Show_Lines();  // emptied at once: clearing is cheap, the layout is not
     }
     lines_ = batch.linesAfter;
     if (batch.firstKept < count)
         unshown_.insert(unshown_.end(), bytes + batch.firstKept, bytes + count);
-    if (isVisible())
-        Show_Lines();
+    if (isVisible() && !refresh_->isActive())
+        refresh_->start();
 }
 
 void TForm4::Show_Lines()
