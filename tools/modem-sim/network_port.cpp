@@ -162,6 +162,8 @@ void NetworkPort::serve(std::unique_ptr<Session>& session, short clientEvents, s
         const ssize_t n = ::read(slave_.get(), buffer, sizeof buffer);
         if (n > 0)
             ComPortServer::escape(buffer, std::size_t(n), session->toClient);
+    } else if (slaveEvents & (POLLERR | POLLHUP | POLLNVAL)) {
+        return end(session, "network port: the pty hung up");
     }
     if (!flush(slave_.get(), session->toDevice, false))
         return end(session, std::string("network port: writing the pty: ") + std::strerror(errno));
