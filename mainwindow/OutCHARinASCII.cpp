@@ -1,9 +1,11 @@
 #include "mainwindow/OutCHARinASCII.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTimer>
+#include <algorithm>
 
 #include "mainwindow/AsciiViewLines.h"
 
@@ -65,6 +67,8 @@ void TForm4::Show_Lines()
     memoStale_ = false;
     if (unshown_.empty())
         return;
+    QElapsedTimer took;
+    took.start();
     QString text;
     text.reserve(static_cast<qsizetype>(unshown_.size()) * 8);
     for (std::size_t i = 0; i < unshown_.size(); ++i) {
@@ -75,6 +79,9 @@ void TForm4::Show_Lines()
     Memo1->appendPlainText(text);
     shownLines_ += static_cast<std::uint32_t>(unshown_.size());
     unshown_.clear();
+    // On a slow or busy machine the next refresh waits longer, so that the
+    // view never takes more than a fifth of the main thread from reception.
+    refresh_->setInterval(std::max<qint64>(kRefreshMs, 4 * took.elapsed()));
 }
 
 void TForm4::showEvent(QShowEvent *event)

@@ -16,16 +16,16 @@ public:
 
     // One line per byte, in order; the 16384-line rule applies line by line.
     // The bytes are kept and their lines written into Memo1 when the view is
-    // shown, and while it is open at most every kRefreshMs: a burst costs a
-    // copy, not up to 16383 lines of text layout, and bursts back to back
-    // share one layout.
+    // shown, and while it is open at most every kRefreshMs (longer when a
+    // refresh itself is slow): a burst costs a copy, not up to 16383 lines
+    // of text layout, and bursts back to back share one layout.
     void Add_Bytes(const std::uint8_t *bytes, std::uint32_t count);
     void Memo1DblClick();
     int Line_Count() const { return static_cast<int>(lines_); }
     QString Line(int index) const;
 
     QPlainTextEdit *Memo1 = nullptr;
-    static constexpr int kRefreshMs = 50;
+    static constexpr int kRefreshMs = 100;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
