@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "mainwindow/ApplicationSetup.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
 int main(int argc, char *argv[])
@@ -12,7 +13,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Vexa"));
+    if (!Set_Up_Application(app))
+        std::fprintf(stderr, "vexa: Qt's Russian translation (qtbase_ru.qm, package qt6-translations-l10n) is "
+                             "missing; Qt's dialogs stay in English\n");
     std::unique_ptr<TForm1> form(Create_Application_Forms());
     form->show();
     return app.exec();

@@ -17,11 +17,12 @@ cd "$(dirname "$0")"
 here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
-          lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth)
+          lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth
+          qt6-translations-l10n)
 # Only `fuzz` needs these.
 fuzz_packages=(clang-14 libclang-rt-14-dev)
 # Only `package` and `installtest` need these.
-pkg_packages=(dpkg-dev desktop-file-utils file man-db)
+pkg_packages=(dpkg-dev desktop-file-utils file man-db lintian)
 
 # The Windows build and its run under Wine. Wine's recommendations (32-bit
 # support, desktop integration, fonts) are of no use to headless tests.
@@ -122,10 +123,20 @@ run)
     sim_bin=build/tools/modem-sim/vexa-modem-sim
     if [ -x "$sim_bin" ]; then
         mkdir -p run/Firmware
-        "$sim_bin" --store run/Firmware &
-        sim=$!
+        # The simulated modem on a pseudo-terminal and, with modem lines,
+        # as a network port: on 2217, or on any free port when that is taken.
+        for sim_port in 2217 0; do
+            "$sim_bin" --store run/Firmware --rfc2217 "$sim_port" > >(tee run/modem-sim.log) 2>&1 &
+            sim=$!
+            sleep 0.5
+            kill -0 "$sim" 2>/dev/null && break
+        done
         trap 'kill $sim 2>/dev/null; wait $sim 2>/dev/null || true' EXIT
-        sleep 0.5
+        address=$(sed -n 's/.*network port \(rfc2217:[^ ]*\).*/\1/p' run/modem-sim.log)
+        link=$(sed -n 's/.*link \([^ ]*\) -> .*/\1/p' run/modem-sim.log)
+        pty=$(sed -n 's/.*modem on \([^ ]*\)$/\1/p' run/modem-sim.log)
+        echo "The simulated modem: pick ${link:-$pty} in Vexa's port picker (or paste it), or, for a modem with"
+        echo "modem lines (lamps, the test page, Start/Reset/Stop), paste ${address:-its rfc2217:// address} there."
     fi
     cd run && "$here/build/vexa"
     ;;

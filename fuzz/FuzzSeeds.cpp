@@ -121,6 +121,14 @@ void Telnet_Seeds()
     const QByteArray stream(reinterpret_cast<const char *>(server.data()), qsizetype(server.size()));
     Seed("fuzz_telnet", "opening", Cut(stream));
     Seed("fuzz_telnet", "opening_cut", Cut(stream, {0, 2, 6}));
+
+    // What Vexa's network port sends the simulator when it opens the port.
+    std::vector<std::uint8_t> client = TelnetStream().Opening();
+    for (const auto &request : {Request(kSetModemstateMask, 0xF0), Baudrate_Request(9600), Request(kSetParity, 0),
+                                Request(kSetControl, kFlowHardware), Request(kPurgeData, kPurgeBoth)})
+        client.insert(client.end(), request.begin(), request.end());
+    Append_Escaped(data, sizeof data, client);
+    Seed("fuzz_sim_telnet", "opening", Cut(QByteArray(reinterpret_cast<const char *>(client.data()), qsizetype(client.size())), {4, 9}));
 }
 
 void Text_Seeds(const QString &source)

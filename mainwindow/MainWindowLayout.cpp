@@ -23,6 +23,7 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/JpegLogo.h"
 #include "mainwindow/PageControl.h"
+#include "mainwindow/PortPicker.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -113,7 +114,8 @@ void TForm1::Build_Window()
 
 void TForm1::Build_Port_Group(QWidget *group)
 {
-    ComboBox1 = Combo("ComboBox1", group, {6, 18, 122, 22});
+    ComboBox1 = Named(new PortPicker(group), "ComboBox1");
+    ComboBox1->setGeometry(6, 18, 122, 22);
     ComboBox1->setEditText(QStringLiteral("Выбирете порт"));
     SpeedButton26 = Named(new QPushButton(group), "SpeedButton26");
     SpeedButton26->setGeometry(131, 18, 112, 22);
@@ -223,13 +225,17 @@ void TForm1::Build_Status_Bar()
     font.setPixelSize(10);
     bar->setFont(font);
     for (int i = 0; i < 5; ++i) {
-        statusPanels_[i] = new QLabel(QString::fromUtf8(texts[i]));
+        statusPanels_[i] = new QLabel;
         statusPanels_[i]->setObjectName(QStringLiteral("StatusBar1_Panel%1").arg(i));
         statusPanels_[i]->setMinimumWidth(widths[i]);
         statusPanels_[i]->setFrameShape(QFrame::Panel);
         statusPanels_[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(statusPanels_[i], i == 4 ? 1 : 0);
     }
+    // The port panel keeps its width whatever the name (see Set_Status_Panel).
+    statusPanels_[0]->setFixedWidth(widths[0]);
+    for (int i = 0; i < 5; ++i)
+        Set_Status_Panel(i, QString::fromUtf8(texts[i]));
 }
 
 void TForm1::Build_Menus()

@@ -1,8 +1,11 @@
 #include "mainwindow/OutCHARinASCII.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QTimer>
+#include <algorithm>
 
 #include "mainwindow/AsciiViewLines.h"
 
@@ -28,6 +31,14 @@ TForm4::TForm4(QWidget *parent) : QDialog(parent)
     Memo1->setFont(font);
     Memo1->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgb(0,0,0); color: rgb(255,255,0); }"));
     Memo1->viewport()->installEventFilter(this);
+
+    refresh_ = new QTimer(this);
+    refresh_->setSingleShot(true);
+    refresh_->setInterval(kRefreshMs);
+    connect(refresh_, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            Show_Lines();
+    });
 }
 
 void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
@@ -39,12 +50,14 @@ void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
         unshown_.clear();
         shownLines_ = 0;
         memoStale_ = true;
+        if (isVisible())
+            Show_Lines();  // emptied at once: clearing is cheap, the layout is not
     }
     lines_ = batch.linesAfter;
     if (batch.firstKept < count)
         unshown_.insert(unshown_.end(), bytes + batch.firstKept, bytes + count);
-    if (isVisible())
-        Show_Lines();
+    if (isVisible() && !refresh_->isActive())
+        refresh_->start();
 }
 
 void TForm4::Show_Lines()
@@ -54,6 +67,8 @@ void TForm4::Show_Lines()
     memoStale_ = false;
     if (unshown_.empty())
         return;
+    QElapsedTimer took;
+    took.start();
     QString text;
     text.reserve(static_cast<qsizetype>(unshown_.size()) * 8);
     for (std::size_t i = 0; i < unshown_.size(); ++i) {
@@ -64,6 +79,9 @@ void TForm4::Show_Lines()
     Memo1->appendPlainText(text);
     shownLines_ += static_cast<std::uint32_t>(unshown_.size());
     unshown_.clear();
+    // On a slow or busy machine the next refresh waits longer, so that the
+    // view never takes more than a fifth of the main thread from reception.
+    refresh_->setInterval(std::max<qint64>(kRefreshMs, 4 * took.elapsed()));
 }
 
 void TForm4::showEvent(QShowEvent *event)

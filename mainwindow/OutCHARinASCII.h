@@ -7,6 +7,7 @@
 #include <vector>
 
 class QPlainTextEdit;
+class QTimer;
 
 class TForm4 : public QDialog {
     Q_OBJECT
@@ -14,15 +15,17 @@ public:
     explicit TForm4(QWidget *parent = nullptr);
 
     // One line per byte, in order; the 16384-line rule applies line by line.
-    // While the view is hidden the bytes are kept and their lines written
-    // into Memo1 when it is shown: a burst costs a copy, not 16383 lines of
-    // text layout, on every page.
+    // The bytes are kept and their lines written into Memo1 when the view is
+    // shown, and while it is open at most every kRefreshMs (longer when a
+    // refresh itself is slow): a burst costs a copy, not up to 16383 lines
+    // of text layout, and bursts back to back share one layout.
     void Add_Bytes(const std::uint8_t *bytes, std::uint32_t count);
     void Memo1DblClick();
     int Line_Count() const { return static_cast<int>(lines_); }
     QString Line(int index) const;
 
     QPlainTextEdit *Memo1 = nullptr;
+    static constexpr int kRefreshMs = 100;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -35,4 +38,5 @@ private:
     std::uint32_t shownLines_ = 0;       // lines of the list that Memo1 holds
     std::vector<std::uint8_t> unshown_;  // the bytes of the lines after those
     bool memoStale_ = false;             // Memo1 holds lines of an emptied list
+    QTimer *refresh_ = nullptr;
 };

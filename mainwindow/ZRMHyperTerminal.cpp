@@ -24,6 +24,7 @@
 #include "mainwindow/GlyphStrips.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
+#include "mainwindow/PortPicker.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/SlideAnimation.h"
@@ -43,13 +44,14 @@ TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::Connect_Handlers()
 {
-    // Every change the user makes to the picker's text is an attempt to open
-    // that name, and so is every pick from its list, even of the name already
-    // shown (a retry after a failed open). The program's own changes are not.
-    ComboBox1->setCompleter(nullptr);
-    Keep_Index_With_Text(ComboBox1);
-    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox1Change);
-    connect(ComboBox1, &QComboBox::textActivated, this, &TForm1::ComboBox1Change);
+    // The picker opens whole names only: a pick from its list at once, even
+    // of the name already shown (a retry after a failed open), and a pasted
+    // name at once; a typed name on Enter or when the user leaves the box.
+    // A half-typed name must not close the port under a running transfer.
+    // Its list is probed again each time it opens.
+    auto *picker = static_cast<PortPicker *>(ComboBox1);
+    On_User_Change(picker, this, [this] { ComboBox1Change(); }, [picker] { return picker->Typing(); });
+    connect(picker, &PortPicker::List_Opening, this, &TForm1::Find_Free_Ports);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
     // The line-setting boxes react to the user only, each change once: a pick
     // from the list at once, typed text on Enter or when the user leaves the
@@ -179,9 +181,23 @@ void TForm1::Clear_Focus()
         setFocus(Qt::OtherFocusReason);
 }
 
-void TForm1::Set_Status_Panel(int panel, const QString &text) { statusPanels_[panel]->setText(text); }
+void TForm1::Set_Status_Panel(int panel, const QString &text)
+{
+    QLabel *label = statusPanels_[panel];
+    if (panel != 0) {
+        label->setText(text);
+        return;
+    }
+    // A port name may be long (rfc2217://host:port): the panel shows both
+    // its ends without pushing the other panels, the whole text in its tip.
+    label->setToolTip(text);
+    label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, label->contentsRect().width()));
+}
 
-QString TForm1::Status_Panel_Text(int panel) const { return statusPanels_[panel]->text(); }
+QString TForm1::Status_Panel_Text(int panel) const
+{
+    return panel == 0 ? statusPanels_[0]->toolTip() : statusPanels_[panel]->text();
+}
 
 bool TForm1::event(QEvent *e)
 {

@@ -68,6 +68,7 @@ public:
 
     // ----- serial link: port (serial/PortOpen.cpp) -----
     std::shared_ptr<vexa::SerialPort> PortHandle;  // none when empty; see Set_Port_Handle
+    QString Open_Port_Name;  // the name PortHandle was opened under
     bool PortHeld = false;
     bool ReaderRunning = false;
     TReadTheart *reader = nullptr;

@@ -16,14 +16,26 @@
 
 using namespace vexa;
 
+// Runs at start and each time the picker's list opens. Probing opens each
+// device: the port this window holds is listed as it is, never opened again.
 void TForm1::Find_Free_Ports()
 {
-    const QSignalBlocker blocker(ComboBox1);
-    const QString shown = ComboBox1->currentText();
+    const std::string inUse = PortHandle ? Device_Name_For_Open(Open_Port_Name.toStdString()) : std::string();
+    QStringList found;
     const auto port = Create_Serial_Port();
     for (const std::string &name : Probe_Candidates())
-        if (port->probe(name))
-            ComboBox1->addItem(QString::fromStdString(name));
+        if ((!inUse.empty() && Device_Name_For_Open(name) == inUse) || port->probe(name))
+            found << QString::fromStdString(name);
+    QStringList listed;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        listed << ComboBox1->itemText(i);
+    if (found == listed)
+        return;
+    const QSignalBlocker blocker(ComboBox1);
+    const QString shown = ComboBox1->currentText();
+    ComboBox1->clear();
+    ComboBox1->addItems(found);
+    ComboBox1->setCurrentIndex(ComboBox1->findText(shown));
     ComboBox1->setEditText(shown);
 }
 
@@ -36,6 +48,7 @@ bool TForm1::Open_Selected_Port()
         return false;
     }
     Set_Port_Handle(port);
+    Open_Port_Name = QString::fromStdString(name);
 
     for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5}) {
         const QSignalBlocker blocker(box);

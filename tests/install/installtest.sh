@@ -55,6 +55,7 @@ trap cleanup EXIT
 . "$source_dir/tests/install/package_checks.sh"
 
 check_control_fields "$deb"
+check_lintian "$deb"
 root=$scratch/root
 dpkg-deb -x "$deb" "$root" || die "dpkg-deb cannot unpack $deb"
 check_shipped_files "$deb" "$root"

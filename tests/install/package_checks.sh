@@ -29,7 +29,7 @@ check_control_fields() {  # check_control_fields DEB
         test "$version" = "$(sed -n 's/^project(Vexa VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")"
     check "architecture $arch is this machine's" test "$arch" = "$(dpkg --print-architecture)"
     check "file is named vexa_${version}_${arch}.deb" test "$(basename "$deb")" = "vexa_${version}_${arch}.deb"
-    for name in libqt6widgets6 libqt6gui6 libqt6core6 fonts-liberation fonts-dejavu-core; do
+    for name in libqt6widgets6 libqt6gui6 libqt6core6 fonts-liberation fonts-dejavu-core qt6-translations-l10n; do
         check "Depends names $name" grep -qx "$name" <<<"$names"
     done
     check "Depends names libjpeg" grep -q '^libjpeg' <<<"$names"
@@ -87,6 +87,15 @@ check_desktop_entry() {  # check_desktop_entry ROOT
     check "desktop entry is in Utility and TerminalEmulator" \
         test "$(desktop_key Categories "$entry")" = "Utility;TerminalEmulator;"
     check "desktop entry's icon is vexa" test "$(desktop_key Icon "$entry")" = vexa
+}
+
+# Debian's own package checker: no error and no warning (its notes aside).
+check_lintian() {  # check_lintian DEB
+    if command -v lintian >/dev/null; then
+        check "lintian finds no error and no warning" quiet_unless_failing lintian --fail-on error,warning "$1"
+    else
+        fail "lintian is not installed (bash vexa.sh installtest installs it)"
+    fi
 }
 
 check_shipped_files() {  # check_shipped_files DEB ROOT

@@ -9,6 +9,7 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
+#include "platform/PosixSerialPort.h"
 #include "serial/FakePortFixture.h"
 #include "support/TestSupport.h"
 
@@ -49,11 +51,11 @@ void Type(TForm1 &f, const QString &text)
 // Opens the box's list and clicks the item, as a user picks it.
 void Pick_From_List(QComboBox *box, const QString &item)
 {
-    const int row = box->findText(item);
-    ASSERT_GE(row, 0) << item.toStdString();
     box->showPopup();
     QAbstractItemView *view = box->view();
     ASSERT_TRUE(Wait_Until([&] { return view->isVisible(); }));
+    const int row = box->findText(item);
+    ASSERT_GE(row, 0) << item.toStdString();
     const QModelIndex index = view->model()->index(row, 0);
     view->scrollTo(index);
     const QPoint at = view->visualRect(index).center();
@@ -132,13 +134,16 @@ TEST_F(FakePortTest, ASettingsBoxAppliesEachUserChangeOnce)
                                        QString::fromUtf8("Ошибка чтеня параметров порта")}));
 }
 
-TEST_F(FakePortTest, PickingTheSamePortAgainRetriesTheOpen)
+TEST_F(FakePortTest, ThePickerListsFreePortsAndOursWhenItOpensAndAPickOpensAgain)
 {
     Activate(form());
     modem->held = true;  // another program has it
-    Pick_From_List(form().ComboBox1, kModem);
+    app->Pick_Port(kModem);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
     EXPECT_FALSE(form().PortHeld);
+    form().ComboBox1->showPopup();
+    EXPECT_EQ(form().ComboBox1->findText(kModem), -1);
+    form().ComboBox1->hidePopup();
 
     modem->held = false;
     app->catcher.clear();
@@ -148,11 +153,46 @@ TEST_F(FakePortTest, PickingTheSamePortAgainRetriesTheOpen)
     EXPECT_TRUE(form().SpeedButton26->isEnabled());
     EXPECT_EQ(form().SpeedButton26->text(), QString::fromUtf8("Освободить порт"));
 
-    // Picking the open port again reopens it, once.
+    // The open port stays listed, and picking it again reopens it, once.
+    const int purged = modem->purges;  // one a preparation
     Pick_From_List(form().ComboBox1, kModem);
     EXPECT_TRUE(messages().isEmpty());
     EXPECT_TRUE(form().PortHeld);
+    EXPECT_EQ(modem->purges, purged + 1);
+}
+
+// A port name typed key by key opens nothing until it is whole: no box, and
+// the open port stays open under the typing.
+TEST_F(FakePortTest, ATypedNameOpensOnEnterOrOnLeavingThePickerAndAPasteAtOnce)
+{
+    Activate(form());
+    QLineEdit *picker = form().ComboBox1->lineEdit();
+    auto type = [&](const QString &text) {
+        QTest::mouseClick(picker, Qt::LeftButton);
+        picker->selectAll();
+        Type(form(), text);
+    };
+    app->Pick_Port(kModem);
+    type(kOther);
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
     EXPECT_TRUE(modem->held);
+    EXPECT_FALSE(other->held);
+    Type(form(), "\r");
+    EXPECT_TRUE(other->held);
+    EXPECT_FALSE(modem->held);
+    EXPECT_EQ(QApplication::focusWidget(), &form());
+
+    type("/dev/ttyUSB9");
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(other->held);
+    QTest::mouseClick(form().Image1, Qt::LeftButton);
+    EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
+
+    QApplication::clipboard()->setText(kModem);
+    type(QString());
+    QTest::keyClick(picker, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(modem->held);
+    EXPECT_EQ(messages().size(), 1);
 }
 
 TEST(PtyTerminal, AVanishedDeviceIsReleasedAndTakenAgainWhenItComesBack)
@@ -238,4 +278,59 @@ TEST(MainWindow, EveryPageControlFitsItsPage)
                 << " in " << holder->width() << "x" << holder->height();
         }
     }
+}
+
+namespace {
+
+// The real serial backend, with one probed device name standing for a
+// pseudo-terminal, as a USB modem plugged in under that name would.
+class PluggedPort : public vexa::SerialPort {
+public:
+    PluggedPort(std::string name, std::string device) : name_(std::move(name)), device_(std::move(device)) {}
+    bool probe(const std::string &n) override { return real_.probe(Map(n)); }
+    bool open(const std::string &n) override { return real_.open(Map(n)); }
+    void close() override { real_.close(); }
+    bool isOpen() const override { return real_.isOpen(); }
+    bool getState(vexa::PortSettings &s) override { return real_.getState(s); }
+    bool setState(const vexa::PortSettings &s) override { return real_.setState(s); }
+    bool setupQueues(std::uint32_t in, std::uint32_t out) override { return real_.setupQueues(in, out); }
+    bool setEventMask(std::uint32_t mask) override { return real_.setEventMask(mask); }
+    bool purge(std::uint32_t flags) override { return real_.purge(flags); }
+    bool getTimeouts(vexa::PortTimeouts &t) override { return real_.getTimeouts(t); }
+    bool setTimeouts(const vexa::PortTimeouts &t) override { return real_.setTimeouts(t); }
+    bool getModemStatus(std::uint32_t &status) override { return real_.getModemStatus(status); }
+    bool setBreak() override { return real_.setBreak(); }
+    bool clearBreak() override { return real_.clearBreak(); }
+    bool prepareWait() override { return real_.prepareWait(); }
+    vexa::WaitResult waitForEvent(std::uint32_t &mask) override { return real_.waitForEvent(mask); }
+    bool bytesQueued(std::uint32_t &count) override { return real_.bytesQueued(count); }
+    bool read(std::uint8_t *b, std::uint32_t n, std::uint32_t &got) override { return real_.read(b, n, got); }
+    bool write(const std::uint8_t *data, std::uint32_t count) override { return real_.write(data, count); }
+    int lastError() const override { return real_.lastError(); }
+
+private:
+    std::string Map(const std::string &n) const { return n == name_ && !device_.empty() ? device_ : n; }
+    std::string name_, device_;
+    vexa::PosixSerialPort real_;
+};
+
+}  // namespace
+
+TEST(PtyTerminal, APortPluggedInAfterStartIsListedWhenThePickerOpens)
+{
+    const std::string name = "/dev/ttyUSB63";
+    std::string plugged;  // nothing at start
+    vexa::Set_Serial_Port_Factory([&] { return std::make_shared<PluggedPort>(name, plugged); });
+    {
+        Application app;
+        QComboBox *picker = app.form->ComboBox1;
+        EXPECT_EQ(picker->findText(QString::fromStdString(name)), -1);
+        Pty pty;
+        plugged = pty.slavePath().toStdString();
+        Pick_From_List(picker, QString::fromStdString(name));
+        EXPECT_TRUE(app.form->PortHeld);
+        app.form->Send_AT_Command("AT");
+        EXPECT_EQ(pty.read(3), QByteArray("AT\r"));
+    }
+    vexa::Set_Serial_Port_Factory(nullptr);
 }

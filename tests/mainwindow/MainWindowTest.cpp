@@ -4,19 +4,24 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include "atcommands/QwickCommnds.h"
+#include "mainwindow/ApplicationSetup.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/FileDialogs.h"
 #include "support/TestSupport.h"
 
 TEST(MainWindow, StartsWithItsWindowsCaptionAndControls)
@@ -199,4 +204,32 @@ TEST(MainWindow, AltXEndsTheProgramAtOnceAndTheCloseButtonSlidesOut)
         EXPECT_LT(clock.elapsed(), 4000);
         EXPECT_FALSE(app.form->isVisible());
     }
+}
+
+// The dialogs Qt draws speak Russian: a file dialog opened through the
+// program's seam, and the buttons of a question box.
+TEST(MainWindow, QtsOwnDialogsSpeakRussian)
+{
+    ASSERT_TRUE(Set_Up_Application(*qApp));
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QString("vexa"));
+    QStringList seen;
+    auto *poll = new QTimer(qApp);  // reads the dialog once it is up, then closes it
+    QObject::connect(poll, &QTimer::timeout, [&] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        poll->deleteLater();
+        seen << dialog->findChild<QLabel *>("lookInLabel")->text();
+        for (QPushButton *b : dialog->findChildren<QPushButton *>())
+            if (b->isVisible())
+                seen << b->text();
+        dialog->close();
+    });
+    poll->start(10);
+    vexa::Choose_File(nullptr, {vexa::FileDialogKind::Open, "OpenDialog1", QDir::tempPath(), "Все|*.*", {}});
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    seen << box.button(QMessageBox::Yes)->text() << box.button(QMessageBox::No)->text();
+    delete qApp->findChild<QTranslator *>();
+    EXPECT_EQ(seen, QStringList({"Перейти к:", "&Открыть", "Отмена", "&Да", "&Нет"}));
 }

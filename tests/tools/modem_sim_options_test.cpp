@@ -44,6 +44,8 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     EXPECT_EQ(once.rejectBlock, 1u);
     EXPECT_EQ(once.rejectTimes, 1);
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
+    EXPECT_EQ(parseOptions({}).options.rfc2217Port, -1);
+    EXPECT_EQ(parseOptions({"--rfc2217", "2217"}).options.rfc2217Port, 2217);
 }
 
 TEST(ModemSimOptions, BadCommandLinesAreRefused)
@@ -55,6 +57,7 @@ TEST(ModemSimOptions, BadCommandLinesAreRefused)
         {"--next-image-wait", "60001"}, {"--next-image-wait"}, {"--reject-block", "0"},
         {"--reject-block", "3:"}, {"--reject-block", ":3"}, {"--reject-block", "3:0"},
         {"--reject-block", "3:2:1"}, {"--silent-after", "0"}, {"--cancel-after", "x"}, {"--cancel-after"},
+        {"--rfc2217"}, {"--rfc2217", "65536"}, {"--rfc2217", "-1"},
     };
     for (const auto& args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();

@@ -2,6 +2,7 @@
 // Vexa without hardware and for end-to-end tests.
 
 #include "image_store.h"
+#include "network_port.h"
 #include "options.h"
 #include "port_link.h"
 #include "pty.h"
@@ -10,6 +11,7 @@
 
 #include <csignal>
 #include <iostream>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -61,6 +63,11 @@ int runSimulator(const Options& options)
     const PortLink link = makeLink(options, pty.slavePath);
     if (options.linkMode == Options::LinkMode::Explicit && !link.valid())
         return 1;
+    std::optional<NetworkPort> network;
+    if (options.rfc2217Port >= 0) {
+        network.emplace(pty.slavePath, static_cast<std::uint16_t>(options.rfc2217Port), std::cout);
+        std::cout << "vexa-modem-sim: network port rfc2217://localhost:" << network->port() << std::endl;
+    }
     ImageStore store(options.storeDir);
     Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults};
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();

@@ -72,6 +72,11 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     } else if (name == "--reject-block") {
         if (!parseRejection(value, faults))
             return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
+    } else if (name == "--rfc2217") {
+        long port = 0;
+        if (!parseNumber(value, 0, 65535, port))
+            return "--rfc2217 wants a TCP port from 0 to 65535";
+        options.rfc2217Port = static_cast<int>(port);
     } else if (!parseBlock(value, name == "--silent-after" ? faults.silentAfter : faults.cancelAfter)) {
         return name + " wants a block number from 1";
     }
@@ -81,7 +86,7 @@ std::string applyValue(const std::string& name, const std::string& value, Option
 bool takesValue(const std::string& arg)
 {
     for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
-                             "--silent-after", "--cancel-after"})
+                             "--silent-after", "--cancel-after", "--rfc2217"})
         if (arg == name)
             return true;
     return false;
@@ -121,7 +126,7 @@ std::string usage()
     return "usage: vexa-modem-sim [--store DIR] [--link PATH | --no-link]\n"
            "                      [--nak-interval MS] [--next-image-wait MS]\n"
            "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
-           "                      [--quiet] [--help]\n"
+           "                      [--rfc2217 PORT] [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -137,6 +142,9 @@ std::string usage()
            "                      (default 1), though it is intact\n"
            "  --silent-after K    after acknowledging block K, answer nothing\n"
            "  --cancel-after K    acknowledge block K, then cancel with CAN CAN\n"
+           "  --rfc2217 PORT      also serve the modem as a network port (RFC 2217) on\n"
+           "                      127.0.0.1:PORT (0: a free port; the address is printed),\n"
+           "                      with CTS, DSR and DCD on: rfc2217://localhost:PORT\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

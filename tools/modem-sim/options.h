@@ -18,6 +18,7 @@ struct Options {
     XmodemFaults faults;
     bool quiet = false;
     bool help = false;
+    int rfc2217Port = -1; // also serve the modem on 127.0.0.1 at this TCP port (0: a free one); -1: not
 };
 
 struct ParsedOptions {
