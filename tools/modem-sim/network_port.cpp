@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -13,6 +14,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -116,8 +118,13 @@ void NetworkPort::run()
 void NetworkPort::accept(std::unique_ptr<Session>& session)
 {
     UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
-    if (client.get() < 0)
+    if (client.get() < 0) {
+        // Out of descriptors or memory the connection stays queued and the
+        // listener stays readable: wait a moment rather than poll it again at once.
+        if (errno != EAGAIN && errno != EINTR && errno != ECONNABORTED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return;
+    }
     const char* busy = nullptr;
     if (session)
         busy = "vexa-modem-sim: the modem's port is in use by another network client\r\n";
