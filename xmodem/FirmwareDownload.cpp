@@ -76,7 +76,7 @@ void TForm1::Show_Firmware_File(const QString &path, bool reportError)
         Firmware.Edit8->setText(QString::number(file.size()));
     else if (reportError)
         File_Error(QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") +
-                         file.errorString());
+                   file.errorString());
 }
 
 void TForm1::SpeedButton15Click()

@@ -41,11 +41,11 @@ struct FirmwareState {
     // ----- one download -----
     XmodemSender Sender;
     std::vector<std::uint8_t> Block;  // the block last built, for a repeat
-    QFile File;                // the firmware file while a download runs
-    bool Can_Pending = false;  // the previous chunk ended with a CAN
-    // A NAK or 'C' came while no download ran. A group's next file waits for one
-    // that came after the pause, so that block 1 does not cross a NAK the
-    // modem sent before it.
+    QFile File;                       // the firmware file while a download runs
+    bool Can_Pending = false;         // the previous chunk ended with a CAN
+    // A NAK or 'C' came while no download ran. A group's next file waits for
+    // one that came after the pause, so that block 1 does not cross a request
+    // the modem sent before it.
     bool Modem_Ready = false;
     int Reply_Timeout_Ms = kModemReplyTimeoutMs;
 

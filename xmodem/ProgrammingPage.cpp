@@ -69,7 +69,7 @@ void TForm1::Build_Programming_Page(QWidget *page)
 
     Label(QStringLiteral("ПРОШИВАНИЕ ГРУППЫ ФАЙЛОВ:  "), page, 6, 146);
     fw.ScrollBox2 = Named(new QScrollArea(page), "ScrollBox2");
-    fw.ScrollBox2->setGeometry(6, 162, 225, 120);
+    fw.ScrollBox2->setGeometry(6, 162, 225, 98);
     fw.CheckListBox1 = Named(new QListWidget, "CheckListBox1");
     // The scroll box scrolls both ways; the list itself grows with its entries.
     fw.CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -81,7 +81,7 @@ void TForm1::Build_Programming_Page(QWidget *page)
     fw.SpeedButton16->hide();
     Fit_Group_List();
     fw.CheckBox6 = Named(new QCheckBox(QStringLiteral("Блоки 1024 байт"), page), "CheckBox6");
-    fw.CheckBox6->setGeometry(6, 286, 225, 18);
+    fw.CheckBox6->setGeometry(6, 264, 225, 18);
     fw.CheckBox6->setFocusPolicy(Qt::NoFocus);
 
     fw.TimerProgrammingSeveralFiles = Timer("TimerProgrammingSeveralFiles", this, 100);
