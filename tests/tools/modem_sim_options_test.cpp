@@ -44,6 +44,9 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     EXPECT_EQ(once.rejectBlock, 1u);
     EXPECT_EQ(once.rejectTimes, 1);
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
+    const Options asking = parseOptions({"--crc", "--nak-period", "40"}).options;
+    EXPECT_TRUE(asking.crc);
+    EXPECT_EQ(asking.nakPeriodMs, 40);
 }
 
 TEST(ModemSimOptions, BadCommandLinesAreRefused)
@@ -55,6 +58,7 @@ TEST(ModemSimOptions, BadCommandLinesAreRefused)
         {"--next-image-wait", "60001"}, {"--next-image-wait"}, {"--reject-block", "0"},
         {"--reject-block", "3:"}, {"--reject-block", ":3"}, {"--reject-block", "3:0"},
         {"--reject-block", "3:2:1"}, {"--silent-after", "0"}, {"--cancel-after", "x"}, {"--cancel-after"},
+        {"--nak-period", "0"}, {"--nak-period"}, {"--crc", "1"},
     };
     for (const auto& args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();

@@ -62,7 +62,8 @@ int runSimulator(const Options& options)
     if (options.linkMode == Options::LinkMode::Explicit && !link.valid())
         return 1;
     ImageStore store(options.storeDir);
-    Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults};
+    Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults,
+                             {options.crc, options.nakPeriodMs}};
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 

@@ -18,6 +18,8 @@ struct Options {
     XmodemFaults faults;
     bool quiet = false;
     bool help = false;
+    bool crc = false;    // ask with 'C' for CRC blocks
+    int nakPeriodMs = 0; // while waiting, ask again this often; 0: only on time-outs
 };
 
 struct ParsedOptions {
