@@ -3,6 +3,9 @@
 // side a relay joins to rx. Once paced like a serial line at 115200 bit/s
 // (8N1), once unpaced, which shows each sender's turnaround per block.
 //
+// Then both send it once more, paced, to `rx -c` in 1024-byte CRC blocks
+// (Vexa with "Блоки 1024 байт" ticked, `sx -k`).
+//
 // The times run from the sender's first byte to its EOT, as the relay sees
 // them. The pacing here is the least this measurement needs: each chunk is
 // delivered when the line would have carried its last byte.
@@ -10,6 +13,7 @@
 //   xmodem_bench [KiB]     the file size, 1024 (1 MiB) unless given
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -74,14 +78,14 @@ pid_t Spawn(const char *const argv[], int in, int out, const char *folder)
 // ACK, which on a pty would discard that ACK.
 class Link {
 public:
-    Link(int master, bool paced, const QString &folder, std::int64_t senderBytes)
+    Link(int master, bool paced, const QString &folder, std::int64_t senderBytes, bool crc = false)
         : master_(master), paced_(paced), senderBytes_(senderBytes)
     {
         int toRx[2], fromRx[2];
         if (::pipe(toRx) != 0 || ::pipe(fromRx) != 0 || ::pipe(stop_) != 0)
             throw std::runtime_error("pipe failed");
         const QByteArray where = folder.toLocal8Bit();
-        const char *const rx[] = {"rx", "-b", "-q", "-y", "received.bin", nullptr};
+        const char *const rx[] = {"rx", "-b", "-q", "-y", "received.bin", crc ? "-c" : nullptr, nullptr};
         rx_ = Spawn(rx, toRx[0], fromRx[1], where.constData());
         ::close(toRx[0]);
         ::close(fromRx[1]);
@@ -201,9 +205,16 @@ struct Figures {
 
 Figures Figures_Of(const Link &link, bool ok) { return ok ? Figures{link.Seconds(), link.Turnaround_Us()} : Figures{}; }
 
+// How a run sends the file: 128-byte checksum blocks, or 1024-byte CRC ones.
+struct Blocks {
+    std::int64_t count;
+    bool oneK;
+    std::int64_t Bytes() const { return count * (oneK ? 1029 : 132); }
+};
+
 // Vexa as a user drives it: port picked, programming page, "Прошить" once
 // the receiver is ready.
-Figures Vexa_Run(const QString &file, std::int64_t blocks, bool paced, const QString &folder)
+Figures Vexa_Run(const QString &file, Blocks blocks, bool paced, const QString &folder)
 {
     Pty pty;
     std::unique_ptr<TForm1> form(Create_Application_Forms());
@@ -211,24 +222,25 @@ Figures Vexa_Run(const QString &file, std::int64_t blocks, bool paced, const QSt
     form->ComboBox1->lineEdit()->insert(QString::fromLocal8Bit(pty.name));
     form->PageControl1->setCurrentIndex(2);
     FirmwareState &fw = form->Firmware;
-    Link link(pty.master, paced, folder, blocks * 132);
+    Link link(pty.master, paced, folder, blocks.Bytes(), blocks.oneK);
     Run_Until([&] { return !fw.SpeedButton15->isHidden(); });
+    fw.CheckBox6->setChecked(blocks.oneK);
     fw.Edit7->setText(file);
     form->SpeedButton15Click();
     Run_Until([&] { return !fw.Sender.Running(); });
     return Figures_Of(link, link.Done());
 }
 
-Figures Sx_Run(const QString &file, std::int64_t blocks, bool paced, const QString &folder)
+Figures Sx_Run(const QString &file, Blocks blocks, bool paced, const QString &folder)
 {
     Pty pty;
     const QByteArray path = file.toLocal8Bit();
     const QByteArray where = folder.toLocal8Bit();
-    const char *const sx[] = {"sx", "-q", "-b", path.constData(), nullptr};
+    const char *const sx[] = {"sx", "-q", "-b", path.constData(), blocks.oneK ? "-k" : nullptr, nullptr};
     const pid_t pid = Spawn(sx, pty.slave, pty.slave, where.constData());
     ::close(pty.slave);
     pty.slave = -1;
-    Link link(pty.master, paced, folder, blocks * 132);
+    Link link(pty.master, paced, folder, blocks.Bytes(), blocks.oneK);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return Figures_Of(link, link.Done() && WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -263,12 +275,13 @@ int main(int argc, char **argv)
     QTemporaryDir start;
     QDir::setCurrent(start.path());
     const QString file = Write_Firmware(start.path(), kib * 1024);
-    const std::int64_t blocks = (kib * 1024 + 127) / 128;
+    const Blocks blocks{(kib * 1024 + 127) / 128, false};
+    const Blocks longBlocks{kib, true};  // whole KiB: no 128-byte block at the end
 
     const Figures vexaFast = Vexa_Run(file, blocks, false, start.path());
     const Figures sxFast = Sx_Run(file, blocks, false, start.path());
-    std::printf("unpaced, per block:                 Vexa %8.1f us   sx %8.1f us\n", vexaFast.seconds / blocks * 1e6,
-                sxFast.seconds / blocks * 1e6);
+    std::printf("unpaced, per block:                 Vexa %8.1f us   sx %8.1f us\n",
+                vexaFast.seconds / blocks.count * 1e6, sxFast.seconds / blocks.count * 1e6);
     const Figures vexa = Vexa_Run(file, blocks, true, start.path());
     const Figures sx = Sx_Run(file, blocks, true, start.path());
     std::printf("paced, reply in to next block out:  Vexa %8.1f us   sx %8.1f us\n", vexa.turnaroundUs,
@@ -277,5 +290,11 @@ int main(int argc, char **argv)
                 vexa.seconds, sx.seconds);
     const bool ok = vexa.seconds > 0 && sx.seconds > 0 && vexaFast.seconds > 0 && sxFast.seconds > 0;
     std::printf("xmodem ratio %.2f\n", ok ? sx.seconds / vexa.seconds : 0.0);
-    return ok ? 0 : 1;
+    const Figures vexa1k = Vexa_Run(file, longBlocks, true, start.path());
+    const Figures sx1k = Sx_Run(file, longBlocks, true, start.path());
+    std::printf("%lld KiB in 1024-byte CRC blocks:   Vexa %8.2f s    sx -k %5.2f s\n", static_cast<long long>(kib),
+                vexa1k.seconds, sx1k.seconds);
+    const bool ok1k = vexa1k.seconds > 0 && sx1k.seconds > 0;
+    std::printf("xmodem-1k ratio %.2f\n", ok1k ? sx1k.seconds / vexa1k.seconds : 0.0);
+    return ok && ok1k ? 0 : 1;
 }

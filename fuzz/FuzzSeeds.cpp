@@ -90,6 +90,7 @@ void Xmodem_Seeds()
     Seed("fuzz_xmodem_reply", "rejected", Cut(nak + nak.repeated(11) + nak + ack + nak.repeated(11), {0}));
     Seed("fuzz_xmodem_reply", "cancelled", Cut(nak + ack + "x" + can + can + nak + ack, {0, 1}));
     Seed("fuzz_xmodem_reply", "wrapping", Cut(nak + ack.repeated(300), {0}));
+    Seed("fuzz_xmodem_reply", "crossed", Cut("C" + nak + ack + ack + ack.repeated(8) + nak + ack + ack, {0, 1, 1}));
 
     QByteArray blocks;
     std::uint8_t data[kXmodemDataSize];

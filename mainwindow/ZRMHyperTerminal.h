@@ -247,8 +247,8 @@ public:
     void On_File_Frame_Dropped(FrameKind kind);
     // Echoes a protocol frame on the screen when it has a colour, then writes it.
     bool Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo);
-    // Message boxes of the transfer open after the handler that raised them
-    // has finished, one box per text at a time.
+    // Message boxes of the transfer and of the firmware download open after
+    // the handler that raised them has finished, one box per text at a time.
     void File_Message(const QString &text);
     void File_Error(const QString &text);
     void Clear_Frame_Buffer();
@@ -301,6 +301,8 @@ public:
     // Ends a running download (and a group) with the reason in words.
     void Fail_Download(const QString &reason, Failure_Report report);
     void TimerModemSilenceTimer();
+    void TimerCopyAnswersTimer();
+    int Copy_Answer_Wait_Ms() const;
     // Ends a download or a group before the port it talks to is closed.
     void Abandon_Download();
     void SpeedButton16Click();  // "Прошить группу файлов"

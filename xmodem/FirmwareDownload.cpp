@@ -1,10 +1,13 @@
 // One firmware download: the modem is the XMODEM receiver and drives the
 // exchange with NAK and ACK; Vexa sends the blocks.
 //
-// A message box runs a nested event loop in which timers keep firing, so
-// each step changes the download's state first and writes to the port or
-// shows a box last.
+// Its notices open their boxes after the handling that raised them has
+// returned (File_Message), never inside the handling of received bytes: the
+// reader waits for that handling, and a box there would hold up the modem's
+// answers while the silence time-out runs. Each step still changes the
+// download's state first and writes to the port last.
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,7 +19,6 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
-#include "platform/Messages.h"
 #include "xmodem/ModemReply.h"
 
 namespace {
@@ -27,6 +29,21 @@ constexpr ColorRef kOrangeBrown = 0x1C62C1;
 QString Write_Error() { return QStringLiteral("Oшибка записи в порт"); }
 
 QByteArray Notice(const QString &text) { return vexa::Cp1251_Encode(text) + '\r'; }
+
+// Said at the start of every download that is not a plain checksum one, or
+// when 1024-byte blocks were asked for and the modem does not take them.
+QString Mode_Line(Xmodem_Mode mode)
+{
+    switch (mode) {
+    case Xmodem_Mode::Crc:
+        return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 128 БАЙТ");
+    case Xmodem_Mode::Crc_1k:
+        return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 1024 БАЙТ");
+    case Xmodem_Mode::Checksum:
+        break;
+    }
+    return QStringLiteral("РЕЖИМ: XMODEM, БЛОКИ 128 БАЙТ (МОДЕМ НЕ ПРОСИТ CRC)");
+}
 
 }  // namespace
 
@@ -58,8 +75,8 @@ void TForm1::Show_Firmware_File(const QString &path, bool reportError)
     if (file.open(QIODevice::ReadOnly))
         Firmware.Edit8->setText(QString::number(file.size()));
     else if (reportError)
-        vexa::Show_Error(QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") +
-                         file.errorString());
+        File_Error(QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") +
+                   file.errorString());
 }
 
 void TForm1::SpeedButton15Click()
@@ -78,13 +95,22 @@ void TForm1::Start_Download()
     const qint64 size = fw.File.size();
     fw.Edit8->setText(QString::number(size));
     PageControl1->setEnabled(false);
-    fw.Sender.Begin(size);
+    fw.CheckBox6->setEnabled(false);
+    const bool oneK = fw.CheckBox6->isChecked();
+    const Xmodem_Mode mode = !fw.Sender.Crc_Asked() ? Xmodem_Mode::Checksum
+                             : oneK                 ? Xmodem_Mode::Crc_1k
+                                                    : Xmodem_Mode::Crc;
+    fw.Sender.Begin(size, mode);
     fw.Can_Pending = false;
     fw.Modem_Ready = false;
     Print_To_Screen(vexa::Cp1251_Encode(QStringLiteral("НАЧАЛО ПРОШИВКИ")), kBlue);
     Print_To_Screen(QByteArray("\r"), kBlack);
     Print_To_Screen(vexa::Cp1251_Encode(QStringLiteral("ФАЙЛ: ") + fw.Edit7->text()), kPurple);
     Print_To_Screen(QByteArray("\r"), kBlack);
+    if (mode != Xmodem_Mode::Checksum || oneK) {
+        Print_To_Screen(vexa::Cp1251_Encode(Mode_Line(mode)), kPurple);
+        Print_To_Screen(QByteArray("\r"), kBlack);
+    }
     fw.Edit10->setText(QString::number(fw.Sender.Block_Total()));
     fw.Edit11->clear();
     fw.Gauge2->setRange(0, static_cast<int>(std::min<qint64>(fw.Sender.Block_Total(), INT_MAX)));
@@ -119,9 +145,9 @@ bool TForm1::Open_Firmware_File()
     if (Stop_Group())
         Print_To_Screen(Notice(QStringLiteral("Группа файлов остановлена.")), kRed);
     if (fileError)
-        vexa::Show_Error(refusal);
+        File_Error(refusal);
     else
-        vexa::Show_Message(refusal);
+        File_Message(refusal);
     return false;
 }
 
@@ -132,13 +158,14 @@ void TForm1::Send_Block(Block_Action action)
     FirmwareState &fw = Firmware;
     const std::int64_t blockIndex = fw.Sender.Blocks_Sent_Counter();
     if (action == Block_Action::Next) {
-        std::uint8_t data[kXmodemDataSize];
+        std::uint8_t data[kXmodem1kDataSize];
         const auto wanted = static_cast<qint64>(fw.Sender.Next_Data_Size());
         if (fw.File.read(reinterpret_cast<char *>(data), wanted) != wanted) {
             Fail_On_Read_Error();
             return;
         }
-        fw.Block = Build_Xmodem_Block(fw.Sender.Block_Number(), data, static_cast<std::size_t>(wanted));
+        fw.Block = Build_Block(fw.Sender.Block_Number(), fw.Sender.Next_Block_Size(), fw.Sender.Mode(), data,
+                               static_cast<std::size_t>(wanted));
         fw.Sender.Next_Sent();
     }
     fw.TimerModemSilence->start(std::max(1, fw.Reply_Timeout_Ms));
@@ -151,7 +178,7 @@ void TForm1::Send_Block(Block_Action action)
     fw.Gauge2->setValue(static_cast<int>(std::min<qint64>(fw.Sender.Blocks_Sent_Counter() - 1, INT_MAX)));
     fw.Gauge3->setValue(fw.Sender.Block_Number());
     if (!written)
-        vexa::Show_Message(Write_Error());
+        File_Message(Write_Error());
 }
 
 void TForm1::Fail_On_Read_Error()
@@ -167,7 +194,7 @@ void TForm1::Send_Eot()
 {
     Firmware.TimerModemSilence->start(std::max(1, Firmware.Reply_Timeout_Ms));
     if (!Write_To_Port(&kEot, 1))
-        vexa::Show_Message(Write_Error());
+        File_Message(Write_Error());
 }
 
 void TForm1::Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count)
@@ -178,8 +205,14 @@ void TForm1::Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count)
 void TForm1::Take_Sender_Step(XmodemSender::Step step)
 {
     using Step = XmodemSender::Step;
+    if (step != Step::Nothing)
+        Firmware.TimerCopyAnswers->stop();
     switch (step) {
     case Step::Nothing:
+        break;
+    case Step::Await_Copies:
+        Firmware.TimerModemSilence->stop();
+        Firmware.TimerCopyAnswers->start(Copy_Answer_Wait_Ms());
         break;
     case Step::Modem_Ready:
         Print_To_Screen(Notice(QStringLiteral("МОДЕМ ГОТОВ К ПРОШИВКЕ...")), kOrangeBrown);
@@ -226,6 +259,7 @@ void TForm1::Release_Download()
 {
     FirmwareState &fw = Firmware;
     fw.TimerModemSilence->stop();
+    fw.TimerCopyAnswers->stop();
     fw.Sender.Stop();
     fw.File.close();
     fw.Modem_Ready = false;
@@ -234,6 +268,7 @@ void TForm1::Release_Download()
         gauge->hide();
         gauge->setValue(0);
     }
+    fw.CheckBox6->setEnabled(true);
     PageControl1->setEnabled(true);
 }
 
@@ -257,20 +292,37 @@ void TForm1::Fail_Download(const QString &reason, Failure_Report report)
     const QString text = group ? reason + QStringLiteral(" Группа файлов остановлена.") : reason;
     Print_To_Screen(Notice(text), kRed);
     if (report == Failure_Report::Box)
-        vexa::Show_Message(text);
+        File_Message(text);
     else if (report == Failure_Report::Error_Box)
-        vexa::Show_Error(text);
+        File_Error(text);
 }
 
+// Silence after the EOT ends a complete download: every block is
+// acknowledged, so the image is in the modem. Bootloaders that restart on
+// the EOT never answer it, and a receiver that flushes its line as it exits
+// may lose its answer.
 void TForm1::TimerModemSilenceTimer()
 {
     if (!Firmware.Sender.Running())
         return;
-    if (Firmware.Sender.phase() == XmodemSender::Phase::Ending)
-        Fail_Download(QStringLiteral("Модем не подтвердил конец передачи. Прошивка не завершена."),
-                      Failure_Report::Box);
-    else
+    if (Firmware.Sender.phase() == XmodemSender::Phase::Ending) {
+        Print_To_Screen(Notice(QStringLiteral("Модем не подтвердил конец передачи.")), kRed);
+        Finish_Download();
+    } else {
         Fail_Download(QStringLiteral("Модем не отвечает. Прошивка прервана."), Failure_Report::Box);
+    }
+}
+
+void TForm1::TimerCopyAnswersTimer() { Take_Sender_Step(Firmware.Sender.Copies_Waited()); }
+
+// Two block times on the line at the port's speed, and the margin; never
+// longer than the modem has to answer at all.
+int TForm1::Copy_Answer_Wait_Ms() const
+{
+    constexpr double kBitsPerByte = 10;
+    const double baud = std::max<std::uint32_t>(Port_Settings.BaudRate, 110);
+    const double blockMs = 1000.0 * kBitsPerByte * double(Firmware.Block.size()) / baud;
+    return std::clamp(kCopyAnswerMarginMs + int(2 * blockMs), 1, std::max(1, Firmware.Reply_Timeout_Ms));
 }
 
 void TForm1::Abandon_Download()

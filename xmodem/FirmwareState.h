@@ -9,6 +9,7 @@
 #include "xmodem/XmodemBlock.h"
 #include "xmodem/XmodemSender.h"
 
+class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -20,6 +21,10 @@ class QTimer;
 // receiver that lost part of a block asks for it again with a NAK after its
 // own 10 s; the extra 5 s let that NAK arrive before we give up.
 constexpr int kModemReplyTimeoutMs = 15000;
+// The answer to a further copy of a repeated block follows the first answer
+// within about a block's time on the line; this much more covers the
+// receiver's own delay and a link's.
+constexpr int kCopyAnswerMarginMs = 300;
 
 struct FirmwareState {
     // ----- controls of the programming page -----
@@ -29,16 +34,18 @@ struct FirmwareState {
     QProgressBar *Gauge2 = nullptr, *Gauge3 = nullptr;
     QScrollArea *ScrollBox2 = nullptr;
     QListWidget *CheckListBox1 = nullptr;
-    QTimer *TimerProgrammingSeveralFiles = nullptr, *TimerRunNext = nullptr, *TimerModemSilence = nullptr;
+    QCheckBox *CheckBox6 = nullptr;  // "Блоки 1024 байт", for a modem that asks for CRC
+    QTimer *TimerProgrammingSeveralFiles = nullptr, *TimerRunNext = nullptr, *TimerModemSilence = nullptr,
+           *TimerCopyAnswers = nullptr;
 
     // ----- one download -----
     XmodemSender Sender;
-    XmodemBlockBytes Block{};  // the block last built, for a repeat
-    QFile File;                // the firmware file while a download runs
-    bool Can_Pending = false;  // the previous chunk ended with a CAN
-    // A NAK came while no download ran. A group's next file waits for one
-    // that came after the pause, so that block 1 does not cross a NAK the
-    // modem sent before it.
+    std::vector<std::uint8_t> Block;  // the block last built, for a repeat
+    QFile File;                       // the firmware file while a download runs
+    bool Can_Pending = false;         // the previous chunk ended with a CAN
+    // A NAK or 'C' came while no download ran. A group's next file waits for
+    // one that came after the pause, so that block 1 does not cross a request
+    // the modem sent before it.
     bool Modem_Ready = false;
     int Reply_Timeout_Ms = kModemReplyTimeoutMs;
 

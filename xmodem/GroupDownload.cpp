@@ -8,7 +8,6 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
-#include "platform/Messages.h"
 
 void TForm1::SpeedButton17Click()
 {
@@ -26,7 +25,7 @@ void TForm1::SpeedButton18Click()
     Clear_Focus();
     QListWidget *list = Firmware.CheckListBox1;
     if (list->count() == 0) {
-        vexa::Show_Message(QStringLiteral("Список пуст"));
+        File_Message(QStringLiteral("Список пуст"));
         return;
     }
     for (int row = list->count() - 1; row >= 0; --row)
@@ -35,13 +34,15 @@ void TForm1::SpeedButton18Click()
     Fit_Group_List();
 }
 
-// A group started while another runs replaces its queue.
+// A group started while another runs replaces its queue. The pause after
+// an earlier download is over: its timer would wake the group in the middle
+// of its first file.
 void TForm1::SpeedButton16Click()
 {
     Clear_Focus();
     QListWidget *list = Firmware.CheckListBox1;
     if (list->count() == 0) {
-        vexa::Show_Message(QStringLiteral("Список пуст"));
+        File_Message(QStringLiteral("Список пуст"));
         return;
     }
     QStringList queue;
@@ -49,9 +50,10 @@ void TForm1::SpeedButton16Click()
         if (list->item(row)->checkState() == Qt::Checked)
             queue << list->item(row)->text();
     if (queue.isEmpty()) {
-        vexa::Show_Message(QStringLiteral("Нет выбраныых файлов"));
+        File_Message(QStringLiteral("Нет выбраныых файлов"));
         return;
     }
+    Firmware.TimerRunNext->stop();
     Firmware.Group_Queue = queue;
     Firmware.Group_Index = 0;
     Firmware.Next_File_Ready = true;
@@ -64,7 +66,7 @@ void TForm1::SpeedButton16Click()
 void TForm1::TimerProgrammingSeveralFilesTimer()
 {
     FirmwareState &fw = Firmware;
-    if (!fw.Next_File_Ready)
+    if (!fw.Next_File_Ready || fw.Sender.Running())
         return;
     if (fw.Group_Index == 0 || fw.Modem_Ready) {
         Start_Next_Group_File();
@@ -75,7 +77,7 @@ void TForm1::TimerProgrammingSeveralFilesTimer()
     Stop_Group();
     const QString text = QStringLiteral("Модем не готов к прошивке следующего файла. Группа файлов остановлена.");
     Print_To_Screen(vexa::Cp1251_Encode(text) + '\r', kRed);
-    vexa::Show_Message(text);
+    File_Message(text);
 }
 
 void TForm1::Start_Next_Group_File()

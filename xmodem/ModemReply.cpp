@@ -2,19 +2,30 @@
 
 #include "xmodem/XmodemBlock.h"
 
-Modem_Reply Scan_Reply(const std::uint8_t *bytes, std::uint32_t count, bool &canPending)
+Modem_Answer Scan_Reply(const std::uint8_t *bytes, std::uint32_t count, bool &canPending)
 {
-    bool ack = false, nak = false, cancel = false;
+    Modem_Answer answer;
+    bool ack = false, nak = false, cancel = false, request = false, text = false;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
         cancel = cancel || (canPending && b == kCan);
         canPending = b == kCan;
+        if (b == kAck || b == kNak) {
+            ++answer.answers;
+            answer.after_ack += ack;
+        }
         ack = ack || b == kAck;
         nak = nak || b == kNak;
+        request = request || b == kCrcRequest;
+        text = text || (b != kAck && b != kNak && b != kCan && b != kCrcRequest);
     }
     if (cancel)
-        return Modem_Reply::Cancel;
-    if (ack)
-        return Modem_Reply::Ack;
-    return nak ? Modem_Reply::Nak : Modem_Reply::None;
+        answer.reply = Modem_Reply::Cancel;
+    else if (ack)
+        answer.reply = Modem_Reply::Ack;
+    else if (nak)
+        answer.reply = Modem_Reply::Nak;
+    else if (request && !text)
+        answer.reply = Modem_Reply::Crc_Request;
+    return answer;
 }

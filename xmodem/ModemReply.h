@@ -3,10 +3,20 @@
 
 #include <cstdint>
 
-enum class Modem_Reply { None, Nak, Ack, Cancel };
+enum class Modem_Reply { None, Crc_Request, Nak, Ack, Cancel };
+
+struct Modem_Answer {
+    Modem_Reply reply = Modem_Reply::None;
+    // ACK and NAK bytes in the chunk, and those of them after its first ACK:
+    // a receiver answers every copy of a repeated block.
+    int answers = 0;
+    int after_ack = 0;
+};
 
 // Two CAN bytes in a row cancel, wherever they stand, also split over two
 // chunks: canPending carries a CAN that ended the previous chunk. Otherwise
 // an ACK anywhere in the chunk wins over a NAK, so that a NAK followed by an
-// ACK counts as the ACK. Every other byte is line noise.
-Modem_Reply Scan_Reply(const std::uint8_t *bytes, std::uint32_t count, bool &canPending);
+// ACK counts as the ACK, and a NAK wins over a 'C'. A 'C' asks for CRC only
+// in a chunk of nothing but such answers, so that a letter of the modem's
+// text is not taken for one. Every other byte is line noise.
+Modem_Answer Scan_Reply(const std::uint8_t *bytes, std::uint32_t count, bool &canPending);

@@ -1,6 +1,7 @@
 // The modem-programming page: its controls, and what the main window asks of
 // the firmware download on a page switch.
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -68,7 +69,7 @@ void TForm1::Build_Programming_Page(QWidget *page)
 
     Label(QStringLiteral("ПРОШИВАНИЕ ГРУППЫ ФАЙЛОВ:  "), page, 6, 146);
     fw.ScrollBox2 = Named(new QScrollArea(page), "ScrollBox2");
-    fw.ScrollBox2->setGeometry(6, 162, 225, 120);
+    fw.ScrollBox2->setGeometry(6, 162, 225, 98);
     fw.CheckListBox1 = Named(new QListWidget, "CheckListBox1");
     // The scroll box scrolls both ways; the list itself grows with its entries.
     fw.CheckListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -79,10 +80,14 @@ void TForm1::Build_Programming_Page(QWidget *page)
     fw.SpeedButton16 = Button("SpeedButton16", QStringLiteral("Прошить группу файлов"), page, {185, 140, 152, 20});
     fw.SpeedButton16->hide();
     Fit_Group_List();
+    fw.CheckBox6 = Named(new QCheckBox(QStringLiteral("Блоки 1024 байт"), page), "CheckBox6");
+    fw.CheckBox6->setGeometry(6, 264, 225, 18);
+    fw.CheckBox6->setFocusPolicy(Qt::NoFocus);
 
     fw.TimerProgrammingSeveralFiles = Timer("TimerProgrammingSeveralFiles", this, 100);
     fw.TimerRunNext = Timer("TimerRunNext", this, 1000);
     fw.TimerModemSilence = Timer("TimerModemSilence", this, kModemReplyTimeoutMs, true);
+    fw.TimerCopyAnswers = Timer("TimerCopyAnswers", this, kCopyAnswerMarginMs, true);
 
     connect(fw.SpeedButton14, &QPushButton::clicked, this, &TForm1::SpeedButton14Click);
     connect(fw.SpeedButton15, &QPushButton::clicked, this, &TForm1::SpeedButton15Click);
@@ -92,6 +97,7 @@ void TForm1::Build_Programming_Page(QWidget *page)
     connect(fw.TimerProgrammingSeveralFiles, &QTimer::timeout, this, &TForm1::TimerProgrammingSeveralFilesTimer);
     connect(fw.TimerRunNext, &QTimer::timeout, this, &TForm1::TimerRunNextTimer);
     connect(fw.TimerModemSilence, &QTimer::timeout, this, &TForm1::TimerModemSilenceTimer);
+    connect(fw.TimerCopyAnswers, &QTimer::timeout, this, &TForm1::TimerCopyAnswersTimer);
 }
 
 // The list is 1200 pixels wide, so that long paths can be scrolled to, and

@@ -1,34 +1,113 @@
 #include "xmodem/XmodemSender.h"
 
-#include "xmodem/XmodemBlock.h"
+#include <algorithm>
 
-void XmodemSender::Begin(std::int64_t size)
+void XmodemSender::Begin(std::int64_t size, Xmodem_Mode mode)
 {
-    const auto block = static_cast<std::int64_t>(kXmodemDataSize);
-    tail_ = size % block;
-    total_ = size / block + (tail_ != 0 ? 1 : 0);
+    const auto small = static_cast<std::int64_t>(kXmodemDataSize);
+    const auto large = static_cast<std::int64_t>(kXmodem1kDataSize);
+    std::int64_t longBlocks = 0, rest = size;
+    if (mode == Xmodem_Mode::Crc_1k) {
+        longBlocks = size / large + (size % large > kLongBlockAbove ? 1 : 0);
+        rest = std::max<std::int64_t>(0, size - longBlocks * large);
+    }
+    mode_ = mode;
+    total_ = longBlocks + (rest + small - 1) / small;
+    remaining_ = size;
     blockNumber_ = 1;
     counter_ = 1;
     repeats_ = 0;
     rejections_ = 0;
+    copies_ = 0;
     phase_ = Phase::Started;
+}
+
+std::size_t XmodemSender::Next_Block_Size() const
+{
+    return mode_ == Xmodem_Mode::Crc_1k && remaining_ > kLongBlockAbove ? kXmodem1kDataSize : kXmodemDataSize;
 }
 
 std::size_t XmodemSender::Next_Data_Size() const
 {
-    return counter_ == total_ && tail_ != 0 ? static_cast<std::size_t>(tail_) : kXmodemDataSize;
+    return static_cast<std::size_t>(std::min<std::int64_t>(remaining_, static_cast<std::int64_t>(Next_Block_Size())));
 }
 
 void XmodemSender::Next_Sent()
 {
+    remaining_ -= static_cast<std::int64_t>(Next_Data_Size());
     ++blockNumber_;  // an unsigned byte: 255 wraps to 0
     ++counter_;
+    copies_ = 1;
 }
 
-XmodemSender::Step XmodemSender::On_Nak()
+XmodemSender::Step XmodemSender::On_Reply(Modem_Answer answer)
 {
-    if (phase_ == Phase::Waiting)
+    switch (answer.reply) {
+    case Modem_Reply::None:
+        return Step::Nothing;
+    case Modem_Reply::Cancel:
+        return Running() ? Step::Cancelled : Step::Nothing;
+    case Modem_Reply::Ack:
+    case Modem_Reply::Nak:
+    case Modem_Reply::Crc_Request:
+        break;
+    }
+    const bool ack = answer.reply == Modem_Reply::Ack;
+    switch (phase_) {
+    case Phase::Waiting:
+        if (ack)
+            return Step::Nothing;
+        crcAsked_ = answer.reply == Modem_Reply::Crc_Request;
         return Step::Modem_Ready;
+    case Phase::Confirming:
+        unanswered_ -= answer.answers;
+        return unanswered_ > 0 ? Step::Nothing : Go_On(deferred_);
+    case Phase::Ending:
+        if (ack) {
+            phase_ = Phase::Waiting;
+            return Step::Finished;
+        }
+        break;
+    case Phase::Started:
+    case Phase::In_Progress:
+        if (ack)
+            return Acknowledged(answer);
+        break;
+    }
+    // A CRC receiver asks for block 1 again with 'C'; later on it, and every
+    // receiver, rejects with NAK.
+    const bool crcStart = phase_ == Phase::Started && mode_ != Xmodem_Mode::Checksum;
+    if (answer.reply == Modem_Reply::Crc_Request && !crcStart)
+        return Step::Nothing;
+    return Rejected();
+}
+
+XmodemSender::Step XmodemSender::Acknowledged(const Modem_Answer &answer)
+{
+    phase_ = Phase::In_Progress;
+    rejections_ = 0;
+    const Step next = counter_ - 1 == total_ ? Step::Send_Eot : Step::Send_Next;
+    unanswered_ = copies_ - 1 - answer.after_ack;
+    if (unanswered_ <= 0)
+        return Go_On(next);
+    phase_ = Phase::Confirming;
+    deferred_ = next;
+    return Step::Await_Copies;
+}
+
+XmodemSender::Step XmodemSender::Copies_Waited()
+{
+    return phase_ == Phase::Confirming ? Go_On(deferred_) : Step::Nothing;
+}
+
+XmodemSender::Step XmodemSender::Go_On(Step next)
+{
+    phase_ = next == Step::Send_Eot ? Phase::Ending : Phase::In_Progress;
+    return next;
+}
+
+XmodemSender::Step XmodemSender::Rejected()
+{
     const bool ending = phase_ == Phase::Ending;
     if (++rejections_ >= kRejectLimit) {
         phase_ = Phase::Waiting;
@@ -38,41 +117,6 @@ XmodemSender::Step XmodemSender::On_Nak()
         return Step::Repeat_Eot;
     // Before the first ACK too: the modem may have lost or spoilt block 1.
     ++repeats_;
+    ++copies_;
     return Step::Repeat_Block;
-}
-
-XmodemSender::Step XmodemSender::On_Ack()
-{
-    switch (phase_) {
-    case Phase::Waiting:
-        return Step::Nothing;
-    case Phase::Ending:
-        phase_ = Phase::Waiting;
-        return Step::Finished;
-    case Phase::Started:
-    case Phase::In_Progress:
-        break;
-    }
-    phase_ = Phase::In_Progress;
-    rejections_ = 0;
-    if (counter_ - 1 == total_) {
-        phase_ = Phase::Ending;
-        return Step::Send_Eot;
-    }
-    return Step::Send_Next;
-}
-
-XmodemSender::Step XmodemSender::On_Reply(Modem_Reply reply)
-{
-    switch (reply) {
-    case Modem_Reply::Nak:
-        return On_Nak();
-    case Modem_Reply::Ack:
-        return On_Ack();
-    case Modem_Reply::Cancel:
-        return Running() ? Step::Cancelled : Step::Nothing;
-    case Modem_Reply::None:
-        break;
-    }
-    return Step::Nothing;
 }

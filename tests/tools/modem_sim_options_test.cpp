@@ -46,6 +46,9 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     EXPECT_TRUE(parseOptions({"--help"}).options.help);
     EXPECT_EQ(parseOptions({}).options.rfc2217Port, -1);
     EXPECT_EQ(parseOptions({"--rfc2217", "2217"}).options.rfc2217Port, 2217);
+    const Options asking = parseOptions({"--crc", "--nak-period", "40"}).options;
+    EXPECT_TRUE(asking.crc);
+    EXPECT_EQ(asking.nakPeriodMs, 40);
 }
 
 TEST(ModemSimOptions, BadCommandLinesAreRefused)
@@ -58,6 +61,7 @@ TEST(ModemSimOptions, BadCommandLinesAreRefused)
         {"--reject-block", "3:"}, {"--reject-block", ":3"}, {"--reject-block", "3:0"},
         {"--reject-block", "3:2:1"}, {"--silent-after", "0"}, {"--cancel-after", "x"}, {"--cancel-after"},
         {"--rfc2217"}, {"--rfc2217", "65536"}, {"--rfc2217", "-1"},
+        {"--nak-period", "0"}, {"--nak-period"}, {"--crc", "1"},
     };
     for (const auto& args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();

@@ -125,6 +125,25 @@ TEST_P(ModemSimXmodemWithSx, StoresThePaddedImageAndReturnsToCommandMode)
 INSTANTIATE_TEST_SUITE_P(FileSizes, ModemSimXmodemWithSx,
                          testing::Values(1, 127, 128, 200, 256, 40000));
 
+TEST(ModemSimXmodemCrc, StoresTheImageSxSendsInLongCrcBlocks)
+{
+    TempDir dir;
+    const std::string file = dir.file("firmware.bin");
+    const std::string content = binaryGarbage(40000, 3);
+    std::ofstream(file, std::ios::binary) << content;
+    SimProcess sim{{"--no-link", "--quiet", "--store", dir.path(), "--crc", "--nak-period", "50",
+                    "--next-image-wait", "0"}};
+    PortClient port(sim.slavePath());
+    port.write("AT+WDWL\r");
+    port.readUntil(kOk);
+    EXPECT_EQ(sendWithSx(port.fd(), file, true), 0);
+    const std::string stored = sim.waitForLine("stored ");
+    const std::string image = readFile(stored.substr(stored.find(" in ") + 4));
+    EXPECT_EQ(image.substr(0, content.size()), content);
+    EXPECT_EQ(image.find_first_not_of('\x1A', content.size()), std::string::npos);
+    EXPECT_LT(std::stoul(stored.substr(stored.find('(') + 1)), 313u) << stored;  // not 128-byte blocks
+}
+
 TEST(ModemSimGroup, StoresEachImageOfAGroupUnderItsOwnNumber)
 {
     TempDir dir;

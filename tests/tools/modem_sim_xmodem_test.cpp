@@ -238,4 +238,15 @@ TEST(ModemSimXmodemFaults, CancelAfterABlockAcknowledgesItThenCancels)
     EXPECT_EQ(step.consumed, XmodemReceiver::kBlockSize);
 }
 
+TEST(ModemSimXmodemAsking, AsksOnItsOwnClockUntilTheFirstBlock)
+{
+    XmodemReceiver receiver{kInterval, {}, XmodemAsking{false, 100}};
+    receiver.start(0);
+    EXPECT_EQ(receiver.feed("noise", 50).reply, "");
+    EXPECT_EQ(receiver.tick(100).reply, kNak);  // whatever arrived meanwhile
+    EXPECT_EQ(receiver.tick(230).reply, kNak);
+    EXPECT_EQ(receiver.feed(block(1), 250).reply, kAck);
+    EXPECT_EQ(receiver.deadline(), 250 + kInterval);
+}
+
 } // namespace

@@ -154,7 +154,7 @@ std::string PortClient::readUntil(std::string_view marker)
     return upTo;
 }
 
-int sendWithSx(int portFd, const std::string& file)
+int sendWithSx(int portFd, const std::string& file, bool oneK)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -162,7 +162,8 @@ int sendWithSx(int portFd, const std::string& file)
         ::dup2(portFd, STDOUT_FILENO);
         const int devNull = ::open("/dev/null", O_WRONLY);
         ::dup2(devNull, STDERR_FILENO);
-        ::execl(VEXA_SX_PROGRAM, "sx", "-q", "-b", file.c_str(), static_cast<char*>(nullptr));
+        const char* const argv[] = {"sx", "-q", "-b", file.c_str(), oneK ? "-k" : nullptr, nullptr};
+        ::execv(VEXA_SX_PROGRAM, const_cast<char* const*>(argv));
         ::_exit(127);
     }
     const int status = waitForExit(pid);

@@ -49,5 +49,6 @@ private:
     std::string buffer_;
 };
 
-// Runs lrzsz's sx on `portFd` to send `file`; returns its exit status.
-int sendWithSx(int portFd, const std::string& file);
+// Runs lrzsz's sx on `portFd` to send `file`, in 1024-byte blocks with
+// `oneK`; returns its exit status.
+int sendWithSx(int portFd, const std::string& file, bool oneK = false);

@@ -1,5 +1,6 @@
 // lrzsz's rx, an XMODEM receiver we did not write, takes Vexa's download on
-// the master side of a real pseudo-terminal.
+// the master side of a real pseudo-terminal, asking with NAK or, as `rx -c`,
+// with 'C'.
 
 #include "xmodem/LrzszRx.h"
 #include "xmodem/ProgrammingFixture.h"
@@ -8,7 +9,13 @@ namespace {
 
 using lrzsz::Rx;
 
-class LrzszReceiver : public ProgrammingPageTest, public ::testing::WithParamInterface<int> {
+struct Run {
+    int size;
+    Xmodem_Mode mode;
+    int blocks;
+};
+
+class LrzszReceiver : public ProgrammingPageTest, public ::testing::WithParamInterface<Run> {
 protected:
     void SetUp() override { Open_Page(pty.slavePath()); }
     Pty pty;
@@ -16,22 +23,24 @@ protected:
 
 TEST_P(LrzszReceiver, TakesTheFilePaddedWithSubstitutes)
 {
-    const int size = GetParam();
+    const auto [size, mode, blockCount] = GetParam();
     const QByteArray content = Firmware_Bytes(size, unsigned(size));
     const QString source = Write_Firmware("firmware.bin", content);
     const QString received = app.start.file("received.bin");
     FieldHistory sent(fw.Edit9), total(fw.Edit10), repeats(fw.Edit11);
 
-    Rx rx(pty.master(), received);
+    Rx rx(pty.master(), received, mode != Xmodem_Mode::Checksum);
     ASSERT_TRUE(Wait_Until([&] { return fw.SpeedButton15->isVisible(); }, 10000));
+    fw.CheckBox6->setChecked(mode == Xmodem_Mode::Crc_1k);
     Flash(source);
     EXPECT_EQ(rx.Wait(20000), 0);
     ASSERT_TRUE(Wait_Until([&] { return Screen_Shows("ПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r"); }));
 
     EXPECT_EQ(Read_File(received), Padded(content));
-    const QString blocks = QString::number((size + 127) / 128);
+    const QString blocks = QString::number(blockCount);
     EXPECT_EQ(sent.last(), blocks);
     EXPECT_EQ(total.last(), blocks);
+    EXPECT_EQ(fw.Gauge2->maximum(), blockCount);
     EXPECT_EQ(repeats.last(), "");
     EXPECT_TRUE(Screen_Shows("МОДЕМ ГОТОВ К ПРОШИВКЕ...\rНАЧАЛО ПРОШИВКИ\r"));
     EXPECT_FALSE(Screen_Shows("ПОВТОР"));
@@ -39,7 +48,21 @@ TEST_P(LrzszReceiver, TakesTheFilePaddedWithSubstitutes)
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
-// 33000 bytes are 258 blocks: the block number wraps from 255 to 0.
-INSTANTIATE_TEST_SUITE_P(FileSizes, LrzszReceiver, ::testing::Values(1, 128, 129, 200, 256, 33000));
+std::string Run_Name(const ::testing::TestParamInfo<Run> &info)
+{
+    static const char *const modes[] = {"", "Crc", "Crc1k"};
+    return modes[int(info.param.mode)] + std::to_string(info.param.size);
+}
+
+// 33000 bytes are 258 blocks: the block number wraps from 255 to 0. With
+// 1024-byte blocks the last part may go in 128-byte ones.
+constexpr Xmodem_Mode kSum = Xmodem_Mode::Checksum, kCrc = Xmodem_Mode::Crc, k1k = Xmodem_Mode::Crc_1k;
+INSTANTIATE_TEST_SUITE_P(FileSizes, LrzszReceiver,
+                         ::testing::Values(Run{1, kSum, 1}, Run{128, kSum, 1}, Run{129, kSum, 2}, Run{200, kSum, 2},
+                                           Run{256, kSum, 2}, Run{33000, kSum, 258}, Run{1, kCrc, 1},
+                                           Run{128, kCrc, 1}, Run{1024, kCrc, 8}, Run{1025, kCrc, 9},
+                                           Run{40000, kCrc, 313}, Run{1, k1k, 1}, Run{128, k1k, 1},
+                                           Run{1024, k1k, 1}, Run{1025, k1k, 2}, Run{40000, k1k, 40}),
+                         Run_Name);
 
 }  // namespace

@@ -39,11 +39,11 @@ inline void Write_All(int fd, const char *bytes, ssize_t count)
 // ACK; on a pty that flush would discard the ACK before Vexa has read it
 // (a real UART has sent it by then), and pipes have no such flush. rx writes
 // only into its current folder (absolute names are refused), so it runs in
-// the file's folder.
+// the file's folder. With `crc` it asks for CRC blocks ('C'), as `rx -c`.
 class Rx {
 public:
     // `link` stays the caller's, and open, while the Rx lives.
-    Rx(int link, const QString &file) : link_(link)
+    Rx(int link, const QString &file, bool crc = false) : link_(link)
     {
         ::signal(SIGPIPE, SIG_IGN);
         int toRx[2], fromRx[2];
@@ -60,7 +60,8 @@ public:
             ::dup2(devNull, STDERR_FILENO);
             if (::chdir(folder.constData()) != 0)
                 ::_exit(126);
-            ::execl(VEXA_RX_PROGRAM, "rx", "-b", "-q", name.constData(), static_cast<char *>(nullptr));
+            const char *const argv[] = {"rx", "-b", "-q", name.constData(), crc ? "-c" : nullptr, nullptr};
+            ::execv(VEXA_RX_PROGRAM, const_cast<char *const *>(argv));
             ::_exit(127);
         }
         ::close(toRx[0]);

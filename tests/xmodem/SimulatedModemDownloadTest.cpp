@@ -99,10 +99,11 @@ TEST_F(SimulatedModemDownload, ARejectedBlockIsRepeatedAndCounted)
     EXPECT_EQ(Read_File(Image(1)), Padded(content));
 }
 
+// A CRC modem asks for a rejected block 1 again with 'C'.
 TEST_F(SimulatedModemDownload, ANakBeforeTheFirstAckRepeatsBlockOne)
 {
     FieldHistory repeats(fw.Edit11);
-    Start({"--reject-block", "1"});
+    Start({"--reject-block", "1", "--crc"});
     const QByteArray content = Firmware_Bytes(300, 6);
     Flash(Write_Firmware("fw.bin", content));
     ASSERT_TRUE(Wait_Until([&] { return Screen_Shows("ПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r"); }, 10000));
@@ -132,6 +133,29 @@ TEST_F(SimulatedModemDownload, AModemThatCancelsEndsTheDownload)
     EXPECT_TRUE(Screen_Shows("Модем отменил приём. Прошивка прервана.\r"));
     Expect_Released();
     EXPECT_TRUE(Images().isEmpty());
+}
+
+// A group started within a second of a finished download, against a modem
+// that asks with 'C' every 2 ms on a clock of its own, so that requests sent
+// before it saw block 1 mostly reach Vexa after block 1 went out; in
+// 1024-byte blocks. Every file arrives whole.
+TEST_F(SimulatedModemDownload, AGroupRightAfterADownloadInLongCrcBlocks)
+{
+    Start({"--crc", "--nak-period", "2"});
+    fw.CheckBox6->setChecked(true);
+    const QList<QByteArray> contents{Firmware_Bytes(1500, 1), Firmware_Bytes(40000, 2), Firmware_Bytes(1025, 3)};
+    Flash(Write_Firmware("single.bin", contents[0]));
+    ASSERT_TRUE(Wait_Until([&] { return Screen_Shows("ПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r"); }));
+    Add_To_Group(Write_Firmware("a.bin", contents[1]), true);
+    Add_To_Group(Write_Firmware("b.bin", contents[2]), true);
+    Click(fw.SpeedButton16);
+    ASSERT_TRUE(Wait_Until([&] { return Read_File(Image(3)).size() == 1152; }, 12000)) << Images().join(' ').toStdString();
+    ASSERT_TRUE(Wait_Until([&] { return !Locked(); }));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(Read_File(Image(i + 1)), Padded(contents[i])) << i;
+    EXPECT_EQ(app.Work_Char_Log().count(Cp("РЕЖИМ: XMODEM-CRC, БЛОКИ 1024 БАЙТ\r")), 3);
+    Expect_No_Group();
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
 }  // namespace

@@ -69,7 +69,8 @@ int runSimulator(const Options& options)
         std::cout << "vexa-modem-sim: network port rfc2217://localhost:" << network->port() << std::endl;
     }
     ImageStore store(options.storeDir);
-    Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults};
+    Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults,
+                             {options.crc, options.nakPeriodMs}};
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 

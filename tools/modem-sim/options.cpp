@@ -69,6 +69,9 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     } else if (name == "--next-image-wait") {
         if (!parseInterval(value, 0, options.nextImageWaitMs))
             return "--next-image-wait wants milliseconds from 0 to 60000";
+    } else if (name == "--nak-period") {
+        if (!parseInterval(value, 1, options.nakPeriodMs))
+            return "--nak-period wants milliseconds from 1 to 60000";
     } else if (name == "--reject-block") {
         if (!parseRejection(value, faults))
             return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
@@ -86,7 +89,8 @@ std::string applyValue(const std::string& name, const std::string& value, Option
 bool takesValue(const std::string& arg)
 {
     for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
-                             "--silent-after", "--cancel-after", "--rfc2217"})
+                             "--silent-after", "--cancel-after", "--rfc2217",
+                             "--nak-period"})
         if (arg == name)
             return true;
     return false;
@@ -107,6 +111,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             options.help = true;
         } else if (arg == "--quiet" || arg == "-q") {
             options.quiet = true;
+        } else if (arg == "--crc") {
+            options.crc = true;
         } else if (arg == "--no-link") {
             options.linkMode = Options::LinkMode::None;
         } else if (takesValue(arg)) {
@@ -126,7 +132,8 @@ std::string usage()
     return "usage: vexa-modem-sim [--store DIR] [--link PATH | --no-link]\n"
            "                      [--nak-interval MS] [--next-image-wait MS]\n"
            "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
-           "                      [--rfc2217 PORT] [--quiet] [--help]\n"
+           "                      [--crc] [--nak-period MS] [--rfc2217 PORT]\n"
+           "                      [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -145,6 +152,10 @@ std::string usage()
            "  --rfc2217 PORT      also serve the modem as a network port (RFC 2217) on\n"
            "                      127.0.0.1:PORT (0: a free port; the address is printed),\n"
            "                      with CTS, DSR and DCD on: rfc2217://localhost:PORT\n"
+           "  --crc               ask for XMODEM-CRC with 'C' (takes 1024-byte blocks\n"
+           "                      too) instead of checksum blocks with NAK\n"
+           "  --nak-period MS     while waiting for an image, ask every MS as well,\n"
+           "                      whatever arrives (default: only on time-outs)\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

@@ -19,6 +19,8 @@ struct Options {
     bool quiet = false;
     bool help = false;
     int rfc2217Port = -1; // also serve the modem on 127.0.0.1 at this TCP port (0: a free one); -1: not
+    bool crc = false;    // ask with 'C' for CRC blocks
+    int nakPeriodMs = 0; // while waiting, ask again this often; 0: only on time-outs
 };
 
 struct ParsedOptions {

@@ -110,9 +110,10 @@ void Simulator::feedSession(std::string_view& input, Millis current)
         // The notice would corrupt the transfer; a real module restarting
         // into download mode would not send it either.
         noticeAt_.reset();
-        receiver_.emplace(config_.nakInterval, config_.faults);
+        receiver_.emplace(config_.nakInterval, config_.faults, config_.asking);
         send(receiver_->start(current));
-        say("download mode: waiting for an XMODEM (checksum) sender");
+        say(config_.asking.crc ? "download mode: waiting for an XMODEM (CRC) sender"
+                               : "download mode: waiting for an XMODEM (checksum) sender");
     }
 }
 
@@ -137,7 +138,7 @@ void Simulator::endDownload(XmodemReceiver::Outcome outcome, Millis now)
     else
         say(std::string("download ") + describe(outcome));
     if (completed && receiver_->blocks() > 0 && config_.nextImageWait > 0) {
-        receiver_.emplace(config_.nakInterval, config_.faults);
+        receiver_.emplace(config_.nakInterval, config_.faults, config_.asking);
         send(receiver_->startNext(now, config_.nextImageWait));
         say("waiting for the next image");
         return;

@@ -23,6 +23,7 @@ public:
         // before going back to command mode; 0 goes back at once.
         Millis nextImageWait = 5000;
         XmodemFaults faults;
+        XmodemAsking asking;
     };
 
     Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);

@@ -6,10 +6,12 @@ namespace vexa::modemsim {
 
 namespace {
 constexpr char kSoh = 0x01;
+constexpr char kStx = 0x02;
 constexpr char kEot = 0x04;
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 constexpr char kCan = 0x18;
+constexpr char kCrcRequest = 'C';
 constexpr std::string_view kAbort = "\x18\x18";
 
 unsigned char checksum(std::string_view data)
@@ -19,18 +21,36 @@ unsigned char checksum(std::string_view data)
         sum += static_cast<unsigned char>(c);
     return static_cast<unsigned char>(sum);
 }
+
+// CRC-16 of XMODEM: polynomial 0x1021, initial value 0.
+unsigned crc16(std::string_view data)
+{
+    unsigned crc = 0;
+    for (char c : data) {
+        crc ^= static_cast<unsigned>(static_cast<unsigned char>(c)) << 8;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000 ? (crc << 1) ^ 0x1021 : crc << 1) & 0xFFFF;
+    }
+    return crc;
+}
 } // namespace
 
-XmodemReceiver::XmodemReceiver(Millis nakInterval, XmodemFaults faults)
-    : nakInterval_(nakInterval), faults_(faults)
+XmodemReceiver::XmodemReceiver(Millis nakInterval, XmodemFaults faults, XmodemAsking asking)
+    : nakInterval_(nakInterval), faults_(faults), asking_(asking)
 {
-    block_.reserve(kBlockSize);
+    block_.reserve(3 + kLongDataSize + 2);
 }
 
 std::string XmodemReceiver::start(Millis now)
 {
     lastActivity_ = now;
-    return std::string(1, kNak);
+    nextAsk_ = now + asking_.period;
+    return std::string(1, request());
+}
+
+char XmodemReceiver::request() const
+{
+    return asking_.crc && blocks_ == 0 ? kCrcRequest : kNak;
 }
 
 std::string XmodemReceiver::startNext(Millis now, Millis wait)
@@ -41,8 +61,10 @@ std::string XmodemReceiver::startNext(Millis now, Millis wait)
 
 Millis XmodemReceiver::deadline() const
 {
-    const Millis nak = lastActivity_ + nakInterval_;
-    return firstBlockBy_ > 0 && blocks_ == 0 ? std::min(nak, firstBlockBy_) : nak;
+    Millis next = lastActivity_ + nakInterval_;
+    if (firstBlockBy_ > 0 && blocks_ == 0)
+        next = std::min(next, firstBlockBy_);
+    return asking() ? std::min(next, nextAsk_) : next;
 }
 
 XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
@@ -61,15 +83,19 @@ XmodemReceiver::Step XmodemReceiver::tick(Millis now)
     Step step;
     if (outcome_ == Outcome::Running && firstBlockBy_ > 0 && blocks_ == 0 && now >= firstBlockBy_) {
         finish(Outcome::NoNextImage, {}, step);
-    } else if (outcome_ == Outcome::Running && now >= deadline()) {
+    } else if (outcome_ == Outcome::Running && now >= lastActivity_ + nakInterval_) {
         lastActivity_ = now;
         block_.clear();
         const int limit = blocks_ == 0 ? kMaxWaitNaks : kMaxRetries;
         if (++failures_ >= limit)
             finish(Outcome::TimedOut, mute_ ? std::string_view() : kAbort, step);
         else if (!mute_)
-            step.reply.push_back(kNak);
+            step.reply.push_back(request());
+    } else if (outcome_ == Outcome::Running && asking() && now >= nextAsk_ && block_.empty()) {
+        step.reply.push_back(request());
     }
+    while (asking() && nextAsk_ <= now)
+        nextAsk_ += asking_.period;
     step.outcome = outcome_;
     return step;
 }
@@ -80,18 +106,20 @@ void XmodemReceiver::handleByte(unsigned char byte, Step& step)
         return;
     if (!block_.empty()) {
         block_.push_back(static_cast<char>(byte));
-        if (block_.size() == kBlockSize)
+        if (block_.size() == blockSize_)
             checkBlock(step);
         return;
     }
     const bool secondCan = sawCan_ && byte == kCan;
     sawCan_ = byte == kCan;
-    if (byte == kSoh)
+    if (byte == kSoh || (asking_.crc && byte == kStx)) {
+        blockSize_ = 3 + (byte == kStx ? kLongDataSize : kDataSize) + (asking_.crc ? 2 : 1);
         block_.push_back(static_cast<char>(byte));
-    else if (byte == kEot)
+    } else if (byte == kEot) {
         finish(Outcome::Completed, std::string_view(&kAck, 1), step);
-    else if (secondCan)
+    } else if (secondCan) {
         finish(Outcome::Cancelled, {}, step);
+    }
     // Anything else between blocks is line noise; the time-out recovers.
 }
 
@@ -99,9 +127,11 @@ void XmodemReceiver::checkBlock(Step& step)
 {
     const auto number = static_cast<unsigned char>(block_[1]);
     const auto complement = static_cast<unsigned char>(block_[2]);
-    const std::string_view data = std::string_view(block_).substr(3, kDataSize);
-    const bool intact = number + complement == 0xFF &&
-                        checksum(data) == static_cast<unsigned char>(block_[kBlockSize - 1]);
+    const std::size_t checkSize = asking_.crc ? 2 : 1;
+    const std::string_view data = std::string_view(block_).substr(3, blockSize_ - 3 - checkSize);
+    const auto last = [this](std::size_t back) { return static_cast<unsigned char>(block_[blockSize_ - back]); };
+    const unsigned check = asking_.crc ? (last(2) << 8) | last(1) : last(1);
+    const bool intact = number + complement == 0xFF && check == (asking_.crc ? crc16(data) : checksum(data));
     if (!intact) {
         reject(step);
     } else if (blocks_ > 0 && number == lastNumber_) {
@@ -138,7 +168,7 @@ void XmodemReceiver::reject(Step& step)
     if (++failures_ >= kMaxRetries)
         finish(Outcome::TooManyErrors, kAbort, step);
     else
-        step.reply.push_back(kNak);
+        step.reply.push_back(request());
 }
 
 void XmodemReceiver::finish(Outcome outcome, std::string_view reply, Step& step)

@@ -18,13 +18,24 @@ struct XmodemFaults {
     std::size_t cancelAfter = 0; // ACK this block, then send CAN CAN
 };
 
-// XMODEM receiver, checksum variant, 128-byte blocks. Pure: the caller feeds
-// bytes and the time, and sends the reply bytes it gets back.
+// How the receiver asks for an image: with NAK for checksum blocks of 128
+// data bytes, or with 'C' for CRC-16 blocks of 128 (SOH) or 1024 (STX); and,
+// while it waits for the first block, again every `period` on a clock of its
+// own, whatever arrives meanwhile, as real receivers do (0: only when its
+// time-out ends a silence).
+struct XmodemAsking {
+    bool crc = false;
+    Millis period = 0;
+};
+
+// XMODEM receiver, checksum or CRC variant. Pure: the caller feeds bytes and
+// the time, and sends the reply bytes it gets back.
 //
 // Silence of one NAK interval discards any partial block and sends NAK. The
 // receiver gives up (sending CAN CAN) after kMaxWaitNaks NAKs while waiting
 // for the first block, or after kMaxRetries consecutive time-outs or bad
-// blocks later on; two CANs from the sender cancel at once. An out-of-sequence
+// blocks later on; two CANs from the sender cancel at once. A CRC receiver
+// asks again with 'C' until it holds the first block, then rejects with NAK. An out-of-sequence
 // block number means the two sides lost step, so that aborts too. A receiver
 // made for the next image of a group (startNext) gives up quietly when no
 // first block comes within its wait. A muted receiver (silent-after) answers
@@ -35,6 +46,7 @@ public:
     static constexpr int kMaxRetries = 10;
     static constexpr std::size_t kBlockSize = 132;
     static constexpr std::size_t kDataSize = 128;
+    static constexpr std::size_t kLongDataSize = 1024;
 
     enum class Outcome {
         Running, Completed, Cancelled, TimedOut, OutOfSequence, TooManyErrors,
@@ -48,7 +60,7 @@ public:
         Outcome outcome = Outcome::Running;
     };
 
-    explicit XmodemReceiver(Millis nakInterval, XmodemFaults faults = {});
+    explicit XmodemReceiver(Millis nakInterval, XmodemFaults faults = {}, XmodemAsking asking = {});
 
     // The first NAK that asks the sender to begin.
     std::string start(Millis now);
@@ -70,15 +82,20 @@ private:
     void accept(std::string_view data, unsigned char number, Step& step);
     void reject(Step& step);
     void finish(Outcome outcome, std::string_view reply, Step& step);
+    char request() const;
+    bool asking() const { return asking_.period > 0 && blocks_ == 0; }
 
     Millis nakInterval_;
     XmodemFaults faults_;
+    XmodemAsking asking_;
     Millis lastActivity_ = 0;
+    Millis nextAsk_ = 0;
     Millis firstBlockBy_ = 0; // 0: no limit
     int rejected_ = 0;        // by the reject fault
     bool mute_ = false;       // by the silent-after fault
     Outcome outcome_ = Outcome::Running;
     std::string block_;
+    std::size_t blockSize_ = 0; // of the block begun, header and check included
     std::string image_;
     std::size_t blocks_ = 0;
     unsigned char lastNumber_ = 0;
