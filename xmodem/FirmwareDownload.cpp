@@ -101,6 +101,7 @@ void TForm1::Start_Download()
                              : oneK                 ? Xmodem_Mode::Crc_1k
                                                     : Xmodem_Mode::Crc;
     fw.Sender.Begin(size, mode);
+    fw.Longest_Answer_Ms = 0;
     fw.Can_Pending = false;
     fw.Modem_Ready = false;
     Print_To_Screen(vexa::Cp1251_Encode(QStringLiteral("НАЧАЛО ПРОШИВКИ")), kBlue);
@@ -170,6 +171,7 @@ void TForm1::Send_Block(Block_Action action)
     }
     fw.TimerModemSilence->start(std::max(1, fw.Reply_Timeout_Ms));
     const bool written = Write_To_Port(fw.Block.data(), static_cast<std::uint32_t>(fw.Block.size()));
+    fw.Since_Sent.start();
     if (action == Block_Action::Next)
         fw.Edit9->setText(QString::number(blockIndex));
     else
@@ -195,11 +197,15 @@ void TForm1::Send_Eot()
     Firmware.TimerModemSilence->start(std::max(1, Firmware.Reply_Timeout_Ms));
     if (!Write_To_Port(&kEot, 1))
         File_Message(Write_Error());
+    Firmware.Since_Sent.start();
 }
 
 void TForm1::Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count)
 {
-    Take_Sender_Step(Firmware.Sender.On_Reply(Scan_Reply(bytes, count, Firmware.Can_Pending)));
+    const Modem_Answer answer = Scan_Reply(bytes, count, Firmware.Can_Pending);
+    if (answer.reply == Modem_Reply::Ack && Firmware.Sender.Running() && Firmware.Since_Sent.isValid())
+        Firmware.Longest_Answer_Ms = std::max(Firmware.Longest_Answer_Ms, Firmware.Since_Sent.elapsed());
+    Take_Sender_Step(Firmware.Sender.On_Reply(answer));
 }
 
 void TForm1::Take_Sender_Step(XmodemSender::Step step)
@@ -315,14 +321,17 @@ void TForm1::TimerModemSilenceTimer()
 
 void TForm1::TimerCopyAnswersTimer() { Take_Sender_Step(Firmware.Sender.Copies_Waited()); }
 
-// Two block times on the line at the port's speed, and the margin; never
-// longer than the modem has to answer at all.
+// Two block times on the line at the port's speed, and the margin; on a link
+// or a receiver slower than the speed says (a network port, a modem writing
+// its flash), as long as any answer of this download took, and the margin;
+// never longer than the modem has to answer at all.
 int TForm1::Copy_Answer_Wait_Ms() const
 {
     constexpr double kBitsPerByte = 10;
     const double baud = std::max<std::uint32_t>(Port_Settings.BaudRate, 110);
     const double blockMs = 1000.0 * kBitsPerByte * double(Firmware.Block.size()) / baud;
-    return std::clamp(kCopyAnswerMarginMs + int(2 * blockMs), 1, std::max(1, Firmware.Reply_Timeout_Ms));
+    const qint64 wait = kCopyAnswerMarginMs + std::max(qint64(2 * blockMs), Firmware.Longest_Answer_Ms);
+    return static_cast<int>(std::clamp<qint64>(wait, 1, std::max(1, Firmware.Reply_Timeout_Ms)));
 }
 
 void TForm1::Abandon_Download()

@@ -48,6 +48,11 @@ struct FirmwareState {
     // the modem sent before it.
     bool Modem_Ready = false;
     int Reply_Timeout_Ms = kModemReplyTimeoutMs;
+    // Since the last block or EOT went out, and the longest any answer of this
+    // download took: the wait for a repeated block's other answers covers a
+    // slow link or receiver too.
+    QElapsedTimer Since_Sent;
+    qint64 Longest_Answer_Ms = 0;
 
     // ----- group of files -----
     QStringList Group_Queue;  // empty when no group runs

@@ -368,12 +368,13 @@ TEST_F(DownloadOnPty, AGroupStartedRightAfterADownloadRunsWhole)
 
 // The modem as a scripted receiver: it answers each block in a chunk of its
 // own, also a copy it already holds, and rejects the last block once, while
-// its request (NAK, or 'C' for CRC) crosses block 1 on the line.
-class CrossedRequest : public DownloadOnPty, public ::testing::WithParamInterface<char> {};
+// its request (NAK, or 'C' for CRC) crosses block 1 on the line. A slow one
+// takes longer over each block than two block times on the line.
+class CrossedRequest : public DownloadOnPty, public ::testing::WithParamInterface<std::pair<char, int>> {};
 
 TEST_P(CrossedRequest, TheModemEndsUpWithTheWholeFile)
 {
-    const QByteArray request(1, GetParam()), content = Firmware_Bytes(300, 9);
+    const QByteArray request(1, GetParam().first), content = Firmware_Bytes(300, 9);
     const int blockSize = request == "C" ? 133 : 132;
     pty.write(request);
     ASSERT_TRUE(Wait_Until([&] { return fw.SpeedButton15->isVisible(); }));
@@ -394,6 +395,7 @@ TEST_P(CrossedRequest, TheModemEndsUpWithTheWholeFile)
         else
             ASSERT_TRUE(reject || number == expected - 1) << number;
         in.remove(0, blockSize);
+        Pump(GetParam().second);
         pty.write(reject ? kNak : kAck);
         Pump(30);
     }
@@ -403,6 +405,7 @@ TEST_P(CrossedRequest, TheModemEndsUpWithTheWholeFile)
     EXPECT_TRUE(Screen_Shows("ПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Requests, CrossedRequest, ::testing::Values('\x15', 'C'));
+INSTANTIATE_TEST_SUITE_P(Requests, CrossedRequest,
+                         ::testing::Values(std::pair('\x15', 0), std::pair('C', 0), std::pair('\x15', 700)));
 
 }  // namespace
