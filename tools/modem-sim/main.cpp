@@ -63,6 +63,7 @@ int runSimulator(const Options& options)
         return 1;
     ImageStore store(options.storeDir);
     Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults};
+    config.searchTime = options.searchTimeMs;
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 

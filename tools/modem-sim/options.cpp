@@ -10,6 +10,7 @@ namespace {
 constexpr int kMinNakIntervalMs = 10;
 constexpr int kMaxNakIntervalMs = 60000;
 constexpr long kMaxBlock = 1000000;
+constexpr long kMaxSearchTimeMs = 600000;
 
 // A decimal number from `low` to `high`.
 bool parseNumber(const std::string& text, long low, long high, long& value)
@@ -69,6 +70,11 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     } else if (name == "--next-image-wait") {
         if (!parseInterval(value, 0, options.nextImageWaitMs))
             return "--next-image-wait wants milliseconds from 0 to 60000";
+    } else if (name == "--search-time") {
+        long parsed = 0;
+        if (!parseNumber(value, 0, kMaxSearchTimeMs, parsed))
+            return "--search-time wants milliseconds from 0 to 600000";
+        options.searchTimeMs = static_cast<int>(parsed);
     } else if (name == "--reject-block") {
         if (!parseRejection(value, faults))
             return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
@@ -81,7 +87,7 @@ std::string applyValue(const std::string& name, const std::string& value, Option
 bool takesValue(const std::string& arg)
 {
     for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
-                             "--silent-after", "--cancel-after"})
+                             "--silent-after", "--cancel-after", "--search-time"})
         if (arg == name)
             return true;
     return false;
@@ -121,7 +127,7 @@ std::string usage()
     return "usage: vexa-modem-sim [--store DIR] [--link PATH | --no-link]\n"
            "                      [--nak-interval MS] [--next-image-wait MS]\n"
            "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
-           "                      [--quiet] [--help]\n"
+           "                      [--search-time MS] [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -137,6 +143,8 @@ std::string usage()
            "                      (default 1), though it is intact\n"
            "  --silent-after K    after acknowledging block K, answer nothing\n"
            "  --cancel-after K    acknowledge block K, then cancel with CAN CAN\n"
+           "  --search-time MS    how long AT+COPS=? searches for networks before it\n"
+           "                      answers; a byte sent meanwhile aborts it (default: 5000)\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

@@ -16,6 +16,7 @@ struct Options {
     int nakIntervalMs = 3000;
     int nextImageWaitMs = 5000;
     XmodemFaults faults;
+    int searchTimeMs = 5000;
     bool quiet = false;
     bool help = false;
 };

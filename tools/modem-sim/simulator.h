@@ -23,6 +23,8 @@ public:
         // before going back to command mode; 0 goes back at once.
         Millis nextImageWait = 5000;
         XmodemFaults faults;
+        // How long AT+COPS=? searches before it answers; 0 answers at once.
+        Millis searchTime = 5000;
     };
 
     Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
@@ -36,6 +38,7 @@ private:
     void readPort();
     void handleInput(std::string_view input, Millis now);
     void feedSession(std::string_view& input, Millis now);
+    void takeSessionResult(const CommandSession::Result& result, Millis now);
     void feedReceiver(std::string_view& input, Millis now);
     void endDownload(XmodemReceiver::Outcome outcome, Millis now);
     void storeImage();
