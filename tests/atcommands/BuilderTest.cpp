@@ -20,6 +20,7 @@ namespace {
 
 const QString kCom = QString::fromUtf8("Настрйки COM порта модема");
 const QString kInet = QString::fromUtf8("Режим работы модем - интернет");
+const QString kSms = QString::fromUtf8("Режим работы модема через SMS сообщения");
 
 QStringList Items(const QComboBox *box)
 {
@@ -65,14 +66,11 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         // Another mode: the fields and the script stay, values are quoted.
         ASSERT_TRUE(Choose(b.ComboBox1, kInet));
         EXPECT_EQ(b.Parameter[0]->currentText(), "115200");
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
-        ASSERT_TRUE(Choose(b.Parameter[0], "1"));
-        b.SpeedButton1->click();
-        b.SpeedButton1->click();  // twice: the value stays picked
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSQ - уровень сигнала")));
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN=1 - полный режим работы")));
         for (QComboBox *field : b.Parameter)
             EXPECT_FALSE(field->isEnabled());
         b.SpeedButton1->click();
+        b.SpeedButton1->click();  // twice: the command stays chosen
         // A typed value goes in as typed; an untouched one as its placeholder.
         ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CPIN - ввод PIN-кода")));
         EXPECT_EQ(b.Parameter[0]->count(), 0);
@@ -80,14 +78,18 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         b.Parameter[0]->lineEdit()->selectAll();
         QTest::keyClicks(b.Parameter[0], "0000");
         b.SpeedButton1->click();
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
+        ASSERT_TRUE(Choose(b.ComboBox1, kSms));
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSCS - набор символов")));
+        ASSERT_TRUE(Choose(b.Parameter[0], "UCS2"));
+        b.SpeedButton1->click();
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSCS - набор символов")));
         b.SpeedButton1->click();
         b.SpeedButton2->click();
         b.reject();
     });
     f.SpeedButton6->click();
     const QString expected = QString::fromUtf8(
-        "AT+IPR=115200\r\nAT+CFUN=\"1\"\r\nAT+CFUN=\"1\"\r\nAT+CSQ\r\nAT+CPIN=\"0000\"\r\nAT+CFUN=\"Выберите значение\"\r\n");
+        "AT+IPR=115200\r\nAT+CFUN=1\r\nAT+CFUN=1\r\nAT+CPIN=\"0000\"\r\nAT+CSCS=\"UCS2\"\r\nAT+CSCS=\"Выберите значение\"\r\n");
     EXPECT_EQ(Read_File(saved), vexa::Cp1251_Encode(expected));
     ASSERT_EQ(answers.requests().size(), 1);
     EXPECT_EQ(answers.requests()[0].name, QString("SaveDialog1"));
