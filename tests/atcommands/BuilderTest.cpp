@@ -58,6 +58,10 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         EXPECT_EQ(Items(b.Parameter[0]).size(), 9);
         EXPECT_EQ(b.Parameter[0]->currentText(), Pick_Placeholder());
         EXPECT_TRUE(b.Memo1->toPlainText().startsWith(QString::fromUtf8("Задаёт скорость обмена")));
+        // Enter in a field presses no button: no line is added.
+        QTest::keyClick(b.ComboBox2->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(b.Parameter[0]->lineEdit(), Qt::Key_Enter);
+        EXPECT_TRUE(b.Memo2->toPlainText().isEmpty());
         ASSERT_TRUE(Choose(b.Parameter[0], "115200"));
         b.SpeedButton1->click();
 
