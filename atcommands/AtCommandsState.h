@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include "atcommands/ModemAnswer.h"
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -17,9 +19,13 @@ class QTimer;
 // The runner sends a step every tick of Timer2 once the modem has answered
 // the step before.
 constexpr int kScriptTickMs = 500;
-// A modem that stays silent this long after a step ends the run, with a
-// message; long enough for a network search of a modem with its echo off.
-constexpr int kScriptReplyTimeoutMs = 120000;
+// A step whose answer has not come this long after it was sent ends the run,
+// with a message. Ten minutes: a network search takes up to about three, a
+// dial waits up to 255 s for the carrier, and the user can end a run that
+// waits at any time.
+constexpr int kScriptReplyTimeoutMs = 600000;
+// The wait for an answer is shown once it lasts this long.
+constexpr int kScriptWaitShownMs = 1000;
 
 struct AtCommandsState {
     // The folders the two open dialogs start in: each keeps what the last
@@ -33,6 +39,7 @@ struct AtCommandsState {
     qint32 Script_LineIndex = 0;  // the next step; the number of steps sent
     QString Selected_Script;      // the last script started through the dialog
     bool Tick_Busy = false;       // a tick is in progress (its message box is open)
+    Answer_Watch Answer;          // of the last step sent; the next waits for it
     QElapsedTimer Since_Step;     // since the last step that waits for an answer
     int Reply_Timeout_Ms = kScriptReplyTimeoutMs;
 };

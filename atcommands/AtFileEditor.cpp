@@ -1,12 +1,13 @@
 #include "atcommands/AtFileEditor.h"
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "atcommands/AtFiles.h"
+#include "atcommands/AtWidgets.h"
 #include "atcommands/TextLines.h"
 #include "mainwindow/Controls.h"
 #include "platform/Cp1251.h"
@@ -31,6 +32,7 @@ AtFileEditor::AtFileEditor(QWidget *parent, const EditorKind &kind) : QDialog(pa
     SpeedButton2->setGeometry(4, 368, 385, 28);
     connect(SpeedButton1, &QPushButton::clicked, this, &AtFileEditor::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &AtFileEditor::SpeedButton2Click);
+    Without_Default_Button(this);
 }
 
 void AtFileEditor::Open(const QString &caption, const QString &startDirectory, const QString &path)
@@ -45,14 +47,14 @@ void AtFileEditor::Open(const QString &caption, const QString &startDirectory, c
 
 bool AtFileEditor::Load(const QString &path)
 {
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        vexa::Show_Error(path + QStringLiteral(": ") + file.errorString());
+    QString reason;
+    const auto bytes = Read_Whole_File(path, &reason);
+    if (!bytes) {
+        vexa::Show_Error(reason);
         return false;
     }
     Edit1->setText(path);
-    Memo1->setPlainText(vexa::Cp1251_Decode(Editor_Text(bytes)));
+    Memo1->setPlainText(vexa::Cp1251_Decode(Editor_Text(*bytes)));
     return true;
 }
 
@@ -67,20 +69,20 @@ void AtFileEditor::SpeedButton1Click()
 }
 
 // A typed relative name is saved under the start directory, whatever the
-// current directory is at the moment.
+// current directory is at the moment. What was loaded and not edited goes
+// back byte for byte, line breaks made CR LF.
 void AtFileEditor::SpeedButton2Click()
 {
-    if (Edit1->text().isEmpty() || Memo1->toPlainText().isEmpty()) {
+    const QString text = Area_Text(Memo1);
+    if (Edit1->text().isEmpty() || text.isEmpty()) {
         vexa::Show_Warning(this, QStringLiteral("Не все поля заполнены "));
         return;
     }
-    const QString path = QDir(startDirectory_).absoluteFilePath(Edit1->text());
-    QFile file(path);
-    const QByteArray text = File_Text(vexa::Cp1251_Encode(Memo1->toPlainText()));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() || !file.flush()) {
-        vexa::Show_Error(path + QStringLiteral(": ") + file.errorString());
+    QString reason;
+    if (!Write_Whole_File(QDir(startDirectory_).absoluteFilePath(Edit1->text()),
+                          File_Text(vexa::Cp1251_Encode(text)), &reason)) {
+        vexa::Show_Error(reason);
         return;
     }
-    file.close();
     accept();
 }

@@ -1,6 +1,7 @@
 #include "atcommands/AutoloadConfig.h"
 
 #include "atcommands/TextLines.h"
+#include "platform/Cp1251.h"
 
 AutoloadChoice Read_Autoload(const QByteArray &file)
 {
@@ -15,3 +16,9 @@ AutoloadChoice Read_Autoload(const QByteArray &file)
 QByteArray Autoload_On(const QByteArray &path) { return "LoadATCommandList\r\n" + path + "\r\n"; }
 
 QByteArray Autoload_Off() { return "NoLoadATCommandList\r\nNoFile\r\n"; }
+
+bool Fits_Cp1251(const QString &path)
+{
+    return !path.contains(QLatin1Char('\r')) && !path.contains(QLatin1Char('\n')) &&
+           vexa::Cp1251_Decode(vexa::Cp1251_Encode(path)) == path;
+}

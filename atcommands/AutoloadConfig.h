@@ -4,6 +4,7 @@
 // the list's path; anything else, an empty file included, means off.
 
 #include <QByteArray>
+#include <QString>
 
 inline constexpr char kAutoloadConfigPath[] = "Config/ATComm/ATList.nee";
 
@@ -17,3 +18,7 @@ AutoloadChoice Read_Autoload(const QByteArray &file);
 // The two lines that switch the autoload on for a list, or off.
 QByteArray Autoload_On(const QByteArray &path);
 QByteArray Autoload_Off();
+
+// Whether the file can hold the path so that it reads back as the same path:
+// every character is in cp1251 and none breaks the line.
+bool Fits_Cp1251(const QString &path);

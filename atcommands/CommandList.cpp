@@ -3,11 +3,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QSignalBlocker>
 #include <optional>
 
+#include "atcommands/AtFiles.h"
+#include "atcommands/AtWidgets.h"
 #include "atcommands/AutoloadConfig.h"
 #include "atcommands/TextLines.h"
 #include "atcommands/ZRMComList.h"
@@ -27,27 +28,11 @@ QString Choose_List(QWidget *parent, const QString &folder)
                                       QString::fromUtf8(kListFilter), QString()});
 }
 
-// The items of a list file, or the reason it cannot be read.
-std::optional<QStringList> Read_List(const QString &path, QString &reason)
+// The items of a list file, or nothing when it cannot be read.
+std::optional<QStringList> Read_List(const QString &path, QString *reason = nullptr)
 {
-    QFile file(path);
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        reason = path + QStringLiteral(": ") + file.errorString();
-        return std::nullopt;
-    }
-    return Decoded_Lines(Split_List_Lines(bytes));
-}
-
-// The box's items become the list's lines; the text it shows stays.
-void Fill_List(QComboBox *box, const QStringList &items)
-{
-    const QString shown = box->currentText();
-    const QSignalBlocker blocker(box);
-    box->clear();
-    box->addItems(items);
-    box->setCurrentIndex(-1);
-    box->setEditText(shown);
+    const auto bytes = Read_Whole_File(path, reason);
+    return bytes ? std::optional<QStringList>(Decoded_Lines(Split_List_Lines(*bytes))) : std::nullopt;
 }
 
 }  // namespace
@@ -63,12 +48,12 @@ void TForm1::ComboBox6Change() { Clear_Focus(); }
 bool TForm1::Load_AT_List(const QString &path)
 {
     QString reason;
-    const auto items = Read_List(path, reason);
+    const auto items = Read_List(path, &reason);
     if (!items) {
         vexa::Show_Error(reason);
         return false;
     }
-    Fill_List(ComboBox6, *items);
+    Fill_Items(ComboBox6, *items, ComboBox6->currentText());
     return true;
 }
 
@@ -94,51 +79,62 @@ void TForm1::SpeedButton2Click()
 void TForm1::Autoload_AT_List()
 {
     Enter_Start_Directory();
-    QFile config(QString::fromLatin1(kAutoloadConfigPath));
-    const bool opened = config.open(QIODevice::ReadOnly);
-    const QByteArray bytes = opened ? config.readAll() : QByteArray();
-    if (!opened || config.error() != QFileDevice::NoError) {
+    const auto config = Read_Whole_File(QString::fromLatin1(kAutoloadConfigPath));
+    if (!config) {
         vexa::Show_Message(QStringLiteral(
             "Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода."));
         return;
     }
-    config.close();
-    const AutoloadChoice choice = Read_Autoload(bytes);
+    const AutoloadChoice choice = Read_Autoload(*config);
     if (!choice.On)
         return;
-    QString reason;
-    const auto items = choice.Path.isEmpty() ? std::nullopt : Read_List(vexa::Cp1251_Decode(choice.Path), reason);
+    const auto items = choice.Path.isEmpty() ? std::nullopt : Read_List(vexa::Cp1251_Decode(choice.Path));
     if (items) {
-        Fill_List(ComboBox6, *items);
+        Fill_Items(ComboBox6, *items, ComboBox6->currentText());
         Config_Loading = true;
         CheckBox3->setChecked(true);
         Config_Loading = false;
         return;
     }
-    QFile rewritten(QString::fromLatin1(kAutoloadConfigPath));
-    if (rewritten.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        rewritten.write(Autoload_Off());
-    rewritten.close();
+    Write_Whole_File(QString::fromLatin1(kAutoloadConfigPath), Autoload_Off());
     vexa::Show_Message(QStringLiteral(
         "Нет файла AT команд или не правильно указан путь к данному файлу. Попробуйте выбрать заново."));
 }
 
+// The file is opened, and made if missing, before the dialog, so a folder
+// that is not there is reported at once; what it held goes only when the
+// dialog's answer is written. A path the file cannot hold in cp1251 would be
+// read back as another one and reset at the next start: it is refused and
+// the configuration and the box stay as they were.
 void TForm1::CheckBox3Click()
 {
     Enter_Start_Directory();
-    if (CheckBox3->isChecked() && Config_Loading)
+    const bool ticked = CheckBox3->isChecked();
+    if (ticked && Config_Loading)
         return;
     QFile config(QString::fromLatin1(kAutoloadConfigPath));
-    bool written = config.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (written && CheckBox3->isChecked()) {
+    const bool existed = config.exists();
+    bool written = config.open(QIODevice::ReadWrite);
+    QByteArray lines = Autoload_Off();
+    if (written && ticked) {
         AtCommands.OpenDialog1_Folder = Start_Directory;
         const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder);
-        if (!path.isEmpty())
-            written = config.write(Autoload_On(vexa::Cp1251_Encode(path))) >= 0;
-    } else if (written) {
-        written = config.write(Autoload_Off()) >= 0;
+        if (!Fits_Cp1251(path)) {
+            config.close();
+            if (!existed)
+                config.remove();
+            const QSignalBlocker blocker(CheckBox3);
+            CheckBox3->setChecked(false);
+            vexa::Show_Message(QStringLiteral("Путь к списку команд содержит знаки, которых нет в кодировке "
+                                              "Windows-1251, и не может быть записан в файл конфигурации:\n") +
+                               path + QStringLiteral("\nВыберите список, путь к которому записан русскими или "
+                                                     "латинскими буквами."));
+            return;
+        }
+        lines = path.isEmpty() ? QByteArray() : Autoload_On(vexa::Cp1251_Encode(path));
     }
+    written = written && config.resize(0) && config.write(lines) == lines.size() && config.flush();
     config.close();
-    if (!written || config.error() != QFileDevice::NoError)
+    if (!written)
         vexa::Show_Message(QStringLiteral("Нету файла списка АТ команд"));
 }

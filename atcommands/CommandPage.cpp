@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -75,6 +76,16 @@ void TForm1::Build_Command_Page(QWidget *page)
     BitBtn_Send_Selected_Script->setFont(bold);
     SpeedButton9 = Button("SpeedButton9", QStringLiteral("Просмотр протокола последнего скрипта"), scripts,
                           {4, 150, 335, 22});
+    // Above the terminal, seen whatever the page: how long a run has waited
+    // for an answer, and the button that ends the run.
+    Label_Script_Wait = Named(Label(QString(), centralWidget(), 533, 2, 112), "Label_Script_Wait");
+    Label_Script_Wait->setFixedHeight(22);
+    Label_Script_Wait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label_Script_Wait->setFont(small);
+    SpeedButton_Script_Stop = Glyph(QStringLiteral("SpeedButton_Script_Stop"), QStyle::SP_MediaStop, centralWidget(),
+                                    {648, 2, 22, 22});
+    SpeedButton_Script_Stop->setToolTip(QStringLiteral("Остановить скрипт"));
+    SpeedButton_Script_Stop->setEnabled(false);
     Timer2 = Timer("Timer2", this, kScriptTickMs);
     Connect_Command_Page();
 }
@@ -107,6 +118,7 @@ void TForm1::Connect_Command_Page()
         {SpeedButton6, &TForm1::SpeedButton6Click}, {SpeedButton7, &TForm1::SpeedButton7Click},
         {SpeedButton8, &TForm1::SpeedButton8Click}, {SpeedButton9, &TForm1::SpeedButton9Click},
         {BitBtn_Send_Selected_Script, &TForm1::BitBtn_Send_Selected_ScriptClick},
+        {SpeedButton_Script_Stop, &TForm1::SpeedButton_Script_StopClick},
     };
     for (const auto &[button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, handler);

@@ -4,11 +4,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
-#include <optional>
 
+#include "atcommands/AtFiles.h"
 #include "atcommands/TextLines.h"
 #include "atcommands/ZRMComScript.h"
 #include "atcommands/ZRMCreateATcommandScriptForm.h"
@@ -27,23 +29,6 @@ QString Choose_Script(QWidget *parent, const QString &folder)
 {
     return vexa::Choose_File(parent, {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog2"), folder,
                                       QString::fromUtf8(kScriptFilter), QString()});
-}
-
-// The whole file is read before anything of a run begins, so a file that
-// cannot be read leaves no capture, banner or log behind.
-std::optional<QByteArray> Read_Whole(const QString &path, QString &reason)
-{
-    QFile file(path);
-    if (path.isEmpty() || !file.exists()) {
-        reason = QStringLiteral("File not found");
-        return std::nullopt;
-    }
-    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
-        reason = path + QStringLiteral(": ") + file.errorString();
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 }  // namespace
@@ -72,7 +57,6 @@ void TForm1::SpeedButton8Click()
     if (AtCommands.Script_Running)
         End_Script();
     AtCommands.Script_LineIndex = 0;
-    Reply_Seen = true;
     Enter_Start_Directory();
     AtCommands.OpenDialog2_Folder = QCoreApplication::applicationDirPath();
     const QString path = Choose_Script(this, AtCommands.OpenDialog2_Folder);
@@ -99,18 +83,20 @@ void TForm1::BitBtn_Send_Selected_ScriptClick()
     Start_Script(AtCommands.Selected_Script);
 }
 
-// The log exists and has its header before capture is switched on, so every
-// received byte of the run finds it open.
+// The whole file is read before anything of a run begins, so a file that
+// cannot be read leaves no capture, banner or log behind. The log exists and
+// has its header before capture is switched on, so every received byte of
+// the run finds it open.
 bool TForm1::Start_Script(const QString &path)
 {
     AtCommandsState &s = AtCommands;
     if (s.Script_Running)
         End_Script();
     s.Script_LineIndex = 0;
-    Reply_Seen = true;
+    s.Answer = Answer_Watch();
     Enter_Start_Directory();
     QString reason;
-    const auto script = Read_Whole(path, reason);
+    const auto script = Read_Whole_File(path, &reason);
     if (!script) {
         vexa::Show_Error(reason);
         return false;
@@ -128,26 +114,48 @@ bool TForm1::Start_Script(const QString &path)
     Gauge1->setRange(0, std::max<int>(1, s.Script_Lines.size()));
     Gauge1->show();
     s.Script_Running = true;
+    SpeedButton_Script_Stop->setEnabled(true);
     Timer2->start();
     return true;
 }
 
 // A tick never runs inside another tick's message box: the step whose write
-// failed is neither sent again nor followed by a skipped one.
+// failed is neither sent again nor followed by a skipped one. A step goes out,
+// and the run ends, only once the answer to the command before has ended with
+// its result code: an echo is no answer, and a modem still searching the
+// networks would take the next line as an abort.
 void TForm1::Timer2Timer()
 {
     AtCommandsState &s = AtCommands;
     if (s.Tick_Busy || !s.Script_Running)
         return;
     s.Tick_Busy = true;
-    if (s.Script_LineIndex < s.Script_Lines.size() && Reply_Seen)
+    if (s.Script_LineIndex < s.Script_Lines.size() && s.Answer.Answered())
         Send_Script_Step();
-    if (s.Script_LineIndex >= s.Script_Lines.size() && Reply_Seen)
+    const bool waiting = !s.Answer.Answered();
+    if (s.Script_LineIndex >= s.Script_Lines.size() && !waiting)
         End_Script();
-    else if (!Reply_Seen && s.Since_Step.hasExpired(s.Reply_Timeout_Ms))
+    else if (waiting && s.Since_Step.hasExpired(s.Reply_Timeout_Ms))
         End_Script(QStringLiteral("Модем не ответил за %1 с, выполнение скрипта прекращено")
                        .arg((s.Reply_Timeout_Ms + 999) / 1000));
+    else if (waiting && s.Since_Step.hasExpired(kScriptWaitShownMs))
+        Label_Script_Wait->setText(
+            QStringLiteral("Ждём ответа: %1 с").arg(s.Since_Step.elapsed() / 1000));
+    else
+        Label_Script_Wait->clear();
     s.Tick_Busy = false;
+}
+
+void TForm1::Script_Heard(const QByteArray &chunk)
+{
+    if (AtCommands.Script_Running)
+        AtCommands.Answer.Feed(chunk);
+}
+
+void TForm1::SpeedButton_Script_StopClick()
+{
+    if (AtCommands.Script_Running)
+        End_Script();
 }
 
 // The runner's state and the log are brought up to date before the line is
@@ -160,7 +168,7 @@ void TForm1::Send_Script_Step()
     ++s.Script_LineIndex;
     Gauge1->setValue(s.Script_LineIndex);
     if (!line.isEmpty()) {
-        Reply_Seen = false;
+        s.Answer.Expect();
         s.Since_Step.start();
     }
     Script_Log.write("***********\rCOMMAND:   " + line + '\r');
@@ -176,6 +184,8 @@ void TForm1::End_Script(const QString &reason)
     Rx_Script = false;
     Script_Log.close();
     Gauge1->hide();
+    SpeedButton_Script_Stop->setEnabled(false);
+    Label_Script_Wait->clear();
     s.Script_Lines.clear();
     Script_Banner("***SCRIPT END***");
     Clear_Focus();
@@ -206,7 +216,7 @@ void TForm1::SpeedButton9Click()
 {
     Enter_Start_Directory();
     QString reason;
-    const auto log = Read_Whole(QString::fromLatin1(kScriptLogPath), reason);
+    const auto log = Read_Whole_File(QString::fromLatin1(kScriptLogPath), &reason);
     if (!log) {
         vexa::Show_Error(reason);
         return;

@@ -2,41 +2,18 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <optional>
 
+#include "atcommands/AtFiles.h"
+#include "atcommands/AtWidgets.h"
 #include "atcommands/TextLines.h"
 #include "mainwindow/Controls.h"
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messages.h"
-
-namespace {
-
-std::optional<QByteArray> Read_File(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
-}
-
-void Set_Items(QComboBox *box, const QStringList &items, const QString &text)
-{
-    box->clear();
-    box->addItems(items);
-    box->setCurrentIndex(-1);
-    box->setEditText(text);
-}
-
-}  // namespace
 
 TForm7::TForm7(QWidget *parent) : QDialog(parent)
 {
@@ -48,6 +25,7 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent)
     On_User_Change(ComboBox2, this, [this] { ComboBox2Change(); });
     connect(SpeedButton1, &QPushButton::clicked, this, &TForm7::SpeedButton1Click);
     connect(SpeedButton2, &QPushButton::clicked, this, &TForm7::SpeedButton2Click);
+    Without_Default_Button(this);
 }
 
 void TForm7::Build_Controls()
@@ -93,13 +71,13 @@ void TForm7::Open(const QString &startDirectory)
     Memo2->clear();
     SpeedButton1->hide();
     for (QComboBox *field : Parameter) {
-        Set_Items(field, {}, QStringLiteral("Выберите параметр"));
+        Fill_Items(field, {}, QStringLiteral("Выберите параметр"));
         field->setEnabled(false);
     }
-    const auto modes = Read_File(QDir(startDirectory_).filePath(QString::fromLatin1(kModeListPath)));
+    const auto modes = Read_Whole_File(QDir(startDirectory_).filePath(QString::fromLatin1(kModeListPath)));
     if (modes)
-        Set_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)),
-                  QStringLiteral("Выбирете режим работы модема"));
+        Fill_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)),
+                   QStringLiteral("Выбирете режим работы модема"));
     else
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Списка режимов\""));
 }
@@ -112,15 +90,15 @@ void TForm7::ComboBox1Change()
     ComboBox2->clear();
     table_ = CommandTable();
     const WorkingMode *mode = Find_Mode(ComboBox1->currentText());
-    const auto file = mode ? Read_File(QDir(startDirectory_).filePath(QString::fromLatin1(kTableFolder) +
-                                                                     QString::fromLatin1(mode->File)))
+    const auto file = mode ? Read_Whole_File(QDir(startDirectory_).filePath(QString::fromLatin1(kTableFolder) +
+                                                                           QString::fromLatin1(mode->File)))
                            : std::nullopt;
     const auto table = file ? Read_Command_Table(*file) : std::nullopt;
     const CommandListing listing = table ? List_Commands(*table) : CommandListing();
     if (table)
         table_ = *table;
-    Set_Items(ComboBox2, Decoded_Lines(listing.Names),
-              listing.Complete ? QStringLiteral("Выберите команду") : QString());
+    Fill_Items(ComboBox2, Decoded_Lines(listing.Names),
+               listing.Complete ? QStringLiteral("Выберите команду") : QString());
     if (!listing.Complete)
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Настроек, для данного режима\""));
 }
@@ -132,7 +110,7 @@ void TForm7::ComboBox2Change()
     Memo1->clear();
     const bool wellFormed = Choose_Command(table_, vexa::Cp1251_Encode(ComboBox2->currentText()), record_);
     for (int k = 0; k < kMaxParameters; ++k) {
-        Set_Items(Parameter[k], Decoded_Lines(record_.Values[k]), QStringLiteral("Выберите значение"));
+        Fill_Items(Parameter[k], Decoded_Lines(record_.Values[k]), QStringLiteral("Выберите значение"));
         Parameter[k]->setEnabled(k < record_.Parameter_Count);
     }
     for (const QByteArray &line : record_.Description)
@@ -163,13 +141,13 @@ void TForm7::SpeedButton2Click()
                                                   QStringLiteral("ats")});
     if (path.isEmpty())
         return;
-    QStringList lines = Memo2->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = Area_Text(Memo2).split(QLatin1Char('\n'));
     if (lines.constLast().isEmpty())
         lines.removeLast();
     QByteArray text;
     for (const QString &line : lines)
         text += vexa::Cp1251_Encode(line) + "\r\n";
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size() || !file.flush())
-        vexa::Show_Error(path + QStringLiteral(": ") + file.errorString());
+    QString reason;
+    if (!Write_Whole_File(path, text, &reason))
+        vexa::Show_Error(reason);
 }

@@ -200,6 +200,8 @@ public:
     QPushButton *SpeedButton_Script_RUN[3] = {};   // SpeedButton_Script_1_RUN .. _3_RUN
     QTimer *Timer2 = nullptr;
     QProgressBar *Gauge1 = nullptr;
+    QPushButton *SpeedButton_Script_Stop = nullptr;  // ends a run that waits
+    QLabel *Label_Script_Wait = nullptr;             // how long the run has waited
     void SpeedButton5Click();
     void SpeedButton6Click();
     void SpeedButton7Click();
@@ -209,6 +211,9 @@ public:
     void SpeedButton_Script_RUNClick(int slot);
     void BitBtn_Send_Selected_ScriptClick();
     void Timer2Timer();
+    void SpeedButton_Script_StopClick();
+    // Each chunk received, for the answer a running script waits for.
+    void Script_Heard(const QByteArray &chunk);
     bool Start_Script(const QString &path);
     void Send_Script_Step();
     void End_Script(const QString &reason = QString());

@@ -11,10 +11,12 @@ void TForm1::Take_Received(const QByteArray &chunk)
     Rx_Count = static_cast<std::uint32_t>(std::min<qsizetype>(chunk.size(), kRxBufferSize));
     std::memcpy(Rx_Buffer.data(), chunk.constData(), Rx_Count);
     Dispatch_Received();
-    // The modem answered: a running script may send its next line. Set here,
-    // on the main thread, once the chunk has been dispatched, so that the
-    // script timer never sees the flag before the bytes it stands for.
+    // The modem sent something. Set here, on the main thread, once the chunk
+    // has been dispatched, so that nobody sees the flag before the bytes it
+    // stands for. A running script goes on only at the end of its command's
+    // answer, which it looks for in the chunk itself.
     Reply_Seen = true;
+    Script_Heard(chunk);
 }
 
 void TForm1::Dispatch_Received()

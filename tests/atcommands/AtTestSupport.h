@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -89,3 +91,25 @@ inline bool Choose(QComboBox *box, const QString &item)
     emit box->textActivated(item);
     return true;
 }
+
+// The simulated modem on a pty of its own, with these options; Port is empty
+// when it did not start.
+struct Simulated_Modem {
+    QProcess Sim;
+    QString Port;
+    Simulated_Modem(const QString &store, const QStringList &options)
+    {
+        Sim.start(QStringLiteral(VEXA_MODEM_SIM), QStringList{"--no-link", "--quiet", "--store", store} + options);
+        const QRegularExpression announced(QStringLiteral("modem on (\\S+)"));
+        QByteArray out;
+        while (Port.isEmpty() && Sim.waitForReadyRead(5000)) {
+            out += Sim.readAllStandardOutput();
+            Port = announced.match(QString::fromLocal8Bit(out)).captured(1);
+        }
+    }
+    ~Simulated_Modem()
+    {
+        Sim.terminate();
+        Sim.waitForFinished(5000);
+    }
+};

@@ -6,9 +6,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 #include "atcommands/AtTestSupport.h"
@@ -20,6 +18,7 @@ namespace {
 
 const QString kCom = QString::fromUtf8("Настрйки COM порта модема");
 const QString kInet = QString::fromUtf8("Режим работы модем - интернет");
+const QString kSms = QString::fromUtf8("Режим работы модема через SMS сообщения");
 
 QStringList Items(const QComboBox *box)
 {
@@ -59,20 +58,21 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         EXPECT_EQ(Items(b.Parameter[0]).size(), 9);
         EXPECT_EQ(b.Parameter[0]->currentText(), Pick_Placeholder());
         EXPECT_TRUE(b.Memo1->toPlainText().startsWith(QString::fromUtf8("Задаёт скорость обмена")));
+        // Enter in a field presses no button: no line is added.
+        QTest::keyClick(b.ComboBox2->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(b.Parameter[0]->lineEdit(), Qt::Key_Enter);
+        EXPECT_TRUE(b.Memo2->toPlainText().isEmpty());
         ASSERT_TRUE(Choose(b.Parameter[0], "115200"));
         b.SpeedButton1->click();
 
         // Another mode: the fields and the script stay, values are quoted.
         ASSERT_TRUE(Choose(b.ComboBox1, kInet));
         EXPECT_EQ(b.Parameter[0]->currentText(), "115200");
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
-        ASSERT_TRUE(Choose(b.Parameter[0], "1"));
-        b.SpeedButton1->click();
-        b.SpeedButton1->click();  // twice: the value stays picked
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSQ - уровень сигнала")));
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN=1 - полный режим работы")));
         for (QComboBox *field : b.Parameter)
             EXPECT_FALSE(field->isEnabled());
         b.SpeedButton1->click();
+        b.SpeedButton1->click();  // twice: the command stays chosen
         // A typed value goes in as typed; an untouched one as its placeholder.
         ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CPIN - ввод PIN-кода")));
         EXPECT_EQ(b.Parameter[0]->count(), 0);
@@ -80,14 +80,18 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         b.Parameter[0]->lineEdit()->selectAll();
         QTest::keyClicks(b.Parameter[0], "0000");
         b.SpeedButton1->click();
-        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CFUN - режим работы модема")));
+        ASSERT_TRUE(Choose(b.ComboBox1, kSms));
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSCS - набор символов")));
+        ASSERT_TRUE(Choose(b.Parameter[0], "UCS2"));
+        b.SpeedButton1->click();
+        ASSERT_TRUE(Choose(b.ComboBox2, QString::fromUtf8("AT+CSCS - набор символов")));
         b.SpeedButton1->click();
         b.SpeedButton2->click();
         b.reject();
     });
     f.SpeedButton6->click();
     const QString expected = QString::fromUtf8(
-        "AT+IPR=115200\r\nAT+CFUN=\"1\"\r\nAT+CFUN=\"1\"\r\nAT+CSQ\r\nAT+CPIN=\"0000\"\r\nAT+CFUN=\"Выберите значение\"\r\n");
+        "AT+IPR=115200\r\nAT+CFUN=1\r\nAT+CFUN=1\r\nAT+CPIN=\"0000\"\r\nAT+CSCS=\"UCS2\"\r\nAT+CSCS=\"Выберите значение\"\r\n");
     EXPECT_EQ(Read_File(saved), vexa::Cp1251_Encode(expected));
     ASSERT_EQ(answers.requests().size(), 1);
     EXPECT_EQ(answers.requests()[0].name, QString("SaveDialog1"));
@@ -158,41 +162,35 @@ TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
     Lay_Out_Tables(app.start.path());
     TForm7 &b = *f.Form7;
     b.Open(f.Start_Directory);
-    // Every command of every mode, its values taken in turn; a field without
-    // values gets what a user would type.
+    // Every command of every mode with every value of each parameter; a
+    // field without values gets what a user would type.
     int lines = 0;
     for (const QString &mode : Items(b.ComboBox1)) {
         ASSERT_TRUE(Choose(b.ComboBox1, mode));
         for (const QString &command : Items(b.ComboBox2)) {
             ASSERT_TRUE(Choose(b.ComboBox2, command));
-            for (QComboBox *field : b.Parameter) {
-                if (!field->isEnabled())
-                    continue;
-                if (field->count() == 0)
-                    field->setEditText("1234");
-                else
-                    ASSERT_TRUE(Choose(field, field->itemText(lines % field->count())));
+            int widest = 1;
+            for (QComboBox *field : b.Parameter)
+                widest = std::max(widest, field->isEnabled() ? field->count() : 0);
+            for (int i = 0; i < widest; ++i, ++lines) {
+                for (QComboBox *field : b.Parameter) {
+                    if (field->isEnabled() && field->count() == 0) {
+                        field->setEditText("1234");
+                    } else if (field->isEnabled()) {
+                        ASSERT_TRUE(Choose(field, field->itemText(i % field->count())));
+                    }
+                }
+                b.SpeedButton1->click();
             }
-            b.SpeedButton1->click();
-            ++lines;
         }
     }
-    ASSERT_GT(lines, 60);
+    ASSERT_GT(lines, 100);
     FileDialogAnswers answers({app.start.file("all.ats")});
     b.SpeedButton2->click();
 
-    QProcess sim;
-    sim.start(QStringLiteral(VEXA_MODEM_SIM), {"--no-link", "--quiet", "--store", app.start.path()});
-    ASSERT_TRUE(sim.waitForStarted(5000));
-    QString port;
-    const QRegularExpression announced(QStringLiteral("modem on (\\S+)"));
-    QByteArray out;
-    while (port.isEmpty() && sim.waitForReadyRead(5000)) {
-        out += sim.readAllStandardOutput();
-        port = announced.match(QString::fromLocal8Bit(out)).captured(1);
-    }
-    ASSERT_FALSE(port.isEmpty());
-    app.Pick_Port(port);
+    Simulated_Modem modem(app.start.path(), {"--search-time", "200"});
+    ASSERT_FALSE(modem.Port.isEmpty());
+    app.Pick_Port(modem.Port);
     ASSERT_TRUE(f.PortHeld);
     f.Timer2->setInterval(20);
     f.Edit_Script[0]->setText(app.start.file("all.ats"));
@@ -203,6 +201,4 @@ TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
     EXPECT_EQ(log.count("\r\nOK\r\n"), lines);
     EXPECT_FALSE(log.contains("ERROR")) << log.toStdString();
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(5000));
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 
@@ -32,6 +34,21 @@ CommandTable Table(const QList<QByteArray> &lines)
 }
 
 // A record "X": P = 2 with three and two values, two description lines.
+// Parameters that 27.007 and 27.005 type as strings though they are written
+// in digits: PIN, phone number, operator code.
+bool Typed_As_String(const QByteArray &command, int parameter)
+{
+    return (command == "AT+CPIN" && parameter <= 2) || (command == "AT+CSCA" && parameter == 1) ||
+           (command == "AT+COPS" && parameter == 3);
+}
+
+bool All_Numbers(const QList<QByteArray> &values)
+{
+    return std::all_of(values.begin(), values.end(), [](const QByteArray &v) {
+        return !v.isEmpty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+    });
+}
+
 const QList<QByteArray> kGood = {"1", "X", "15", "12", "AT+X", "2", "3", "a", "b", "c", "2", "d", "e",
                                  "about 1", "about 2", "end"};
 
@@ -67,6 +84,10 @@ TEST(ShippedTables, EveryTableReadsWholeWithinTheLimits)
             EXPECT_LE(record.Parameter_Count, kMaxParameters);
             EXPECT_FALSE(record.Description.isEmpty());
             EXPECT_TRUE(record.Command_Text.startsWith("AT"));
+            // Quoted values must be strings to a modem; a parameter the user
+            // fills in (no values) counts as numbers too.
+            for (int k = 0; k < record.Parameter_Count && !Is_Unquoted_Mode(vexa::Cp1251_Decode(mode)); ++k)
+                EXPECT_FALSE(All_Numbers(record.Values[k]) && !Typed_As_String(record.Command_Text, k + 1)) << k + 1;
             lines += record.Length;
         }
         EXPECT_EQ(lines, table->Entries.size()) << found->File;  // nothing after the last record

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -151,6 +152,44 @@ TEST(ScriptRunner, ASilentModemGetsOneLineAndTheRunEndsWithAReason)
     EXPECT_EQ(r.f.AtCommands.Selected_Script, QString());
 }
 
+// The modem echoes at once and answers a network search later. The next
+// line waits for the answer (sent earlier, it would abort the search), the
+// run shows that it waits, and it ends only after the last command's
+// answer, an empty last line notwithstanding.
+TEST(ScriptRunner, ASlowSearchIsWaitedForAndItsAnswerLogged)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    Simulated_Modem modem(app.start.path(), {"--search-time", "1200"});
+    app.Pick_Port(modem.Port);
+    ASSERT_TRUE(f.PortHeld);
+    f.Timer2->setInterval(kFastTick);
+    Write_File(app.start.file("slow.ats"), "AT+COPS=?\r\nAT+COPS=?\r\n\r\n");
+    f.Edit_Script[0]->setText(app.start.file("slow.ats"));
+    f.SpeedButton_Script_RUN[0]->click();
+    EXPECT_TRUE(f.SpeedButton_Script_Stop->isEnabled());
+    ASSERT_TRUE(Wait_Until([&] { return !f.Label_Script_Wait->text().isEmpty(); }));
+    EXPECT_TRUE(f.Label_Script_Wait->text().startsWith(QString::fromUtf8("Ждём ответа: 1 с")));
+    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }));
+    const QByteArray search = "AT+COPS=?\r\r\n+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)\r\n\r\nOK\r\n";
+    EXPECT_EQ(Read_File(app.start.file("Logs/ScriptLog.atl")),
+              "SCRIPT:" + app.start.file("slow.ats").toUtf8() + "\r\r\r" + Step("AT+COPS=?") + search +
+                  Step("AT+COPS=?") + search + Step(""));
+    EXPECT_FALSE(f.SpeedButton_Script_Stop->isEnabled());
+    EXPECT_TRUE(f.Label_Script_Wait->text().isEmpty());
+
+    // The stop button ends a run that waits; nothing more goes out.
+    Write_File(app.start.file("slow.ats"), "AT+COPS=?\r\nATI\r\n");
+    f.SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return f.AtCommands.Script_LineIndex == 1; }));
+    f.SpeedButton_Script_Stop->click();
+    EXPECT_FALSE(f.AtCommands.Script_Running);
+    EXPECT_TRUE(app.Work_Char_Log().endsWith("***SCRIPT END***"));
+    Pump(4 * kFastTick);
+    EXPECT_FALSE(Read_File(app.start.file("Logs/ScriptLog.atl")).contains("ATI"));
+    EXPECT_TRUE(app.catcher.messages().isEmpty());
+}
+
 TEST(ScriptRunner, EmptyScriptsAndEmptyLinesDoNotWait)
 {
     ScriptRun r;
@@ -185,7 +224,8 @@ TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
     const int viewed = r.f.Form4->Line_Count();
     r.Run_Slot(QString());
     r.Run_Slot(r.app.start.file("gone.ats"));
-    EXPECT_EQ(r.app.catcher.errors(), QStringList(2, QStringLiteral("File not found")));
+    EXPECT_EQ(r.app.catcher.errors(),
+              QStringList({"File not found", r.app.start.file("gone.ats") + QStringLiteral(": File not found")}));
     // The log cannot be created.
     QDir(r.app.start.path()).mkpath("Logs/ScriptLog.atl");
     r.Run_Slot(r.Script("AT\r\n"));
@@ -203,7 +243,7 @@ TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
     r.app.catcher.clear();
     QDir(r.app.start.path()).rmdir("Logs/ScriptLog.atl");
     r.f.SpeedButton9->click();
-    EXPECT_EQ(r.app.catcher.errors(), QStringList({QStringLiteral("File not found")}));
+    EXPECT_EQ(r.app.catcher.errors(), QStringList({QStringLiteral("Logs/ScriptLog.atl: File not found")}));
     EXPECT_EQ(r.f.Form4->Line_Count(), viewed);
 }
 

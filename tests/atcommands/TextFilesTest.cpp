@@ -1,8 +1,10 @@
-// How list, script, table and configuration files are cut into lines.
+// How list, script, table and configuration files are cut into lines, and
+// where a modem's answer to a command ends.
 
 #include <gtest/gtest.h>
 
 #include "atcommands/AutoloadConfig.h"
+#include "atcommands/ModemAnswer.h"
 #include "atcommands/TextLines.h"
 
 using Lines = QList<QByteArray>;
@@ -61,4 +63,34 @@ TEST(AutoloadConfig, OnlyAnExactFirstLineSwitchesItOn)
     EXPECT_EQ(Autoload_Off(), QByteArray("NoLoadATCommandList\r\nNoFile\r\n"));
     EXPECT_EQ(Autoload_Off().size(), 29);
     EXPECT_EQ(Autoload_On("/x.atl"), QByteArray("LoadATCommandList\r\n/x.atl\r\n"));
+}
+
+TEST(ModemAnswer, OnlyAFinalResultCodeOrThePromptEndsAnAnswer)
+{
+    // What came back, in chunks; whether the answer is complete after it.
+    const struct {
+        QList<QByteArray> chunks;
+        bool ended;
+    } cases[] = {
+        {{"AT+COPS=?\r"}, false},                   // the echo
+        {{"AT+COPS=?\r", "\r\n+COPS: (2,\"x\")\r\n"}, false},
+        {{"\r\nRING\r\n", "\r\n+CREG: 1\r\n"}, false},
+        {{"\r\nO", "K"}, false},                     // not yet at its line end
+        {{"\r\nO", "K\r\n"}, true},
+        {{"AT\r\r\nERROR\r\n"}, true},
+        {{"\r\n+CME ERROR: 50\r\n"}, true},
+        {{"\r\n+CMS ERROR: 321\r\n"}, true},
+        {{"\r\nCONNECT 9600\r\n"}, true},
+        {{"\r\nNO CARRIER\r\n"}, true},
+        {{"ATV0\r0\r"}, true},                        // the digit of OK
+        {{"\r\n> "}, true},                           // asks for a message text
+        {{"\r\nOK, but more\r\n"}, false},
+    };
+    for (const auto &c : cases) {
+        Answer_Watch watch;
+        watch.Expect();
+        for (const QByteArray &chunk : c.chunks)
+            watch.Feed(chunk);
+        EXPECT_EQ(watch.Answered(), c.ended) << c.chunks.join('|').toStdString();
+    }
 }

@@ -84,24 +84,77 @@ TEST(ModemSimCommands, QueriesGiveTheirLinesThenOk)
 TEST(ModemSimCommands, UnknownOrMalformedCommandsAreErrors)
 {
     for (const char* command : {"hello", "AT+FOO", "ATE", "ATE2", "AT+CFUN=9", "AT+IPR=1234",
-                                "AT+IPR=", "AT+IPR=9600x", "AT+IFC=3,0", "AT+IFC=2",
+                                "AT+IPR=", "AT+IPR=9600x", "AT+IFC=3,0", "AT+IFC=2,2,2",
                                 "AT&D5", "AT&D", " AT", "AT+CSQ?"})
         EXPECT_EQ(answerOf(command), "ERROR") << command;
 }
 
-TEST(ModemSimCommands, SetFormsCheckTheirValuesQuotedOrNot)
+// Values are typed as 27.007 and 27.005 type them: a quoted number or an
+// unquoted string is a syntax error whatever AT+CMEE says; a value of the
+// right type that the command does not take follows AT+CMEE.
+TEST(ModemSimCommands, SetFormsTakeNumbersBareAndStringsQuoted)
 {
-    // The script builder quotes every value outside its COM port mode.
-    for (const char* command : {"AT+CMGF=1", "AT+CMGF=\"1\"", "AT+CGDCONT=\"1\",\"IP\",\"internet\"",
+    for (const char* command : {"AT+CMGF=1", "AT+CGDCONT=1,\"IP\",\"internet\"", "AT+CGDCONT=1",
                                 "AT+CGDCONT=1,\"IP\",\"corp\",\"10.0.0.2\"", "at+cmgl=\"rec unread\"",
-                                "AT+CNMI=2,1", "AT+CNMI=\"2\",\"1\",\"0\",\"0\",\"0\""}) {
+                                "AT+CNMI=2,1", "AT+CNMI=2,1,0,0,0", "AT+CPIN=\"0000\"", "AT+CSCA=\"+79001234567\",145",
+                                "AT+CGAUTH=1,1,\"user\",\"secret\"", "AT+COPS=1,2,\"00101\"", "AT+CNMI=,,,,1"}) {
         ModemState state;
         EXPECT_TRUE(answerCommand(command, state).ok) << command;
     }
-    for (const char* command : {"AT+CMGF=2", "AT+CMGF=\"\"", "AT+CGDCONT=4,\"IP\",\"x\"", "AT+CGDCONT=1,\"IP\"",
-                                "AT+CGDCONT=1,\"IP\",\"a\",\"b\",\"c\"", "AT+CMGL=\"NEW\"", "AT+CNMI=4",
-                                "AT+CGATT", "AT+CMGR", "AT+CMGF=1x", "AT+CMGR=99999999999"})
-        EXPECT_EQ(answerOf(command), "ERROR") << command;
+    const struct {
+        const char* command;
+        const char* asPlain;   // AT+CMEE=0
+        const char* asNumber;  // AT+CMEE=1
+    } refused[] = {
+        {"AT+CMGF=\"1\"", "ERROR", "ERROR"},
+        {"AT+CFUN=\"1\"", "ERROR", "ERROR"},
+        {"AT+CGDCONT=\"1\",\"IP\",\"internet\"", "ERROR", "ERROR"},
+        {"AT+CGDCONT=1,IP,internet", "ERROR", "ERROR"},
+        {"AT+CPIN=0000", "ERROR", "ERROR"},
+        {"AT+CMGL=ALL", "ERROR", "ERROR"},
+        {"AT+CMGF=\"\"", "ERROR", "ERROR"},
+        {"AT+CSCA=\"+7900", "ERROR", "ERROR"},
+        {"AT+CSCA=\"+7900\"x", "ERROR", "ERROR"},
+        {"AT+CMGF=1x", "ERROR", "ERROR"},
+        {"AT+CMGR=99999999999", "ERROR", "ERROR"},
+        {"AT+CMGF=2", "ERROR", "+CME ERROR: 50"},
+        {"AT+CGDCONT=4,\"IP\",\"x\"", "ERROR", "+CME ERROR: 50"},
+        {"AT+CGDCONT=1,\"IP\",\"a\",\"b\",0,0,9", "ERROR", "+CME ERROR: 50"},
+        {"AT+CMGL=\"NEW\"", "ERROR", "+CME ERROR: 50"},
+        {"AT+CNMI=4", "ERROR", "+CME ERROR: 50"},
+        {"AT+CGATT=", "ERROR", "+CME ERROR: 50"},
+        {"AT+CGATT", "ERROR", "ERROR"},
+        {"AT+CMGR", "ERROR", "ERROR"},
+    };
+    for (const auto& r : refused) {
+        ModemState state;
+        EXPECT_EQ(answerOf(r.command), r.asPlain) << r.command;
+        ASSERT_TRUE(answerCommand("AT+CMEE=1", state).ok);
+        EXPECT_EQ(answerCommand(r.command, state).error, r.asNumber) << r.command;
+    }
+    ModemState worded;
+    ASSERT_TRUE(answerCommand("AT+CMEE=2", worded).ok);
+    EXPECT_EQ(answerCommand("AT+CMEE?", worded).info, std::vector<std::string>{"+CMEE: 2"});
+    EXPECT_EQ(answerCommand("AT+CNMI=4", worded).error, "+CME ERROR: Incorrect parameters");
+}
+
+// The search answers after its time; a byte in its first 125 ms is dropped,
+// a later one aborts it with ERROR and is then taken as usual.
+TEST(ModemSimCommands, TheNetworkSearchTakesItsTimeAndABytesAbortsIt)
+{
+    CommandSession session(2000);
+    const std::string list = "\r\n+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)\r\n" + ok();
+    EXPECT_EQ(session.feed("AT+COPS=?\r", 1000).output, "AT+COPS=?\r");
+    EXPECT_EQ(session.deadline(), std::optional<Millis>(3000));
+    EXPECT_EQ(session.feed("\n", 1100).consumed, 1u);
+    EXPECT_EQ(session.tick(2999).output, "");
+    EXPECT_EQ(session.tick(3000).output, list);
+    EXPECT_FALSE(session.deadline());
+
+    session.feed("AT+COPS=?\r", 5000);
+    EXPECT_EQ(session.feed("AT\r", 5200).output, error() + "AT\r" + ok());
+    EXPECT_FALSE(session.deadline());
+    EXPECT_EQ(CommandSession().feed("AT+COPS=?\r").output, "AT+COPS=?\r" + list);
 }
 
 TEST(ModemSimCommands, ReadAndTestFormsAnswerWithInformation)

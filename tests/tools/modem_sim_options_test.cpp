@@ -14,6 +14,7 @@ TEST(ModemSimOptions, DefaultsSuitANewcomer)
     EXPECT_EQ(parsed.options.linkMode, Options::LinkMode::Auto);
     EXPECT_EQ(parsed.options.nakIntervalMs, 3000);
     EXPECT_EQ(parsed.options.nextImageWaitMs, 5000);
+    EXPECT_EQ(parsed.options.searchTimeMs, 5000);
     EXPECT_EQ(parsed.options.faults.rejectBlock, 0u);
     EXPECT_EQ(parsed.options.faults.silentAfter, 0u);
     EXPECT_EQ(parsed.options.faults.cancelAfter, 0u);
@@ -33,13 +34,14 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     EXPECT_EQ(parseOptions({"--no-link"}).options.linkMode, Options::LinkMode::None);
 
     const Options faults = parseOptions({"--next-image-wait", "0", "--reject-block", "7:3", "--silent-after",
-                                         "300", "--cancel-after", "12"})
+                                         "300", "--cancel-after", "12", "--search-time", "0"})
                                .options;
     EXPECT_EQ(faults.nextImageWaitMs, 0);
     EXPECT_EQ(faults.faults.rejectBlock, 7u);
     EXPECT_EQ(faults.faults.rejectTimes, 3);
     EXPECT_EQ(faults.faults.silentAfter, 300u);
     EXPECT_EQ(faults.faults.cancelAfter, 12u);
+    EXPECT_EQ(faults.searchTimeMs, 0);
     const XmodemFaults once = parseOptions({"--reject-block", "1"}).options.faults;
     EXPECT_EQ(once.rejectBlock, 1u);
     EXPECT_EQ(once.rejectTimes, 1);
@@ -62,6 +64,7 @@ TEST(ModemSimOptions, BadCommandLinesAreRefused)
         {"--reject-block", "3:2:1"}, {"--silent-after", "0"}, {"--cancel-after", "x"}, {"--cancel-after"},
         {"--rfc2217"}, {"--rfc2217", "65536"}, {"--rfc2217", "-1"},
         {"--nak-period", "0"}, {"--nak-period"}, {"--crc", "1"},
+        {"--search-time", "600001"}, {"--search-time", "-1"},
     };
     for (const auto& args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 namespace vexa::modemsim {
 
@@ -15,15 +16,20 @@ enum class Effect {
     BaudRate, // the set form stores the rate, the read form reports it
     Restart,  // the set form with 1 restarts: kStartupNotice follows
     Download, // the bare command starts an XMODEM download after its OK
+    Search,   // the test form searches the networks before it answers
+    Errors,   // the set form chooses how errors are reported (+CMEE)
 };
 
 // One line per command. The name is what comes before '=', '?' or the end
 // of the line. Answers: nullptr means that form is an ERROR, "" a plain OK,
 // anything else the information lines (separated by '|') before the OK.
 // `set` holds the rules for the values after '=', one per parameter,
-// separated by ';': alternatives separated by '|', each a literal or a
-// range "low-high"; '*' is any text; a leading '?' marks an optional value.
-// A value may come in double quotes. "name=?" answers `test`, or else the
+// separated by ';'. A leading '?' marks a parameter that may be left out
+// (left empty, or missing at the end). A parameter that begins with '"' is
+// a string: its value must come in double quotes, and its alternatives
+// follow, separated by '|', '*' being any text. Every other parameter is a
+// number and must come without quotes: alternatives separated by '|', each
+// a number or a range "low-high". "name=?" answers `test`, or else the
 // rules themselves.
 struct Command {
     std::string_view name;
@@ -59,49 +65,49 @@ constexpr Command kCommands[] = {
     {"AT+GCAP", "+GCAP: +CGSM", nullptr, nullptr, nullptr, nullptr},
     {"AT+IPR", nullptr, kRates, kOk, "", nullptr, Effect::BaudRate},
     {"AT+ICF", nullptr, "0-6;?0-3", kOk, "+ICF: 3,3", nullptr},
-    {"AT+IFC", nullptr, "0-2;0-2", kOk, "+IFC: 2,2", nullptr},
+    {"AT+IFC", nullptr, "?0-2;?0-2", kOk, "+IFC: 2,2", nullptr},
     // 3GPP TS 27.007: identification, SIM, network
     {"AT+CGMI", "VexaSim", nullptr, nullptr, nullptr, nullptr},
     {"AT+CGMM", "VS-900 GSM/GPRS", nullptr, nullptr, nullptr, nullptr},
     {"AT+CGMR", "VS900 1.0.0 (simulated)", nullptr, nullptr, nullptr, nullptr},
     {"AT+CGSN", "001234567890128", nullptr, nullptr, nullptr, nullptr},
     {"AT+CIMI", "001010123456789", nullptr, nullptr, nullptr, nullptr},
-    {"AT+CPIN", nullptr, "*", kOk, "+CPIN: READY", nullptr},
+    {"AT+CPIN", nullptr, "\"*;?\"*", kOk, "+CPIN: READY", nullptr},
     {"AT+CSQ", "+CSQ: 21,0", nullptr, nullptr, nullptr, "+CSQ: (0-31,99),(0-7,99)"},
-    {"AT+CREG", nullptr, "0-2", kOk, "+CREG: 0,1", nullptr},
-    {"AT+COPS", nullptr, "0|2", kOk, "+COPS: 0,0,\"VexaNet\"",
-     "+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)"},
-    {"AT+CFUN", nullptr, "0|1|4", kOk, "+CFUN: 1", nullptr, Effect::Restart},
-    {"AT+CMEE", nullptr, "0-2", kOk, "+CMEE: 0", nullptr},
+    {"AT+CREG", nullptr, "?0-2", kOk, "+CREG: 0,1", nullptr},
+    {"AT+COPS", nullptr, "?0-4;?0-2;?\"*;?0-9", kOk, "+COPS: 0,0,\"VexaNet\"",
+     "+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)", Effect::Search},
+    {"AT+CFUN", nullptr, "0|1|4;?0|1", kOk, "+CFUN: 1", nullptr, Effect::Restart},
+    {"AT+CMEE", nullptr, "?0-2", kOk, "", nullptr, Effect::Errors},
     {"AT+CEER", "+CEER: No cause information available", nullptr, nullptr, nullptr, nullptr},
-    {"AT+CSCS", nullptr, "GSM|IRA|UCS2|HEX", kOk, "+CSCS: \"IRA\"", nullptr},
-    {"AT+CBST", nullptr, "71;0;1", kOk, "+CBST: 71,0,1", nullptr},
+    {"AT+CSCS", nullptr, "\"GSM|IRA|UCS2|HEX", kOk, "+CSCS: \"IRA\"", nullptr},
+    {"AT+CBST", nullptr, "?0-134;?0-3;?0-3", kOk, "+CBST: 71,0,1", nullptr},
     // 3GPP TS 27.007: packet domain
-    {"AT+CGDCONT", nullptr, "1-3;IP|IPV6|IPV4V6;*;?*", kOk,
-     "+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0", "+CGDCONT: (1-3),\"IP\",,,(0-2),(0-4)"},
-    {"AT+CGAUTH", nullptr, "1-3;0-2;*;*", kOk, "+CGAUTH: 1,0,\"\",\"\"", nullptr},
+    {"AT+CGDCONT", nullptr, "1-3;?\"IP|IPV6|IPV4V6|PPP;?\"*;?\"*;?0-3;?0-4", kOk,
+     "+CGDCONT: 1,\"IP\",\"internet\",\"0.0.0.0\",0,0", "+CGDCONT: (1-3),\"IP\",,,(0-3),(0-4)"},
+    {"AT+CGAUTH", nullptr, "1-3;?0-2;?\"*;?\"*", kOk, "+CGAUTH: 1,0,\"\",\"\"", nullptr},
     {"AT+CGATT", nullptr, "0|1", kOk, "+CGATT: 1", nullptr},
-    {"AT+CGACT", nullptr, "0|1;1-3", kOk, "+CGACT: 1,1", nullptr},
-    {"AT+CGPADDR", "+CGPADDR: 1,\"10.64.12.7\"", "1-3", "+CGPADDR: 1,\"10.64.12.7\"", nullptr, nullptr},
-    {"AT+CGCONTRDP", nullptr, "1-3", "+CGCONTRDP: 1,5,\"internet\",\"10.64.12.7.255.255.255.0\",\"10.64.12.1\",\"10.64.0.10\"",
+    {"AT+CGACT", nullptr, "0|1;?1-3", kOk, "+CGACT: 1,1", nullptr},
+    {"AT+CGPADDR", "+CGPADDR: 1,\"10.64.12.7\"", "?1-3", "+CGPADDR: 1,\"10.64.12.7\"", nullptr, nullptr},
+    {"AT+CGCONTRDP", nullptr, "?1-3", "+CGCONTRDP: 1,5,\"internet\",\"10.64.12.7.255.255.255.0\",\"10.64.12.1\",\"10.64.0.10\"",
      nullptr, nullptr},
-    {"AT+CGREG", nullptr, "0-2", kOk, "+CGREG: 0,1", nullptr},
-    {"AT+CGEREP", nullptr, "0-2;?0|1", kOk, "+CGEREP: 0,0", nullptr},
-    {"AT+CGCLASS", nullptr, "A|B|CG|CC", kOk, "+CGCLASS: \"B\"", nullptr},
+    {"AT+CGREG", nullptr, "?0-2", kOk, "+CGREG: 0,1", nullptr},
+    {"AT+CGEREP", nullptr, "?0-2;?0|1", kOk, "+CGEREP: 0,0", nullptr},
+    {"AT+CGCLASS", nullptr, "\"A|B|CG|CC", kOk, "+CGCLASS: \"B\"", nullptr},
     // 3GPP TS 27.005
     {"AT+CSMS", nullptr, "0|1", "+CSMS: 1,1,1", "+CSMS: 0,1,1,1", nullptr},
-    {"AT+CMGF", nullptr, "0|1", kOk, "+CMGF: 0", nullptr},
-    {"AT+CSCA", nullptr, "*;?0-255", kOk, "+CSCA: \"+70000000000\",145", nullptr},
-    {"AT+CPMS", nullptr, "SM|ME|MT;?SM|ME|MT;?SM|ME|MT", "+CPMS: 1,20,1,20,1,20",
+    {"AT+CMGF", nullptr, "?0|1", kOk, "+CMGF: 0", nullptr},
+    {"AT+CSCA", nullptr, "\"*;?0-255", kOk, "+CSCA: \"+70000000000\",145", nullptr},
+    {"AT+CPMS", nullptr, "\"SM|ME|MT;?\"SM|ME|MT;?\"SM|ME|MT", "+CPMS: 1,20,1,20,1,20",
      "+CPMS: \"SM\",1,20,\"SM\",1,20,\"SM\",1,20", nullptr},
-    {"AT+CNMI", nullptr, "0-3;?0-3;?0-3;?0-2;?0|1", kOk, "+CNMI: 0,0,0,0,0", nullptr},
+    {"AT+CNMI", nullptr, "?0-3;?0-3;?0-3;?0-2;?0|1", kOk, "+CNMI: 0,0,0,0,0", nullptr},
     {"AT+CMGL", "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
-     "REC UNREAD|REC READ|STO UNSENT|STO SENT|ALL",
+     "\"REC UNREAD|REC READ|STO UNSENT|STO SENT|ALL",
      "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim", nullptr, nullptr},
     {"AT+CMGR", nullptr, "1-20", "+CMGR: \"REC READ\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
      nullptr, nullptr},
     {"AT+CMGD", nullptr, "1-20;?0-4", kOk, nullptr, nullptr},
-    {"AT+CSDH", nullptr, "0|1", kOk, "+CSDH: 0", nullptr},
+    {"AT+CSDH", nullptr, "?0|1", kOk, "+CSDH: 0", nullptr},
     {"AT+CSAS", kOk, nullptr, nullptr, nullptr, nullptr},
     // The modem maker's own commands, which the quick command panel sends.
     {"AT@ZRMDEB", kOk, nullptr, nullptr, nullptr, nullptr},
@@ -114,10 +120,22 @@ constexpr Command kCommands[] = {
     {"AT+WHCNF", nullptr, "0|3;0", kOk, nullptr, nullptr},
     {"AT+WGPRS", nullptr, "9;1", kOk, nullptr, nullptr},
     {"AT+WCPS", nullptr, "0;1", kOk, nullptr, nullptr},
-    {"AT+STSF", nullptr, "2;3B6BFFFF1F0100573E", kOk, nullptr, nullptr},
+    {"AT+STSF", nullptr, "2;\"3B6BFFFF1F0100573E", kOk, nullptr, nullptr},
 };
 
 Answer error() { return Answer{}; }
+
+// A value of the right type outside what the command takes: ERROR, or the
+// numbered or worded +CME ERROR once AT+CMEE asked for it.
+Answer rangeError(const ModemState& state)
+{
+    Answer answer;
+    if (state.errorReports == 1)
+        answer.error = "+CME ERROR: 50";
+    else if (state.errorReports == 2)
+        answer.error = "+CME ERROR: Incorrect parameters";
+    return answer;
+}
 
 std::vector<std::string_view> split(std::string_view text, char separator)
 {
@@ -133,7 +151,7 @@ std::vector<std::string_view> split(std::string_view text, char separator)
 
 Answer reply(std::string_view text, Action action = Action::None)
 {
-    Answer answer{{}, true, action};
+    Answer answer{{}, true, "", action};
     if (!text.empty())
         for (const auto line : split(text, '|'))
             answer.info.emplace_back(line);
@@ -162,47 +180,75 @@ bool matches(std::string_view alternative, std::string_view value)
     return alternative == value;
 }
 
-// The values after '=', split at commas outside double quotes, each without
-// its quotes.
-std::vector<std::string> values(std::string_view text)
-{
-    std::vector<std::string> out(1);
+struct Value {
+    std::string text;
     bool quoted = false;
+    bool omitted() const { return text.empty() && !quoted; }
+};
+
+// The values after '=', split at commas outside double quotes. A quote
+// that is not closed, or text beside a quoted value, is no value at all.
+std::optional<std::vector<Value>> values(std::string_view text)
+{
+    std::vector<Value> out(1);
+    bool inside = false;
     for (const char c : text) {
-        if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
+        Value& value = out.back();
+        if (inside) {
+            if (c == '"')
+                inside = false;
+            else
+                value.text.push_back(c);
+        } else if (c == ',') {
             out.emplace_back();
-        else
-            out.back().push_back(c);
+        } else if (c == '"' && value.text.empty() && !value.quoted) {
+            inside = value.quoted = true;
+        } else if (c == '"' || value.quoted) {
+            return std::nullopt;
+        } else {
+            value.text.push_back(c);
+        }
     }
+    if (inside)
+        return std::nullopt;
     return out;
 }
 
-bool allowed(std::string_view rules, const std::vector<std::string>& given)
+enum class Verdict { Fine, Syntax, Range };
+
+// A number in quotes, or a string without them, is a syntax error, as on a
+// modem; a value of the right type that the command does not take, or a
+// parameter missing or too many, is out of range.
+Verdict check(std::string_view rules, const std::vector<Value>& given)
 {
     const auto parameters = split(rules, ';');
     if (given.size() > parameters.size())
-        return false;
+        return Verdict::Range;
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         std::string_view rule = parameters[i];
         const bool optional = !rule.empty() && rule.front() == '?';
         if (optional)
             rule.remove_prefix(1);
-        if (i >= given.size()) {
+        if (i >= given.size() || given[i].omitted()) {
             if (!optional)
-                return false;
+                return Verdict::Range;
             continue;
         }
+        const bool text = !rule.empty() && rule.front() == '"';
+        if (text)
+            rule.remove_prefix(1);
+        if (given[i].quoted != text || (!text && !isNumber(given[i].text)))
+            return Verdict::Syntax;
         const auto alternatives = split(rule, '|');
         if (std::none_of(alternatives.begin(), alternatives.end(),
-                         [&](std::string_view a) { return matches(a, given[i]); }))
-            return false;
+                         [&](std::string_view a) { return matches(a, given[i].text); }))
+            return Verdict::Range;
     }
-    return true;
+    return Verdict::Fine;
 }
 
-// "+CMGF: (0,1)" from the rules "0|1".
+// "+CMGF: (0,1)" from the rules "?0|1"; strings are listed quoted, and a
+// string that may be anything is left empty.
 std::string testReply(const Command& command)
 {
     std::string text = std::string(command.name.substr(2)) + ": ";
@@ -210,10 +256,21 @@ std::string testReply(const Command& command)
     for (auto rule : split(command.set, ';')) {
         if (!rule.empty() && rule.front() == '?')
             rule.remove_prefix(1);
-        std::string list(rule);
-        std::replace(list.begin(), list.end(), '|', ',');
-        text += (first ? "(" : ",(") + list + ")";
+        text += first ? "" : ",";
         first = false;
+        if (rule.empty() || rule.front() != '"') {
+            std::string list(rule);
+            std::replace(list.begin(), list.end(), '|', ',');
+            text += "(" + list + ")";
+            continue;
+        }
+        rule.remove_prefix(1);
+        if (rule == "*")
+            continue;
+        std::string list;
+        for (const auto alternative : split(rule, '|'))
+            list += (list.empty() ? "\"" : ",\"") + std::string(alternative) + "\"";
+        text += "(" + list + ")";
     }
     return text;
 }
@@ -221,11 +278,16 @@ std::string testReply(const Command& command)
 Answer answerSet(const Command& command, std::string_view text, ModemState& state)
 {
     const auto given = values(text);
-    if (!command.set || !allowed(command.set, given))
+    if (!command.set || !given)
         return error();
+    if (const Verdict verdict = check(command.set, *given); verdict != Verdict::Fine)
+        return verdict == Verdict::Syntax ? error() : rangeError(state);
+    const std::string& first = (*given)[0].text;
     if (command.effect == Effect::BaudRate)
-        state.baudRate = std::stol(given[0]);
-    const bool restart = command.effect == Effect::Restart && given[0] == "1";
+        state.baudRate = std::stol(first);
+    if (command.effect == Effect::Errors)
+        state.errorReports = first.empty() ? 0 : std::stoi(first);
+    const bool restart = command.effect == Effect::Restart && first == "1";
     return reply(command.setReply, restart ? Action::StartupNotice : Action::None);
 }
 
@@ -233,7 +295,17 @@ Answer answerRead(const Command& command, const ModemState& state)
 {
     if (command.effect == Effect::BaudRate)
         return reply("+IPR: " + std::to_string(state.baudRate));
+    if (command.effect == Effect::Errors)
+        return reply("+CMEE: " + std::to_string(state.errorReports));
     return command.read ? reply(command.read) : error();
+}
+
+Answer answerTest(const Command& command)
+{
+    if (!command.test && !command.set)
+        return error();
+    return reply(command.test ? command.test : testReply(command),
+                 command.effect == Effect::Search ? Action::Search : Action::None);
 }
 
 Answer answerRun(const Command& command, ModemState& state)
@@ -276,9 +348,7 @@ Answer answerCommand(std::string_view line, ModemState& state)
     const std::string_view text = command;
     if (const auto name = ending(text, "=?"); !name.empty()) {
         const Command* c = find(name);
-        if (!c || (!c->test && !c->set))
-            return error();
-        return c->test ? reply(c->test) : reply(testReply(*c));
+        return c ? answerTest(*c) : error();
     }
     if (const auto name = ending(text, "?"); !name.empty()) {
         const Command* c = find(name);

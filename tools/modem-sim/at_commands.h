@@ -10,6 +10,7 @@ namespace vexa::modemsim {
 struct ModemState {
     bool echo = true;
     long baudRate = 115200;
+    int errorReports = 0; // AT+CMEE: 0 ERROR, 1 numbered, 2 worded +CME ERROR
 };
 
 // Side effects of a command beyond its answer text.
@@ -17,11 +18,13 @@ enum class Action {
     None,
     StartupNotice, // send kStartupNotice a moment later
     StartDownload, // become an XMODEM receiver after the OK
+    Search,        // the answer comes after the network search time
 };
 
 struct Answer {
     std::vector<std::string> info; // information lines before the result
     bool ok = false;
+    std::string error = "ERROR";   // the result when not ok
     Action action = Action::None;
 };
 
@@ -29,7 +32,10 @@ struct Answer {
 inline constexpr std::string_view kStartupNotice = "+WIND: 3";
 
 // Answers one command line (without its CR). Matching ignores case and
-// trailing blanks; anything unknown is answered with ERROR.
+// trailing blanks; anything unknown is answered with ERROR. Values are typed
+// as 27.007 and 27.005 type them: a number must come without quotes and a
+// string in them, or the answer is ERROR; a value the command does not take
+// is ERROR or, after AT+CMEE=1 or 2, +CME ERROR.
 Answer answerCommand(std::string_view line, ModemState& state);
 
 } // namespace vexa::modemsim

@@ -71,6 +71,7 @@ int runSimulator(const Options& options)
     ImageStore store(options.storeDir);
     Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults,
                              {options.crc, options.nakPeriodMs}};
+    config.searchTime = options.searchTimeMs;
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 

@@ -10,6 +10,7 @@ namespace {
 constexpr int kMinNakIntervalMs = 10;
 constexpr int kMaxNakIntervalMs = 60000;
 constexpr long kMaxBlock = 1000000;
+constexpr long kMaxSearchTimeMs = 600000;
 
 // A decimal number from `low` to `high`.
 bool parseNumber(const std::string& text, long low, long high, long& value)
@@ -72,6 +73,11 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     } else if (name == "--nak-period") {
         if (!parseInterval(value, 1, options.nakPeriodMs))
             return "--nak-period wants milliseconds from 1 to 60000";
+    } else if (name == "--search-time") {
+        long parsed = 0;
+        if (!parseNumber(value, 0, kMaxSearchTimeMs, parsed))
+            return "--search-time wants milliseconds from 0 to 600000";
+        options.searchTimeMs = static_cast<int>(parsed);
     } else if (name == "--reject-block") {
         if (!parseRejection(value, faults))
             return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
@@ -90,7 +96,7 @@ bool takesValue(const std::string& arg)
 {
     for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
                              "--silent-after", "--cancel-after", "--rfc2217",
-                             "--nak-period"})
+                             "--nak-period", "--search-time"})
         if (arg == name)
             return true;
     return false;
@@ -133,7 +139,7 @@ std::string usage()
            "                      [--nak-interval MS] [--next-image-wait MS]\n"
            "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
            "                      [--crc] [--nak-period MS] [--rfc2217 PORT]\n"
-           "                      [--quiet] [--help]\n"
+           "                      [--search-time MS] [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -156,6 +162,8 @@ std::string usage()
            "                      too) instead of checksum blocks with NAK\n"
            "  --nak-period MS     while waiting for an image, ask every MS as well,\n"
            "                      whatever arrives (default: only on time-outs)\n"
+           "  --search-time MS    how long AT+COPS=? searches for networks before it\n"
+           "                      answers; a byte sent meanwhile aborts it (default: 5000)\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

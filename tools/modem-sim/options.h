@@ -16,6 +16,7 @@ struct Options {
     int nakIntervalMs = 3000;
     int nextImageWaitMs = 5000;
     XmodemFaults faults;
+    int searchTimeMs = 5000;
     bool quiet = false;
     bool help = false;
     int rfc2217Port = -1; // also serve the modem on 127.0.0.1 at this TCP port (0: a free one); -1: not

@@ -29,7 +29,8 @@ Millis now()
 
 Simulator::Simulator(int master, int signalFd, ImageStore& store, Config config,
                      std::ostream& console)
-    : master_(master), signalFd_(signalFd), store_(store), config_(config), console_(console)
+    : master_(master), signalFd_(signalFd), store_(store), config_(config), console_(console),
+      session_(config.searchTime)
 {
 }
 
@@ -69,6 +70,8 @@ void Simulator::step()
 int Simulator::pollTimeout(Millis current) const
 {
     std::optional<Millis> next = noticeAt_;
+    if (const auto answerAt = session_.deadline())
+        next = std::min(next.value_or(LLONG_MAX), *answerAt);
     if (receiver_)
         next = std::min(next.value_or(LLONG_MAX), receiver_->deadline());
     if (!next)
@@ -98,8 +101,13 @@ void Simulator::handleInput(std::string_view input, Millis current)
 
 void Simulator::feedSession(std::string_view& input, Millis current)
 {
-    CommandSession::Result result = session_.feed(input);
+    CommandSession::Result result = session_.feed(input, current);
     input.remove_prefix(result.consumed);
+    takeSessionResult(result, current);
+}
+
+void Simulator::takeSessionResult(const CommandSession::Result& result, Millis current)
+{
     send(result.output);
     if (!config_.quiet)
         for (const auto& entry : result.log)
@@ -166,6 +174,8 @@ void Simulator::fireTimers(Millis current)
         if (!config_.quiet)
             say("sent " + std::string(kStartupNotice));
     }
+    if (const auto answerAt = session_.deadline(); answerAt && current >= *answerAt)
+        takeSessionResult(session_.tick(current), current);
     if (receiver_ && current >= receiver_->deadline()) {
         const XmodemReceiver::Step step = receiver_->tick(current);
         send(step.reply);

@@ -24,6 +24,8 @@ public:
         Millis nextImageWait = 5000;
         XmodemFaults faults;
         XmodemAsking asking;
+        // How long AT+COPS=? searches before it answers; 0 answers at once.
+        Millis searchTime = 5000;
     };
 
     Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
@@ -37,6 +39,7 @@ private:
     void readPort();
     void handleInput(std::string_view input, Millis now);
     void feedSession(std::string_view& input, Millis now);
+    void takeSessionResult(const CommandSession::Result& result, Millis now);
     void feedReceiver(std::string_view& input, Millis now);
     void endDownload(XmodemReceiver::Outcome outcome, Millis now);
     void storeImage();
