@@ -18,34 +18,19 @@ namespace {
 
 constexpr int kDataPollMs = 10;
 
-QLineEdit *Read_Only_Field(const char *name, QWidget *page, const QRect &at)
-{
-    auto *field = Named(new QLineEdit(page), name);
-    field->setReadOnly(true);
-    field->setGeometry(at);
-    return field;
-}
-
-QPushButton *Page_Button(const char *name, const QString &caption, QWidget *page, const QRect &at)
-{
-    auto *button = Named(new QPushButton(caption, page), name);
-    button->setGeometry(at);
-    return button;
-}
-
 }  // namespace
 
 void TForm1::Build_File_Page(QWidget *page)
 {
     Label(QStringLiteral("Имя файла: "), page, 6, 10);
-    Edit5 = Read_Only_Field("Edit5", page, {6, 26, 331, 20});
+    Edit5 = Field("Edit5", page, {6, 26, 331, 20}, FieldUse::ReadOnly);
     Label(QStringLiteral("Размер:"), page, 6, 58);
-    Edit6 = Read_Only_Field("Edit6", page, {60, 54, 120, 20});
+    Edit6 = Field("Edit6", page, {60, 54, 120, 20}, FieldUse::ReadOnly);
     Label(QStringLiteral("байт"), page, 186, 58);
-    SpeedButton11 = Page_Button("SpeedButton11", QStringLiteral("Выбрать файл"), page, {6, 84, 160, 24});
-    SpeedButton12 = Page_Button("SpeedButton12", QStringLiteral("Передать файл"), page, {177, 84, 160, 24});
-    SpeedButton13 = Page_Button("SpeedButton13", QStringLiteral("Просмотр протокола передачи последнего файла"), page,
-                                {6, 116, 331, 24});
+    SpeedButton11 = Button("SpeedButton11", QStringLiteral("Выбрать файл"), page, {6, 84, 160, 24});
+    SpeedButton12 = Button("SpeedButton12", QStringLiteral("Передать файл"), page, {177, 84, 160, 24});
+    SpeedButton13 = Button("SpeedButton13", QStringLiteral("Просмотр протокола передачи последнего файла"), page,
+                           {6, 116, 331, 24});
 
     Label(QStringLiteral("Интервал времени на передачу пакета(мс):"), page, 6, 172);
     ComboBox7 = Combo("ComboBox7", page, {6, 188, 100, 22});
