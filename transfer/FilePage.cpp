@@ -44,6 +44,7 @@ void TForm1::Build_File_Page(QWidget *page)
     TimerSendSession = Timer("TimerSendSession", this, Packet_Interval, true);
     TimerReceiveAll = Timer("TimerReceiveAll", this, Frame_Receive_Interval, true);
     TimerReceiveWait = Timer("TimerReceiveWait", this, Packet_Interval, true);
+    TimerShortFrame = Timer("TimerShortFrame", this, Frame_Receive_Interval, true);
 
     On_User_Change(ComboBox7, this, [this] { ComboBox7Change(); });
     On_User_Change(ComboBox8, this, [this] { ComboBox8Change(); });
@@ -55,14 +56,14 @@ void TForm1::Build_File_Page(QWidget *page)
     connect(TimerSendSession, &QTimer::timeout, this, &TForm1::TimerSendSessionTimer);
     connect(TimerReceiveAll, &QTimer::timeout, this, &TForm1::TimerReceiveAllTimer);
     connect(TimerReceiveWait, &QTimer::timeout, this, &TForm1::TimerReceiveWaitTimer);
+    connect(TimerShortFrame, &QTimer::timeout, this, &TForm1::TimerShortFrameTimer);
 }
 
 // Choosing the file-transfer page forgets any half-received frame and the
 // sender's retries; a transfer under way goes on.
 void TForm1::Reset_File_Protocol()
 {
-    FileTransfer.Parser.Clear();
-    TimerReceiveAll->stop();
+    Clear_Frame_Buffer();
     FileTransfer.Sender.Reset_Retries();
 }
 
