@@ -234,6 +234,7 @@ public:
            *TimerReceiveAll = nullptr, *TimerReceiveWait = nullptr, *TimerShortFrame = nullptr;
     void Build_File_Page(QWidget *page);
     void Reset_File_Protocol();  // entering the file-transfer page
+    void Leave_File_Page();      // another page was chosen
     // The receive branch of the file-transfer page.
     void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
     // Ends both sides of a transfer before the port it uses closes.

@@ -60,11 +60,28 @@ void TForm1::Build_File_Page(QWidget *page)
 }
 
 // Choosing the file-transfer page forgets any half-received frame and the
-// sender's retries; a transfer under way goes on.
+// sender's retries.
 void TForm1::Reset_File_Protocol()
 {
     Clear_Frame_Buffer();
     FileTransfer.Sender.Reset_Retries();
+}
+
+// One protocol owns the port at a time. Another page hands received bytes
+// elsewhere and may start its own traffic (a firmware download among it), so
+// a transfer does not outlive its page: both sides stop, the other end is
+// told with a refusal and the user with a message. The caller has purged
+// the port already, so the refusal is not purged with it.
+void TForm1::Leave_File_Page()
+{
+    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle ||
+                         FileTransfer.Receiver.State() != ReceiveSession::Phase::Idle;
+    if (FileTransfer.Sender.State() != SendSession::Phase::Idle)
+        Cancel_Sending();
+    Refuse_File();
+    Clear_Frame_Buffer();
+    if (running)
+        File_Message(QStringLiteral("Передача файла прервана: открыта другая страница"));
 }
 
 namespace {

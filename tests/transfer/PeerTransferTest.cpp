@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <unistd.h>
 
+#include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
 #include "platform/LocalTime.h"
@@ -216,6 +217,38 @@ TEST_F(PeerTransfer, CancelSilenceOrASenderThatStopsLeavesNoFile)
         EXPECT_EQ(peer.Frames_For(200), QList<QByteArray>{wire::Reply(false)});
         app.catcher.clear();
     }
+}
+
+TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
+{
+    const QString path = app.start.file("e.bin");
+    Write_File(path, Random_Bytes(3 * 32768, 14));
+    for (const bool sending : {true, false}) {
+        SCOPED_TRACE(sending);
+        form().PageControl1->setCurrentIndex(1);
+        if (sending) {
+            auto started = Beside([&] {
+                peer.Next_Frame(3000);
+                peer.Write(wire::Reply(true));
+                return wire::Kind(peer.Next_Frame(3000));
+            });
+            Send_File(app, path);
+            ASSERT_EQ(Finish(started), "DTDT");
+        } else {
+            peer.Write(wire::Announcement("f.bin", "98304"));
+            ASSERT_TRUE(Accept_When_Asked(app));
+            ASSERT_EQ(peer.Next_Frame(3000), wire::Reply(true));
+        }
+        form().PageControl1->setCurrentIndex(2);  // where a firmware download would start
+        EXPECT_EQ(peer.Frames_For(1200), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
+        for (const QTimer *timer : {form().FileNameSend, form().FileDataSend, form().TimerSendSession,
+                                    form().TimerReceiveAll, form().TimerReceiveWait})
+            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        EXPECT_FALSE(form().Form5->isVisible() || form().Form6->isVisible());
+        EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: открыта другая страница")});
+        app.catcher.clear();
+    }
+    EXPECT_EQ(Received_Entries(app), QStringList());
 }
 
 TEST_F(PeerTransfer, ARefusalOrAMissingReceiveFolderAnswersAsItShould)
