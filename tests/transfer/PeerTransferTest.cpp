@@ -221,6 +221,8 @@ TEST_F(PeerTransfer, CancelSilenceOrASenderThatStopsLeavesNoFile)
 
 TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
 {
+    Type_Interval(form().ComboBox7, "300");  // a side still running repeats or asks within 700 ms
+    Type_Interval(form().ComboBox8, "300");
     const QString path = app.start.file("e.bin");
     Write_File(path, Random_Bytes(3 * 32768, 14));
     for (const bool sending : {true, false}) {
@@ -240,7 +242,7 @@ TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
             ASSERT_EQ(peer.Next_Frame(3000), wire::Reply(true));
         }
         form().PageControl1->setCurrentIndex(2);  // where a firmware download would start
-        EXPECT_EQ(peer.Frames_For(1200), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
+        EXPECT_EQ(peer.Frames_For(700), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
         for (const QTimer *timer : {form().FileNameSend, form().FileDataSend, form().TimerSendSession,
                                     form().TimerReceiveAll, form().TimerReceiveWait})
             EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
