@@ -20,13 +20,6 @@
 
 namespace {
 
-QPushButton *Button(const char *name, const QString &caption, QWidget *parent, const QRect &at)
-{
-    auto *button = Named(new QPushButton(caption, parent), name);
-    button->setGeometry(at);
-    return button;
-}
-
 QPushButton *Glyph(const QString &name, QStyle::StandardPixmap icon, QWidget *parent, const QRect &at)
 {
     auto *button = new QPushButton(parent);

@@ -5,7 +5,13 @@
 // to the last acknowledgement, the receiver accepting at once. Both run
 // unpaced (as fast as the pseudo-terminals go) and through the link relay
 // paced at 115200 bit/s (10 bits a byte), with the windows' default
-// intervals. The last line is the paced run's raw time over protocol time.
+// intervals. "file-protocol ratio" is the paced run's raw time over protocol
+// time.
+//
+// Then the file crosses the paced link once more while every fourth data
+// frame is damaged the first time it passes (a byte added, then one lost):
+// "file-lossy ratio" is the clean paced protocol time over the damaged one.
+// A damaged frame should cost about one more frame time, not an interval.
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,6 +33,7 @@
 #include <unistd.h>
 
 #include "link_relay.h"
+#include "transfer/FrameParser.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/FileDialogs.h"
@@ -34,7 +41,10 @@
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 
+using vexa::linkrelay::Damage;
+using vexa::linkrelay::LinkOptions;
 using vexa::linkrelay::LinkRelay;
+using vexa::linkrelay::Outlet;
 
 namespace {
 
@@ -81,6 +91,38 @@ double Raw_Copy(std::uint32_t rate, const QByteArray &data)
     return seconds;
 }
 
+// Cuts what the sender writes into frames and damages every fourth data
+// frame once, in the middle: a byte added, the next time one lost.
+class FrameDamager : public FrameParser::Listener {
+public:
+    void Take(const std::uint8_t *bytes, std::size_t count, Outlet &out)
+    {
+        out_ = &out;
+        parser_.Feed(bytes, static_cast<std::uint32_t>(count), *this);
+    }
+    int Damaged() const { return damaged_; }
+
+private:
+    void Frame_Begun(FrameKind) override {}
+    void Frame_Dropped(FrameKind) override {}
+    void Frame_Complete(FrameKind kind, const std::uint8_t *frame, std::uint32_t length) override
+    {
+        const auto number = Field_Number(frame + kNumberOffset, kNumberFieldWidth);
+        if (kind != FrameKind::Data || !number || *number % 4 != 0 || *number <= lastDamaged_) {
+            out_->Send(frame, length);
+            return;
+        }
+        lastDamaged_ = *number;
+        const Damage damage = damaged_++ % 2 == 0 ? Damage::Insert : Damage::Delete;
+        out_->Send(vexa::linkrelay::Damaged(frame, length, damage, length / 2));
+    }
+
+    FrameParser parser_;
+    Outlet *out_ = nullptr;
+    std::uint64_t lastDamaged_ = 0;
+    int damaged_ = 0;
+};
+
 std::unique_ptr<TForm1> Window(const QTemporaryDir &start, const std::string &port)
 {
     QDir(start.path()).mkpath("ReseiveFile");
@@ -94,9 +136,14 @@ std::unique_ptr<TForm1> Window(const QTemporaryDir &start, const std::string &po
 }
 
 // Seconds from "Передать файл" until the sender has the last acknowledgement.
-double Protocol_Copy(std::uint32_t rate, const QByteArray &data)
+double Protocol_Copy(std::uint32_t rate, const QByteArray &data, FrameDamager *damager = nullptr)
 {
-    LinkRelay relay(rate, rate);
+    LinkOptions forward(rate);
+    if (damager)
+        forward.hook = [damager](const std::uint8_t *bytes, std::size_t count, Outlet &out) {
+            damager->Take(bytes, count, out);
+        };
+    LinkRelay relay(forward, rate);
     QTemporaryDir startA, startB;
     auto sender = Window(startA, relay.Slave_A());
     auto receiver = Window(startB, relay.Slave_B());
@@ -164,5 +211,12 @@ int main(int argc, char **argv)
     QDir::setCurrent(home);
     Report("paced at 115200 bit/s", raw, protocol);
     std::printf("file-protocol ratio %.2f\n", raw / protocol);
+
+    FrameDamager damager;
+    const double lossy = Protocol_Copy(kLineRate, data, &damager);
+    QDir::setCurrent(home);
+    std::printf("paced, %d data frames damaged once: file protocol %.3f s (%.1f KiB/s)\n", damager.Damaged(), lossy,
+                kFileSize / 1024.0 / lossy);
+    std::printf("file-lossy ratio %.2f\n", protocol / lossy);
     return 0;
 }

@@ -3,9 +3,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSignalBlocker>
-#include <memory>
 #include <QTimer>
+#include <memory>
 
 QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w)
 {
@@ -14,6 +16,40 @@ QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w)
     if (w > 0)
         label->setFixedWidth(w);
     return label;
+}
+
+QLineEdit *Field(const char *name, QWidget *parent, const QRect &at, FieldUse use)
+{
+    auto *field = Named(new QLineEdit(parent), name);
+    field->setGeometry(at);
+    field->setReadOnly(use != FieldUse::Input);
+    if (use == FieldUse::Display)
+        field->setFocusPolicy(Qt::NoFocus);
+    return field;
+}
+
+QPushButton *Button(const char *name, const QString &caption, QWidget *parent, const QRect &at)
+{
+    auto *button = Named(new QPushButton(caption, parent), name);
+    button->setGeometry(at);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    return button;
+}
+
+// The range is never 0..0, which would show a busy bar.
+QProgressBar *Gauge(const char *name, QWidget *parent, const QRect &at, Qt::Orientation orientation,
+                    const char *colour)
+{
+    auto *gauge = Named(new QProgressBar(parent), name);
+    gauge->setOrientation(orientation);
+    gauge->setGeometry(at);
+    gauge->setRange(0, 1);
+    gauge->setValue(0);
+    gauge->setTextVisible(false);
+    if (*colour)
+        gauge->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: %1; }").arg(QLatin1String(colour)));
+    return gauge;
 }
 
 QComboBox *Combo(const char *name, QWidget *parent, const QRect &at)

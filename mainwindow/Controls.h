@@ -5,11 +5,15 @@
 
 #include <QRect>
 #include <QString>
+#include <Qt>
 #include <functional>
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QObject;
+class QProgressBar;
+class QPushButton;
 class QTimer;
 class QWidget;
 
@@ -22,6 +26,17 @@ W *Named(W *widget, const char *name)
 
 // A caption at x, y; a width > 0 fixes its width.
 QLabel *Label(const QString &text, QWidget *parent, int x, int y, int w = -1);
+// A one-line text field. A read-only field shows what the program puts
+// there; a display field is read-only and never takes the keyboard either.
+enum class FieldUse { Input, ReadOnly, Display };
+QLineEdit *Field(const char *name, QWidget *parent, const QRect &at, FieldUse use = FieldUse::Input);
+// A button that acts on a click and leaves the keyboard where it was, so
+// that typed keys still reach the terminal; Enter never presses it.
+QPushButton *Button(const char *name, const QString &caption, QWidget *parent, const QRect &at);
+// A progress gauge without text, at 0 of 1; colour is its bar's colour
+// name, or empty for the style's own.
+QProgressBar *Gauge(const char *name, QWidget *parent, const QRect &at, Qt::Orientation orientation,
+                    const char *colour = "");
 // An editable drop-down box that never adds what is typed to its list.
 QComboBox *Combo(const char *name, QWidget *parent, const QRect &at);
 // A stopped timer with its interval.

@@ -124,6 +124,7 @@ void TForm1::Enter_Start_Directory() const { QDir::setCurrent(Start_Directory); 
 void TForm1::PageControl1Change()
 {
     const int page = PageControl1->currentIndex();
+    const bool leftFilePage = Rx_File && page != 1;
     Rx_Script = Rx_File = Rx_Xmodem = Rx_Test = false;
     switch (page) {
     case 0:
@@ -152,6 +153,8 @@ void TForm1::PageControl1Change()
         Edit14->setText(QStringLiteral("0"));
         break;
     }
+    if (leftFilePage)
+        Leave_File_Page();
     Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(page));
 }
 

@@ -237,9 +237,10 @@ public:
     QLineEdit *Edit5 = nullptr, *Edit6 = nullptr;  // chosen file, its size
     QPushButton *SpeedButton11 = nullptr, *SpeedButton12 = nullptr, *SpeedButton13 = nullptr;
     QTimer *FileNameSend = nullptr, *FileDataSend = nullptr, *TimerSendSession = nullptr,
-           *TimerReceiveAll = nullptr, *TimerReceiveWait = nullptr;
+           *TimerReceiveAll = nullptr, *TimerReceiveWait = nullptr, *TimerShortFrame = nullptr;
     void Build_File_Page(QWidget *page);
     void Reset_File_Protocol();  // entering the file-transfer page
+    void Leave_File_Page();      // another page was chosen
     // The receive branch of the file-transfer page.
     void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
     // Ends both sides of a transfer before the port it uses closes.
@@ -247,6 +248,7 @@ public:
     void ComboBox7Change();
     void ComboBox8Change();
     void TimerReceiveAllTimer();
+    void TimerShortFrameTimer();
     void On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length);
     void On_File_Frame_Begun(FrameKind kind);
     void On_File_Frame_Dropped(FrameKind kind);
@@ -278,6 +280,8 @@ public:
     void Log_Transfer(const QByteArray &bytes);
     SendSession::Verdict Sender_Time_Out(QTimer *wait);
     void Act_On_Verdict(SendSession::Verdict verdict, bool announcement);
+    void Send_Cancel();
+    void Abort_Sending();
     void Stop_Sending();
     // receiver (transfer/FileReceiver.cpp)
     void On_Announcement(const std::uint8_t *frame);
@@ -286,6 +290,7 @@ public:
     void Refuse_File();  // the receive dialog's "Отмена"
     void Send_Acknowledgement(std::uint64_t number);
     void TimerReceiveWaitTimer();
+    void On_Sender_Cancel();
     void Drop_Received_File();
     void Stop_Receiving();
 

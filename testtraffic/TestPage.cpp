@@ -28,10 +28,7 @@ QLabel *Heading(const QString &text, QWidget *page, int y)
 
 QPushButton *Button(const char *name, const QString &caption, QWidget *page, int x, int y)
 {
-    auto *button = Named(new QPushButton(caption, page), name);
-    button->setGeometry(x, y, 80, 22);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
+    return ::Button(name, caption, page, {x, y, 80, 22});
 }
 
 }  // namespace

@@ -18,34 +18,19 @@ namespace {
 
 constexpr int kDataPollMs = 10;
 
-QLineEdit *Read_Only_Field(const char *name, QWidget *page, const QRect &at)
-{
-    auto *field = Named(new QLineEdit(page), name);
-    field->setReadOnly(true);
-    field->setGeometry(at);
-    return field;
-}
-
-QPushButton *Page_Button(const char *name, const QString &caption, QWidget *page, const QRect &at)
-{
-    auto *button = Named(new QPushButton(caption, page), name);
-    button->setGeometry(at);
-    return button;
-}
-
 }  // namespace
 
 void TForm1::Build_File_Page(QWidget *page)
 {
     Label(QStringLiteral("Имя файла: "), page, 6, 10);
-    Edit5 = Read_Only_Field("Edit5", page, {6, 26, 331, 20});
+    Edit5 = Field("Edit5", page, {6, 26, 331, 20}, FieldUse::ReadOnly);
     Label(QStringLiteral("Размер:"), page, 6, 58);
-    Edit6 = Read_Only_Field("Edit6", page, {60, 54, 120, 20});
+    Edit6 = Field("Edit6", page, {60, 54, 120, 20}, FieldUse::ReadOnly);
     Label(QStringLiteral("байт"), page, 186, 58);
-    SpeedButton11 = Page_Button("SpeedButton11", QStringLiteral("Выбрать файл"), page, {6, 84, 160, 24});
-    SpeedButton12 = Page_Button("SpeedButton12", QStringLiteral("Передать файл"), page, {177, 84, 160, 24});
-    SpeedButton13 = Page_Button("SpeedButton13", QStringLiteral("Просмотр протокола передачи последнего файла"), page,
-                                {6, 116, 331, 24});
+    SpeedButton11 = Button("SpeedButton11", QStringLiteral("Выбрать файл"), page, {6, 84, 160, 24});
+    SpeedButton12 = Button("SpeedButton12", QStringLiteral("Передать файл"), page, {177, 84, 160, 24});
+    SpeedButton13 = Button("SpeedButton13", QStringLiteral("Просмотр протокола передачи последнего файла"), page,
+                           {6, 116, 331, 24});
 
     Label(QStringLiteral("Интервал времени на передачу пакета(мс):"), page, 6, 172);
     ComboBox7 = Combo("ComboBox7", page, {6, 188, 100, 22});
@@ -59,6 +44,7 @@ void TForm1::Build_File_Page(QWidget *page)
     TimerSendSession = Timer("TimerSendSession", this, Packet_Interval, true);
     TimerReceiveAll = Timer("TimerReceiveAll", this, Frame_Receive_Interval, true);
     TimerReceiveWait = Timer("TimerReceiveWait", this, Packet_Interval, true);
+    TimerShortFrame = Timer("TimerShortFrame", this, Frame_Receive_Interval, true);
 
     On_User_Change(ComboBox7, this, [this] { ComboBox7Change(); });
     On_User_Change(ComboBox8, this, [this] { ComboBox8Change(); });
@@ -70,15 +56,32 @@ void TForm1::Build_File_Page(QWidget *page)
     connect(TimerSendSession, &QTimer::timeout, this, &TForm1::TimerSendSessionTimer);
     connect(TimerReceiveAll, &QTimer::timeout, this, &TForm1::TimerReceiveAllTimer);
     connect(TimerReceiveWait, &QTimer::timeout, this, &TForm1::TimerReceiveWaitTimer);
+    connect(TimerShortFrame, &QTimer::timeout, this, &TForm1::TimerShortFrameTimer);
 }
 
 // Choosing the file-transfer page forgets any half-received frame and the
-// sender's retries; a transfer under way goes on.
+// sender's retries.
 void TForm1::Reset_File_Protocol()
 {
-    FileTransfer.Parser.Clear();
-    TimerReceiveAll->stop();
+    Clear_Frame_Buffer();
     FileTransfer.Sender.Reset_Retries();
+}
+
+// One protocol owns the port at a time. Another page hands received bytes
+// elsewhere and may start its own traffic (a firmware download among it), so
+// a transfer does not outlive its page: both sides stop, the other end is
+// told with a refusal and the user with a message. The caller has purged
+// the port already, so the refusal is not purged with it.
+void TForm1::Leave_File_Page()
+{
+    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle ||
+                         FileTransfer.Receiver.State() != ReceiveSession::Phase::Idle;
+    if (FileTransfer.Sender.State() != SendSession::Phase::Idle)
+        Cancel_Sending();
+    Refuse_File();
+    Clear_Frame_Buffer();
+    if (running)
+        File_Message(QStringLiteral("Передача файла прервана: открыта другая страница"));
 }
 
 namespace {

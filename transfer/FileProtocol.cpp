@@ -1,6 +1,7 @@
 // The file protocol's receive branch: received bytes become frames, each
 // complete frame goes to the side that expects its kind, and a begun frame
-// that does not finish in time is reported to the other side.
+// that turns out broken, or does not finish in time, is answered at once so
+// that the other side repeats it without waiting out its interval.
 
 #include <QTimer>
 #include <cstring>
@@ -23,6 +24,11 @@ private:
     TForm1 &form_;
 };
 
+// A frame short of its length whose held bytes end with its end token is
+// taken for one that lost bytes on the line once nothing more came for this
+// long; data that merely holds the token goes on arriving within it.
+constexpr int kShortFrameQuietMs = 500;
+
 bool Timed_Kind(FrameKind kind) { return kind == FrameKind::Announcement || kind == FrameKind::Data; }
 
 bool Body_Is(const std::uint8_t *frame, const char *body)
@@ -36,6 +42,19 @@ void TForm1::Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count)
 {
     FrameRouter router(*this);
     FileTransfer.Parser.Feed(bytes, count, router);
+    if (FileTransfer.Parser.Ends_Short())
+        Start_File_Timer(TimerShortFrame, std::min(kShortFrameQuietMs, Frame_Receive_Interval));
+    else
+        TimerShortFrame->stop();
+}
+
+void TForm1::TimerShortFrameTimer()
+{
+    TimerShortFrame->stop();
+    if (!FileTransfer.Parser.Ends_Short())
+        return;
+    FrameRouter router(*this);
+    FileTransfer.Parser.Drop_Open(router);
 }
 
 void TForm1::On_File_Frame_Begun(FrameKind kind)
@@ -46,10 +65,28 @@ void TForm1::On_File_Frame_Begun(FrameKind kind)
         Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
 }
 
+// A broken announcement or data frame is asked for again; a broken answer
+// to a waiting sender makes it repeat as an error frame would.
 void TForm1::On_File_Frame_Dropped(FrameKind kind)
 {
-    if (Timed_Kind(kind))
+    switch (kind) {
+    case FrameKind::Announcement:
         TimerReceiveAll->stop();
+        Send_File_Frame(Error_Frame(kErrorFileName), kGreen);
+        break;
+    case FrameKind::Data:
+        TimerReceiveAll->stop();
+        if (FileTransfer.Receiver.State() == ReceiveSession::Phase::Receiving)
+            Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
+        break;
+    case FrameKind::Reply:
+    case FrameKind::Acknowledgement:
+    case FrameKind::Error:
+        On_Error_Frame(FileTransfer.Sender.State() == SendSession::Phase::Announcing);
+        break;
+    case FrameKind::None:
+        break;
+    }
 }
 
 void TForm1::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length)
@@ -95,6 +132,7 @@ void TForm1::Clear_Frame_Buffer()
 {
     FileTransfer.Parser.Clear();
     TimerReceiveAll->stop();
+    TimerShortFrame->stop();
 }
 
 bool TForm1::Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo)
@@ -114,11 +152,11 @@ void TForm1::Start_File_Timer(QTimer *timer, int ms)
         timer->start(ms);
 }
 
-// The sender sends a frame at most four times, a packet interval apart, and a
-// begun frame has the frame-receive interval to finish: with no data frame
-// beginning for that long, the sender has given up.
+// A sender on the same intervals repeats an unanswered frame after a packet
+// interval, and the repeat needs up to a frame-receive interval to show: only
+// a silence longer than both makes the receiver ask.
 int TForm1::Receive_Wait_Ms() const
 {
-    const std::int64_t ms = std::int64_t(kMaxCountedRetries + 1) * Packet_Interval + Frame_Receive_Interval;
+    const std::int64_t ms = std::int64_t(Packet_Interval) + Frame_Receive_Interval;
     return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));
 }

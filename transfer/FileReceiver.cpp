@@ -4,7 +4,9 @@
 //
 // The file grows as a temporary file in ReseiveFile and takes its announced
 // name only when the last frame is stored; a cancelled or failed receive
-// removes it, so no short file is ever left under the announced name.
+// removes it, so no short file is ever left under the announced name. Every
+// end but success tells the sender with a refusal, which it takes for a
+// cancel in the middle of a transfer.
 
 #include <QLineEdit>
 #include <QTimer>
@@ -17,6 +19,11 @@ namespace {
 QString Write_Failed(const QFileDevice &file)
 {
     return QStringLiteral("Ошибка записи файла ") + file.fileName() + QStringLiteral(": ") + file.errorString();
+}
+
+bool Written(QSaveFile &file, const std::uint8_t *bytes, qint64 n, bool last)
+{
+    return file.write(reinterpret_cast<const char *>(bytes), n) == n && (!last || file.commit());
 }
 
 }  // namespace
@@ -95,27 +102,36 @@ void TForm1::Refuse_File()
 void TForm1::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length)
 {
     const auto number = Field_Number(frame + kNumberOffset, kNumberFieldWidth);
-    switch (FileTransfer.Receiver.On_Data(number, length)) {
+    ReceiveSession &receiver = FileTransfer.Receiver;
+    switch (receiver.On_Data(number, length)) {
     case ReceiveSession::DataAction::Drop:
+        return;
+    case ReceiveSession::DataAction::Refuse:
+        Send_File_Frame(Reply_Frame(false), kGrey);
+        return;
+    case ReceiveSession::DataAction::Ask_Again:
+        Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
+        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
         return;
     case ReceiveSession::DataAction::Acknowledge_Again:
         Send_Acknowledgement(*number);
+        if (receiver.State() == ReceiveSession::Phase::Receiving)
+            Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
         return;
     case ReceiveSession::DataAction::Store:
         break;
     }
-    QSaveFile &file = *FileTransfer.Received;
-    const qint64 n = length - kDataOverhead;
-    const bool last = FileTransfer.Receiver.Complete();
-    if (file.write(reinterpret_cast<const char *>(frame + kDataOffset), n) != n || (last && !file.commit())) {
-        const QString reason = Write_Failed(file);
+    const bool last = receiver.Complete();
+    if (!Written(*FileTransfer.Received, frame + kDataOffset, length - kDataOverhead, last)) {
+        const QString reason = Write_Failed(*FileTransfer.Received);
+        receiver.Store_Failed();
         Stop_Receiving();
         Send_File_Frame(Reply_Frame(false), kGrey);
         File_Error(reason);
         return;
     }
     Form5->Edit3->setText(QString::number(*number));
-    Form5->Show_Progress(*number, FileTransfer.Receiver.Total());
+    Form5->Show_Progress(*number, receiver.Total());
     Send_Acknowledgement(*number);
     if (last)
         Stop_Receiving();
@@ -125,14 +141,43 @@ void TForm1::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length)
 
 void TForm1::Send_Acknowledgement(std::uint64_t number) { Send_File_Frame(Acknowledgement_Frame(number), std::nullopt); }
 
-// No data frame began for as long as the sender keeps trying: it has gone.
+// No data frame began for longer than a sender on our intervals would take
+// to repeat one: ask for it. A live sender repeats on the request whatever
+// its own interval; one that answers none of them has gone.
 void TForm1::TimerReceiveWaitTimer()
 {
     TimerReceiveWait->stop();
-    if (FileTransfer.Receiver.State() != ReceiveSession::Phase::Receiving)
+    if (FileTransfer.Parser.Open_Kind() == FrameKind::Data) {  // a frame is on its way
+        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+        return;
+    }
+    switch (FileTransfer.Receiver.On_Silence()) {
+    case ReceiveSession::SilenceAction::Ignore:
+        return;
+    case ReceiveSession::SilenceAction::Ask_Again:
+        // Before the first frame the acceptance itself may have been lost.
+        if (FileTransfer.Receiver.Stored() == 0)
+            Send_File_Frame(Reply_Frame(true), kGrey);
+        else
+            Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
+        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+        return;
+    case ReceiveSession::SilenceAction::Give_Up:
+        Stop_Receiving();
+        Send_File_Frame(Reply_Frame(false), kGrey);
+        File_Message(QStringLiteral("Нет соединения или нет ответа удаленной стороны"));
+        return;
+    }
+}
+
+// The sender stopped (its user cancelled, it could not read the file or it
+// gave up) and said so with a refusal.
+void TForm1::On_Sender_Cancel()
+{
+    if (!FileTransfer.Receiver.On_Sender_Cancel())
         return;
     Stop_Receiving();
-    File_Message(QStringLiteral("Нет соединения или нет ответа удаленной стороны"));
+    File_Message(QStringLiteral("Передача файла прекращена удаленной стороной"));
 }
 
 // A receive that was not completed leaves nothing under the file's name.

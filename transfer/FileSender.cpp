@@ -1,6 +1,9 @@
 // The sending side of the file protocol: choosing and announcing a file, the
 // data phase driven by FileDataSend, the waits for answers with their
-// repeats, the transfer log and its viewer.
+// repeats, the transfer log and its viewer. A sender that stops before its
+// file is through tells the receiver with a refusal, which the receiver
+// takes for the end of the transfer, so that neither side waits out a
+// time-out for the other.
 
 #include <QDir>
 #include <QFileInfo>
@@ -98,12 +101,19 @@ void TForm1::Send_Announcement()
         FileTransfer.Sender.End();
 }
 
+void TForm1::Send_Cancel() { Send_File_Frame(Reply_Frame(false), kGrey); }
+
 void TForm1::FileNameSendTimer() { Act_On_Verdict(Sender_Time_Out(FileNameSend), true); }
 
 void TForm1::On_Reply(bool accept)
 {
     switch (FileTransfer.Sender.On_Reply(accept)) {
     case SendSession::ReplyResult::Ignore:
+        if (!accept)
+            On_Sender_Cancel();  // not ours: the sender of a file we receive stopped
+        return;
+    case SendSession::ReplyResult::Late:
+        Send_Cancel();
         return;
     case SendSession::ReplyResult::Accepted:
         FileNameSend->stop();
@@ -124,7 +134,7 @@ void TForm1::Start_Data_Phase()
     FileTransfer.Source = std::make_unique<QFile>(Edit5->text());
     if (!FileTransfer.Source->open(QIODevice::ReadOnly)) {
         File_Error(Open_Failed(*FileTransfer.Source));
-        Stop_Sending();
+        Abort_Sending();
         return;
     }
     Screen_New_Line();
@@ -135,7 +145,7 @@ void TForm1::Start_Data_Phase()
     const auto size = Field_Number(reinterpret_cast<const std::uint8_t *>(FileTransfer.Size_Field.constData()),
                                    kSizeFieldWidth);
     if (!size || std::uint64_t(FileTransfer.Source->size()) != *size) {
-        Stop_Sending();
+        Abort_Sending();
         File_Message(File_Changed());
         return;
     }
@@ -164,7 +174,7 @@ bool TForm1::Open_Transfer_Log()
     FileTransfer.Log = std::make_unique<QFile>(QDir(Start_Directory).filePath(QLatin1String(kLogFile)));
     if (!FileTransfer.Log->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         File_Error(Open_Failed(*FileTransfer.Log));
-        Stop_Sending();
+        Abort_Sending();
         return false;
     }
     Log_Transfer(Cp("ИМЯ ФАЙЛА:   ") + Cp1251_Encode(Edit5->text()) + "   " + Cp("РАЗМЕР ФАЙЛА:   ") +
@@ -190,7 +200,7 @@ void TForm1::FileDataSendTimer()
     std::uint8_t *frame = Transfer_Buffer.data();
     Transfer_Fill = Put_Data_Frame(k, n, frame);
     if (FileTransfer.Source->read(reinterpret_cast<char *>(frame + kDataOffset), n) != qint64(n)) {
-        Stop_Sending();
+        Abort_Sending();
         File_Message(File_Changed());
         return;
     }
@@ -264,6 +274,7 @@ void TForm1::Act_On_Verdict(SendSession::Verdict verdict, bool announcement)
         return;
     }
     Stop_Sending();
+    Send_Cancel();  // in case only its answers were lost
     File_Message(No_Answer());
 }
 
@@ -280,8 +291,18 @@ void TForm1::Repeat_Last_Frame()
 
 void TForm1::Cancel_Sending()
 {
-    Stop_Sending();
+    Abort_Sending();
     Form6->hide();
+}
+
+// This side stops before the file is through: the receiver is told.
+void TForm1::Abort_Sending()
+{
+    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle;
+    FileTransfer.Sender.Abandon();
+    Stop_Sending();
+    if (running)
+        Send_Cancel();
 }
 
 // Every timer of the sending side stops and each of its files closes once.
@@ -291,7 +312,8 @@ void TForm1::Stop_Sending()
     FileNameSend->stop();
     FileDataSend->stop();
     TimerSendSession->stop();
-    FileTransfer.Sender.End();
+    if (FileTransfer.Sender.State() != SendSession::Phase::Idle)
+        FileTransfer.Sender.End();
     FileTransfer.Source.reset();
     FileTransfer.Log.reset();
     Form6->Stop_Clock();

@@ -41,6 +41,32 @@ void FrameParser::Resynchronise(std::uint32_t from)
     length_ = 0;
 }
 
+// Bytes after the frame move to the front; a listener that cleared the
+// parser during the frame left nothing to move.
+void FrameParser::Consume(std::uint32_t length)
+{
+    const std::uint32_t n = std::min(length, fill_);
+    std::memmove(buffer_.data(), buffer_.data() + n, fill_ - n);
+    fill_ -= n;
+    kind_ = FrameKind::None;
+    length_ = 0;
+}
+
+bool FrameParser::Ends_Short() const
+{
+    return kind_ != FrameKind::None && fill_ >= 2 * kTokenLength && (length_ == 0 || fill_ < length_) &&
+           std::memcmp(buffer_.data() + fill_ - kTokenLength, End_Token(kind_), kTokenLength) == 0;
+}
+
+void FrameParser::Drop_Open(Listener &listener)
+{
+    const FrameKind kind = kind_;
+    if (kind == FrameKind::None)
+        return;
+    Resynchronise(1);
+    listener.Frame_Dropped(kind);
+}
+
 void FrameParser::Feed(const std::uint8_t *bytes, std::uint32_t count, Listener &listener)
 {
     for (;;) {
@@ -81,6 +107,6 @@ void FrameParser::Feed(const std::uint8_t *bytes, std::uint32_t count, Listener 
         }
         const std::uint32_t length = length_;
         listener.Frame_Complete(kind, buffer_.data(), length);
-        Clear();
+        Consume(length);
     }
 }

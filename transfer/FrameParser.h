@@ -7,8 +7,9 @@
 // bytes plus its length field (at most 32796). Nothing else closes a frame,
 // so data that happens to hold "DTDT1", or another kind's end token, does not.
 // Bytes after a complete frame stay for the next one, so two frames in one
-// chunk are both seen. The buffer holds one largest frame and nothing is
-// ever written past it.
+// chunk are both seen, also when they were held already (kept from a frame
+// dropped before). The buffer holds one largest frame and nothing is ever
+// written past it.
 //
 // Bytes that do not begin a frame are dropped up to the next place where a
 // start token (or the beginning of one, at the end of what is held) stands.
@@ -45,11 +46,18 @@ public:
     bool Holds_Bytes() const { return fill_ > 0; }
     // The kind of the frame that has begun and is not complete, or None.
     FrameKind Open_Kind() const { return kind_; }
+    // The open frame is short of its length but what is held ends with its
+    // end token: a byte of it was probably lost on the line. Only the line
+    // going quiet tells that from data that holds the token.
+    bool Ends_Short() const;
+    // Drops the open frame as broken, as if its end token were missing.
+    void Drop_Open(Listener &listener);
 
 private:
     std::uint32_t Wanted() const;
     bool Check_Data_Length();
     void Resynchronise(std::uint32_t from);
+    void Consume(std::uint32_t length);
 
     std::vector<std::uint8_t> buffer_;
     std::uint32_t fill_ = 0;

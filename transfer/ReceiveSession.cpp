@@ -40,7 +40,7 @@ ReceiveSession::AnnouncementAction ReceiveSession::On_Announcement(const Announc
         announced.size == announced_.size)
         return AnnouncementAction::AcceptAgain;
     End();
-    finished_ = false;
+    finished_ = abandoned_ = false;
     announced_ = announced;
     phase_ = Phase::Asked;
     return AnnouncementAction::Ask;
@@ -51,6 +51,7 @@ void ReceiveSession::Accept()
 {
     plan_ = Packet_Plan(announced_.size);
     stored_ = 0;
+    unanswered_ = 0;
     finished_ = false;
     phase_ = plan_.total > 0 ? Phase::Receiving : Phase::Idle;
 }
@@ -62,12 +63,16 @@ bool ReceiveSession::Expected_Length(std::uint64_t number, std::uint32_t length)
 
 ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> number, std::uint32_t length)
 {
-    const bool receiving = phase_ == Phase::Receiving;
-    if (!number || (!receiving && !finished_))
-        return DataAction::Drop;
-    if (receiving && *number == stored_ + 1 && *number <= plan_.total && Expected_Length(*number, length)) {
-        ++stored_;
-        if (Complete()) {
+    if (phase_ != Phase::Receiving) {
+        if (finished_ && number && *number == stored_ && stored_ > 0 && Expected_Length(*number, length))
+            return DataAction::Acknowledge_Again;
+        return abandoned_ ? DataAction::Refuse : DataAction::Drop;
+    }
+    unanswered_ = 0;
+    if (!number)
+        return DataAction::Ask_Again;
+    if (*number == stored_ + 1 && *number <= plan_.total && Expected_Length(*number, length)) {
+        if (++stored_ == plan_.total) {
             finished_ = true;
             phase_ = Phase::Idle;
         }
@@ -75,11 +80,38 @@ ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> 
     }
     if (*number == stored_ && stored_ > 0 && Expected_Length(*number, length))
         return DataAction::Acknowledge_Again;
-    return DataAction::Drop;
+    return DataAction::Ask_Again;
+}
+
+void ReceiveSession::Store_Failed()
+{
+    phase_ = Phase::Idle;
+    finished_ = false;
+    abandoned_ = true;
+}
+
+ReceiveSession::SilenceAction ReceiveSession::On_Silence()
+{
+    if (phase_ != Phase::Receiving)
+        return SilenceAction::Ignore;
+    if (unanswered_ >= kMaxUnansweredRequests)
+        return SilenceAction::Give_Up;
+    ++unanswered_;
+    return SilenceAction::Ask_Again;
+}
+
+bool ReceiveSession::On_Sender_Cancel()
+{
+    if (phase_ == Phase::Idle)
+        return false;
+    End();
+    return true;
 }
 
 void ReceiveSession::End()
 {
+    if (phase_ == Phase::Receiving)
+        abandoned_ = true;
     if (phase_ != Phase::Idle)
         finished_ = false;
     phase_ = Phase::Idle;

@@ -1,14 +1,20 @@
 #pragma once
 // What the receiving side of the file protocol decides, apart from windows,
 // files and timers: which announcements to ask about, and which data frames
-// to store, to acknowledge again or to drop.
+// to store, to acknowledge again, to ask for again or to refuse.
 //
 // The receiver expects the frame after the last one it stored. A frame it
 // already stored (its acknowledgement was lost, so the sender repeated it)
 // is acknowledged again and not stored twice; this holds for the last frame
 // too, after the file is complete. Every frame but the last is 32796 bytes
 // long; the last is its tail plus 28, or 32796 when the file ends on a full
-// frame.
+// frame. A receive that failed to store its file never acknowledges a frame
+// of it again: it answers them with a refusal, as it does after a cancel.
+//
+// While receiving, a data frame that fits neither place is asked for again
+// at once, and so is the sender's frame when the line stays silent: a live
+// sender repeats on that request whatever its own interval, so the receiver
+// gives up only after its requests went unanswered.
 
 #include <QByteArray>
 #include <QString>
@@ -41,11 +47,14 @@ std::optional<QString> Local_File_Name(const QByteArray &cp1251Name);
 // receive folder under the start folder.
 QString Received_File_Path(const QString &startDirectory, const QString &name);
 
+constexpr int kMaxUnansweredRequests = 3;
+
 class ReceiveSession {
 public:
     enum class Phase { Idle, Asked, Receiving };
     enum class AnnouncementAction { Ask, AcceptAgain };
-    enum class DataAction { Drop, Store, Acknowledge_Again };
+    enum class DataAction { Drop, Store, Acknowledge_Again, Ask_Again, Refuse };
+    enum class SilenceAction { Ignore, Ask_Again, Give_Up };
 
     Phase State() const { return phase_; }
     const Announced &Current() const { return announced_; }
@@ -63,6 +72,15 @@ public:
     // A data frame of that whole length; number is nothing when its field
     // does not hold one.
     DataAction On_Data(std::optional<std::uint64_t> number, std::uint32_t length);
+    // The frame On_Data asked to store could not be written: the file is
+    // given up, even when that frame was its last.
+    void Store_Failed();
+    // No data frame began for a while: ask the sender for its frame again,
+    // or give up when the requests so far went unanswered.
+    SilenceAction On_Silence();
+    // The sender ended the transfer (a refusal from its side); true when a
+    // file was asked about or being received.
+    bool On_Sender_Cancel();
     // Cancel, failure or the end of a transfer; a completed file still
     // acknowledges a repeat of its last frame.
     void End();
@@ -74,5 +92,7 @@ private:
     Announced announced_;
     PacketPlan plan_;
     std::uint64_t stored_ = 0;
-    bool finished_ = false;  // the last frame was stored
+    bool finished_ = false;   // the last frame was stored
+    bool abandoned_ = false;  // the receive ended before its last frame was stored
+    int unanswered_ = 0;      // requests since the last data frame
 };

@@ -6,6 +6,7 @@ void SendSession::Announced()
 {
     phase_ = Phase::Announcing;
     maySend_ = false;
+    abandoned_ = false;
     retries_ = 0;
     uncounted_ = 0;
     repeats_ = 0;
@@ -17,6 +18,8 @@ SendSession::ReplyResult SendSession::On_Reply(bool accept)
         End();
         return ReplyResult::Aborted;
     }
+    if (phase_ == Phase::Idle && abandoned_ && accept)
+        return ReplyResult::Late;
     if (phase_ != Phase::Announcing)
         return ReplyResult::Ignore;
     retries_ = 0;
@@ -69,7 +72,7 @@ SendSession::Verdict SendSession::On_Time_Out(bool partial)
     if (partial)
         return Uncounted_Repeat();
     if (retries_ >= kMaxCountedRetries) {
-        End();
+        Abandon();
         return Verdict::GiveUp;
     }
     ++retries_;
@@ -80,7 +83,7 @@ SendSession::Verdict SendSession::On_Time_Out(bool partial)
 SendSession::Verdict SendSession::Uncounted_Repeat()
 {
     if (uncounted_ >= kMaxUncountedRepeats) {
-        End();
+        Abandon();
         return Verdict::GiveUp;
     }
     ++uncounted_;
@@ -93,4 +96,12 @@ void SendSession::End()
     phase_ = Phase::Idle;
     maySend_ = false;
     retries_ = 0;
+    abandoned_ = false;
+}
+
+void SendSession::Abandon()
+{
+    const bool abandoned = abandoned_ || phase_ != Phase::Idle;
+    End();
+    abandoned_ = abandoned;
 }

@@ -15,6 +15,11 @@
 // leaves out (a time-out with a partial answer held, an error frame) are
 // capped at ten in a row; an answer that makes progress starts that count
 // again. An echoing or noisy line therefore always ends.
+//
+// A sender that stopped before its file was through (it gave up, was
+// cancelled or could not read) counts as abandoned until it announces
+// again: an acceptance arriving then is late, and the receiver must be told
+// that nothing will come.
 
 #include <cstdint>
 
@@ -27,7 +32,7 @@ class SendSession {
 public:
     enum class Phase { Idle, Announcing, Sending };
     enum class Verdict { Ignore, Repeat, GiveUp };
-    enum class ReplyResult { Ignore, Accepted, Refused, Aborted };
+    enum class ReplyResult { Ignore, Accepted, Refused, Aborted, Late };
     enum class AckResult { Ignore, Next, Last };
 
     Phase State() const { return phase_; }
@@ -58,8 +63,11 @@ public:
     // The reply or acknowledgement wait ran out; partial tells whether part
     // of an answer was held.
     Verdict On_Time_Out(bool partial);
-    // Cancel, failure or the end of the transfer.
+    // The end of the transfer, or its refusal by the receiver.
     void End();
+    // Cancel or failure on this side.
+    void Abandon();
+    bool Abandoned() const { return abandoned_; }
     // Entering the file-transfer page forgets the retries.
     void Reset_Retries() { retries_ = 0; }
 
@@ -74,4 +82,5 @@ private:
     int retries_ = 0;
     int uncounted_ = 0;
     std::uint64_t repeats_ = 0;
+    bool abandoned_ = false;
 };

@@ -31,23 +31,13 @@ TransferDialog::TransferDialog(QWidget *parent, const char *name, const QString 
 QLineEdit *TransferDialog::Field(const char *name, const QString &caption, int y, int width)
 {
     Label(caption, this, kCaptionX, y + 3);
-    auto *field = Named(new QLineEdit(this), name);
-    field->setReadOnly(true);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setGeometry(kFieldX, y, width, 20);
-    return field;
+    return ::Field(name, this, {kFieldX, y, width, 20}, FieldUse::Display);
 }
 
 QProgressBar *TransferDialog::Gauge(const char *name, int y, const char *colour)
 {
-    auto *gauge = Named(new QProgressBar(this), name);
-    gauge->setGeometry(kCaptionX, y, width() - 2 * kCaptionX, 18);
-    gauge->setRange(0, 1);  // a range of 0..0 would show a busy bar
-    gauge->setValue(0);
-    gauge->setTextVisible(false);
-    gauge->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: %1; }").arg(QLatin1String(colour)));
-    gauge_ = gauge;
-    return gauge;
+    gauge_ = ::Gauge(name, this, {kCaptionX, y, width() - 2 * kCaptionX, 18}, Qt::Horizontal, colour);
+    return gauge_;
 }
 
 void TransferDialog::Show_Progress(std::uint64_t k, std::uint64_t total)
@@ -59,11 +49,7 @@ void TransferDialog::Show_Progress(std::uint64_t k, std::uint64_t total)
 
 QPushButton *TransferDialog::Button(const char *name, const QString &caption, int x, int y)
 {
-    auto *button = Named(new QPushButton(caption, this), name);
-    button->setGeometry(x, y, 120, 26);
-    button->setFocusPolicy(Qt::NoFocus);
-    button->setAutoDefault(false);
-    return button;
+    return ::Button(name, caption, this, {x, y, 120, 26});
 }
 
 QTimer *TransferDialog::Clock(const char *timerName, QLineEdit *field)

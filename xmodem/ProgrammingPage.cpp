@@ -13,36 +13,6 @@
 #include "mainwindow/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
-namespace {
-
-QLineEdit *Field(const char *name, QWidget *page, const QRect &at)
-{
-    auto *edit = Named(new QLineEdit(page), name);
-    edit->setGeometry(at);
-    return edit;
-}
-
-QPushButton *Button(const char *name, const QString &caption, QWidget *page, const QRect &at)
-{
-    auto *button = Named(new QPushButton(caption, page), name);
-    button->setGeometry(at);
-    button->setFocusPolicy(Qt::NoFocus);
-    return button;
-}
-
-QProgressBar *Gauge(const char *name, QWidget *page, const QRect &at, Qt::Orientation orientation)
-{
-    auto *bar = Named(new QProgressBar(page), name);
-    bar->setOrientation(orientation);
-    bar->setTextVisible(false);
-    bar->setGeometry(at);
-    bar->setRange(0, 0);
-    bar->hide();
-    return bar;
-}
-
-}  // namespace
-
 void TForm1::Build_Programming_Page(QWidget *page)
 {
     FirmwareState &fw = Firmware;
@@ -62,10 +32,9 @@ void TForm1::Build_Programming_Page(QWidget *page)
     Label(QStringLiteral("Количество повторов:"), page, 6, 106);
     fw.Edit11 = Field("Edit11", page, {208, 102, 70, 20});
     fw.Gauge2 = Gauge("Gauge2", page, {323, 54, 14, 68}, Qt::Vertical);
-    fw.Gauge3 = Gauge("Gauge3", page, {6, 128, 331, 12}, Qt::Horizontal);
-    QPalette green = fw.Gauge3->palette();
-    green.setColor(QPalette::Highlight, QColor(0, 128, 0));
-    fw.Gauge3->setPalette(green);
+    fw.Gauge3 = Gauge("Gauge3", page, {6, 128, 331, 12}, Qt::Horizontal, "green");
+    fw.Gauge2->hide();
+    fw.Gauge3->hide();
 
     Label(QStringLiteral("ПРОШИВАНИЕ ГРУППЫ ФАЙЛОВ:  "), page, 6, 146);
     fw.ScrollBox2 = Named(new QScrollArea(page), "ScrollBox2");

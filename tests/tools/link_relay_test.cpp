@@ -166,3 +166,25 @@ TEST(LinkRelay, ADeadLinkDropsEverythingUntilRevived)
     a.Write("back");
     EXPECT_EQ(b.Read(4), "back");
 }
+
+TEST(LinkRelay, DamagesBytesAsANoisyLineDoes)
+{
+    const std::uint8_t abc[] = {'a', 'b', 'c'};
+    struct Case {
+        Damage damage;
+        std::size_t at;
+        std::uint8_t value;
+        std::string expected;
+    } cases[] = {{Damage::Flip, 1, 0x01, "acc"}, {Damage::Flip, 0, 0, "\236bc"},  // 0 flips every bit
+                 {Damage::Insert, 3, 'x', "abcx"}, {Damage::Delete, 2, 0, "ab"}};
+    for (const Case &c : cases) {
+        const std::vector<std::uint8_t> got = Damaged(abc, 3, c.damage, c.at, c.value);
+        EXPECT_EQ(std::string(got.begin(), got.end()), c.expected) << int(c.damage) << c.at;
+    }
+    // Every chunk damaged on its way: what arrives is never what was sent.
+    LinkRelay relay({0, Damage_One_In(1, 7)}, {});
+    End a(relay.Slave_A()), b(relay.Slave_B());
+    a.Write("hello, line");
+    const std::string got = b.Read(10, 300ms);
+    EXPECT_NE(got, "hello, line");
+}

@@ -243,3 +243,22 @@ TEST(FrameParser, ADataFrameHeldWholeAfterADroppedFrameStillNeedsItsEndToken)
     EXPECT_EQ(seen.frames[0].bytes, good);
     EXPECT_EQ(seen.dropped, (std::vector<FrameKind>{FrameKind::Announcement, FrameKind::Data}));
 }
+
+TEST(FrameParser, BytesHeldAfterAFrameStayAndAShortFrameEndsOnlyWhenDropped)
+{
+    // When the broken announcement is dropped, the reply and the
+    // acknowledgement after it are both held already: both are frames.
+    FrameParser parser;
+    Collector seen;
+    Feed(parser, "FNFN0" + Reply_Frame(true) + Acknowledgement_Frame(4) + QByteArray(60, 'x'), seen);
+    ASSERT_EQ(seen.frames.size(), 2u);
+    EXPECT_EQ(seen.frames[1].bytes, Acknowledgement_Frame(4));
+
+    // A frame that lost a byte ends with its end token short of its length.
+    QByteArray frame = Data_Frame(1, Random_Bytes(100, 6));
+    Feed(parser, frame.remove(50, 1), seen);
+    EXPECT_TRUE(parser.Ends_Short());
+    parser.Drop_Open(seen);
+    EXPECT_EQ(seen.dropped.back(), FrameKind::Data);
+    EXPECT_FALSE(parser.Holds_Bytes());
+}

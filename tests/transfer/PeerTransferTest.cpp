@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <unistd.h>
 
+#include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
 #include "platform/LocalTime.h"
@@ -147,13 +148,14 @@ TEST_F(PeerTransfer, RepeatedStrayAndBrokenFramesDoNotSpoilTheReceivedFile)
     EXPECT_EQ(peer.Next_Frame(3000), wire::Ack(1));
     peer.Write(frame(3));  // out of order
     peer.Write(wire::Reply(true) + wire::Error("DATASEND") + wire::Ack(1) + wire::Announcement("b", "x"));
-    EXPECT_TRUE(peer.Frames_For(300).isEmpty());
+    const QList<QByteArray> askedAgain{wire::Error("DATASEND")};
+    EXPECT_EQ(peer.Frames_For(300), askedAgain);  // for the frame out of order
     // Line noise in front of a frame in the same write.
     peer.Write("\r\nNO CARRIER\r\n" + frame(2));
     EXPECT_EQ(peer.Next_Frame(3000), wire::Ack(2));
     // The last frame is its tail plus 28 bytes, not a full frame.
     peer.Write(wire::Data(3, data.mid(65536) + QByteArray(32768 - 10, 'p')));
-    EXPECT_TRUE(peer.Frames_For(300).isEmpty());
+    EXPECT_EQ(peer.Frames_For(300), askedAgain);
     peer.Write(frame(3));
     EXPECT_EQ(peer.Next_Frame(3000), wire::Ack(3));
     EXPECT_EQ(Read_File(app.start.file("ReseiveFile/mended.bin")), data);
@@ -177,13 +179,14 @@ TEST_F(PeerTransfer, AFrameThatStopsHalfwayIsAskedForAgain)
     EXPECT_EQ(Read_File(app.start.file("ReseiveFile/half")), data);
 }
 
-TEST_F(PeerTransfer, CancelOrSilenceWhileReceivingLeavesNoFile)
+TEST_F(PeerTransfer, CancelSilenceOrASenderThatStopsLeavesNoFile)
 {
     Type_Interval(form().ComboBox7, "300");
     Type_Interval(form().ComboBox8, "300");
     const QByteArray data = Random_Bytes(3 * 32768, 9);
-    for (const bool cancel : {false, true}) {
-        SCOPED_TRACE(cancel);
+    enum class End { Silence, Cancel, SenderStops };
+    for (const End end : {End::Silence, End::Cancel, End::SenderStops}) {
+        SCOPED_TRACE(int(end));
         peer.Write(wire::Announcement("partial.bin", QByteArray::number(data.size())));
         ASSERT_TRUE(Accept_When_Asked(app));
         // Each receive times itself from its own start.
@@ -193,19 +196,61 @@ TEST_F(PeerTransfer, CancelOrSilenceWhileReceivingLeavesNoFile)
         ASSERT_EQ(peer.Next_Frame(3000), wire::Ack(1));
         // Until its last frame is stored, nothing stands under the file's name.
         EXPECT_FALSE(Received_Entries(app).contains("partial.bin"));
-        if (cancel) {
+        if (end == End::Cancel) {
             QTest::mouseClick(form().Form5->SpeedButton2, Qt::LeftButton);
             EXPECT_EQ(peer.Next_Frame(3000), wire::Reply(false));
+        } else if (end == End::SenderStops) {
+            peer.Write(wire::Reply(false));
+            EXPECT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }, 1000));
+            EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прекращена удаленной стороной")});
         } else {
-            // The sender keeps silent for longer than it would keep trying.
+            // The sender answers none of the requests for its frame.
             EXPECT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
             EXPECT_EQ(messages(), QStringList{No_Answer()});
+            QList<QByteArray> asked(3, wire::Error("DATASEND"));
+            EXPECT_EQ(peer.Frames_For(100), asked << wire::Reply(false));
         }
         EXPECT_FALSE(form().Form5->isVisible());
         EXPECT_EQ(Received_Entries(app), QStringList());
-        peer.Write(wire::Data(2, data.mid(32768, 32768)));
-        EXPECT_TRUE(peer.Frames_For(200).isEmpty());
+        EXPECT_FALSE(form().TimerReceiveWait->isActive());
+        peer.Write(wire::Data(2, data.mid(32768, 32768)));  // refused, not stored
+        EXPECT_EQ(peer.Frames_For(200), QList<QByteArray>{wire::Reply(false)});
+        app.catcher.clear();
     }
+}
+
+TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
+{
+    Type_Interval(form().ComboBox7, "300");  // a side still running repeats or asks within 700 ms
+    Type_Interval(form().ComboBox8, "300");
+    const QString path = app.start.file("e.bin");
+    Write_File(path, Random_Bytes(3 * 32768, 14));
+    for (const bool sending : {true, false}) {
+        SCOPED_TRACE(sending);
+        form().PageControl1->setCurrentIndex(1);
+        if (sending) {
+            auto started = Beside([&] {
+                peer.Next_Frame(3000);
+                peer.Write(wire::Reply(true));
+                return wire::Kind(peer.Next_Frame(3000));
+            });
+            Send_File(app, path);
+            ASSERT_EQ(Finish(started), "DTDT");
+        } else {
+            peer.Write(wire::Announcement("f.bin", "98304"));
+            ASSERT_TRUE(Accept_When_Asked(app));
+            ASSERT_EQ(peer.Next_Frame(3000), wire::Reply(true));
+        }
+        form().PageControl1->setCurrentIndex(2);  // where a firmware download would start
+        EXPECT_EQ(peer.Frames_For(700), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
+        for (const QTimer *timer : {form().FileNameSend, form().FileDataSend, form().TimerSendSession,
+                                    form().TimerReceiveAll, form().TimerReceiveWait})
+            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        EXPECT_FALSE(form().Form5->isVisible() || form().Form6->isVisible());
+        EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: открыта другая страница")});
+        app.catcher.clear();
+    }
+    EXPECT_EQ(Received_Entries(app), QStringList());
 }
 
 TEST_F(PeerTransfer, ARefusalOrAMissingReceiveFolderAnswersAsItShould)
@@ -234,12 +279,12 @@ TEST_F(PeerTransfer, AnUnansweredAnnouncementIsSentFourTimesThenReported)
     Write_File(path, "hello");
     Send_File(app, path);
     auto announcements = Beside([&] { return peer.Frames_For(1500); });
-    const QList<QByteArray> frames = Finish(announcements);
-    ASSERT_EQ(frames.size(), 4);
-    for (const QByteArray &frame : frames)
-        EXPECT_EQ(frame, wire::Announcement("a.txt", "5"));
+    // Four announcements, then the receiver is told that nothing will come.
+    EXPECT_EQ(Finish(announcements), QList<QByteArray>(4, wire::Announcement("a.txt", "5")) << wire::Reply(false));
     EXPECT_EQ(messages(), QStringList{No_Answer()});
     EXPECT_TRUE(Sender_Idle(app));
+    peer.Write(wire::Reply(true));  // accepted too late: told again
+    EXPECT_EQ(peer.Next_Frame(3000), wire::Reply(false));
 
     // An error frame about the announcement brings it again at once.
     app.catcher.clear();
@@ -323,10 +368,10 @@ TEST_F(PeerTransfer, AFileChangedAfterItsAnnouncementIsNotSent)
         peer.Next_Frame(3000);
         Write_File(path, "short now");
         peer.Write(wire::Reply(true));
-        return peer.Frames_For(500).size();
+        return peer.Frames_For(500);
     });
     Send_File(app, path);
-    EXPECT_EQ(Finish(script), 0);
+    EXPECT_EQ(Finish(script), QList<QByteArray>{wire::Reply(false)});  // nothing but the stop
     EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Файл изменился на диске, передача прекращена")});
     EXPECT_TRUE(Sender_Idle(app));
 }

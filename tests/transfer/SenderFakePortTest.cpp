@@ -84,6 +84,7 @@ TEST_F(FakePortSender, CancelStopsEveryTimerAndClosesTheFiles)
     Answer(wire::Reply(true));
     ASSERT_TRUE(Wait_Until([&] { return form().Form6->isVisible() && Written().size() > 80; }));
     QTest::mouseClick(form().Form6->SpeedButton1, Qt::LeftButton);
+    EXPECT_TRUE(Written().endsWith(wire::Reply(false)));  // the receiver is told at once
     EXPECT_FALSE(form().Form6->isVisible());
     EXPECT_FALSE(form().FileDataSend->isActive());
     EXPECT_FALSE(form().TimerSendSession->isActive());

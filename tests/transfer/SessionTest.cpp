@@ -36,8 +36,8 @@ TEST(SendSession, AnUnansweredAnnouncementIsSentFourTimesInAll)
     EXPECT_EQ(s.On_Time_Out(false), Verdict::Repeat);
     EXPECT_EQ(s.On_Time_Out(false), Verdict::GiveUp);
     EXPECT_EQ(s.State(), SendSession::Phase::Idle);
-    // A reply after giving up is out of place.
-    EXPECT_EQ(s.On_Reply(true), SendSession::ReplyResult::Ignore);
+    // An acceptance after giving up is late: the receiver must be told.
+    EXPECT_EQ(s.On_Reply(true), SendSession::ReplyResult::Late);
 }
 
 TEST(SendSession, RepeatsTheCounterLeavesOutAreCappedInARow)
@@ -127,11 +127,11 @@ TEST(ReceiveSession, RepeatedFramesAreAcknowledgedAgainNotStoredTwice)
     using A = ReceiveSession::DataAction;
     EXPECT_EQ(r.On_Data(1, 32796), A::Store);
     EXPECT_EQ(r.On_Data(1, 32796), A::Acknowledge_Again);  // its acknowledgement was lost
-    EXPECT_EQ(r.On_Data(3, 29), A::Drop);                   // out of order
-    EXPECT_EQ(r.On_Data(2, 32000), A::Drop);                // wrong length
-    EXPECT_EQ(r.On_Data(std::nullopt, 32796), A::Drop);
+    EXPECT_EQ(r.On_Data(3, 29), A::Ask_Again);              // out of order
+    EXPECT_EQ(r.On_Data(2, 32000), A::Ask_Again);           // wrong length
+    EXPECT_EQ(r.On_Data(std::nullopt, 32796), A::Ask_Again);
     EXPECT_EQ(r.On_Data(2, 32796), A::Store);
-    EXPECT_EQ(r.On_Data(3, 32796), A::Drop);  // the last frame is its tail plus 28
+    EXPECT_EQ(r.On_Data(3, 32796), A::Ask_Again);  // the last frame is its tail plus 28
     EXPECT_EQ(r.On_Data(3, 29), A::Store);
     EXPECT_TRUE(r.Complete());
     EXPECT_EQ(r.State(), ReceiveSession::Phase::Idle);
@@ -145,6 +145,9 @@ TEST(ReceiveSession, RepeatedFramesAreAcknowledgedAgainNotStoredTwice)
     EXPECT_EQ(r.On_Data(1, 32796), A::Store);
     EXPECT_EQ(r.On_Data(2, 32796), A::Store);
     EXPECT_TRUE(r.Complete());
+    // ... that could not be written: its repeat is refused, not acknowledged.
+    r.Store_Failed();
+    EXPECT_EQ(r.On_Data(2, 32796), A::Refuse);
 }
 
 TEST(ReceiveSession, AnAnnouncementAgainBeforeDataIsAcceptedAgain)
@@ -162,8 +165,8 @@ TEST(ReceiveSession, AnAnnouncementAgainBeforeDataIsAcceptedAgain)
     EXPECT_EQ(r.On_Data(2, 7260), ReceiveSession::DataAction::Drop);
 
     r.Accept();
-    r.End();  // cancelled
-    EXPECT_EQ(r.On_Data(1, 32796), ReceiveSession::DataAction::Drop);
+    r.End();  // cancelled: a frame still coming is refused
+    EXPECT_EQ(r.On_Data(1, 32796), ReceiveSession::DataAction::Refuse);
 }
 
 TEST(ReceiveSession, HostileAnnouncementsAreRefusedOrDropped)

@@ -6,6 +6,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <poll.h>
+#include <random>
 #include <sys/eventfd.h>
 #include <system_error>
 #include <termios.h>
@@ -25,6 +26,40 @@ void Outlet::Send(const std::uint8_t *bytes, std::size_t count, std::chrono::mil
 void Outlet::Send(const std::vector<std::uint8_t> &bytes, std::chrono::milliseconds delay)
 {
     Send(bytes.data(), bytes.size(), delay);
+}
+
+std::vector<std::uint8_t> Damaged(const std::uint8_t *bytes, std::size_t count, Damage damage, std::size_t at,
+                                  std::uint8_t value)
+{
+    std::vector<std::uint8_t> out(bytes, bytes + count);
+    if (at > count || (at == count && damage != Damage::Insert))
+        return out;
+    switch (damage) {
+    case Damage::Flip:
+        out[at] ^= value != 0 ? value : 0xFF;
+        break;
+    case Damage::Insert:
+        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), value);
+        break;
+    case Damage::Delete:
+        out.erase(out.begin() + static_cast<std::ptrdiff_t>(at));
+        break;
+    }
+    return out;
+}
+
+Hook Damage_One_In(unsigned n, unsigned seed)
+{
+    auto random = std::make_shared<std::mt19937>(seed);
+    return [n, random](const std::uint8_t *bytes, std::size_t count, Outlet &out) {
+        if (n == 0 || (*random)() % n != 0) {
+            out.Send(bytes, count);
+            return;
+        }
+        const auto damage = static_cast<Damage>((*random)() % 3);
+        const std::size_t at = (*random)() % count;
+        out.Send(Damaged(bytes, count, damage, at, static_cast<std::uint8_t>((*random)() % 255 + 1)));
+    };
 }
 
 namespace {

@@ -10,7 +10,8 @@
 //     line would have carried it;
 //   - handed to a hook that sees every chunk the relay reads on that side and
 //     decides what goes on: the chunk as it is, split into pieces (each may
-//     wait a while after the chunk was read), a part of it, twice, or nothing;
+//     wait a while after the chunk was read), a part of it, twice, nothing,
+//     or damaged as a noisy line damages bytes (Damaged, Damage_One_In);
 //   - made dead: everything read is dropped until it is revived.
 // Pieces keep their order; a delayed piece holds back those after it, as a
 // slow line would. The relay knows nothing of what the bytes mean: protocol
@@ -69,6 +70,22 @@ private:
 };
 
 using Hook = std::function<void(const std::uint8_t *bytes, std::size_t count, Outlet &out)>;
+
+// What a noisy line does to a byte: changes its bits, adds one that was never
+// sent, or loses it.
+enum class Damage { Flip, Insert, Delete };
+
+// The bytes with one damage at offset at: Flip xors the byte there with
+// value (a value of 0 still changes it: all its bits flip), Insert puts value
+// before it (at may be count: after the last), Delete removes it. An offset
+// past the end damages nothing.
+std::vector<std::uint8_t> Damaged(const std::uint8_t *bytes, std::size_t count, Damage damage, std::size_t at,
+                                  std::uint8_t value = 0xFF);
+
+// A hook that damages one byte of about one chunk in n, of a kind, at a
+// place and with a value drawn from a generator seeded with seed; the other
+// chunks go on as they are. n of 0 damages nothing.
+Hook Damage_One_In(unsigned n, unsigned seed);
 
 struct LinkOptions {
     LinkOptions(std::uint32_t bits = 0, Hook h = {}) : bitsPerSecond(bits), hook(std::move(h)) {}

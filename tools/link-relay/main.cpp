@@ -3,11 +3,13 @@
 // program) at the pace of a real line.
 //
 //   vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS]
-//                   [--link-a PATH] [--link-b PATH]
+//                   [--damage N] [--seed S] [--link-a PATH] [--link-b PATH]
 //
 // Prints the two port paths and relays until interrupted. --rate paces both
-// directions (10 bits a byte); --link-a/--link-b also name the ports by
-// symbolic links, removed at the end.
+// directions (10 bits a byte); --damage damages one byte (flipped, inserted
+// or lost) in about one chunk in N each way, drawn from the seed S (1 when
+// not given), as a noisy line would; --link-a/--link-b also name the ports
+// by symbolic links, removed at the end.
 
 #include <csignal>
 #include <cstdio>
@@ -28,17 +30,17 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS] "
-                 "[--link-a PATH] [--link-b PATH]\n");
+                 "[--damage N] [--seed S] [--link-a PATH] [--link-b PATH]\n");
     return 2;
 }
 
-bool Rate(const char *text, std::uint32_t &rate)
+bool Number(const char *text, std::uint32_t &number)
 {
     char *end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 10);
     if (*text == '\0' || *end != '\0' || value > 100'000'000)
         return false;
-    rate = static_cast<std::uint32_t>(value);
+    number = static_cast<std::uint32_t>(value);
     return true;
 }
 
@@ -47,17 +49,22 @@ bool Rate(const char *text, std::uint32_t &rate)
 int main(int argc, char **argv)
 {
     LinkOptions aToB, bToA;
+    std::uint32_t damage = 0, seed = 1;
     std::string linkA, linkB;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (i + 1 >= argc)
             return Usage();
         const char *value = argv[++i];
-        if (option == "--rate" && Rate(value, aToB.bitsPerSecond))
+        if (option == "--rate" && Number(value, aToB.bitsPerSecond))
             bToA.bitsPerSecond = aToB.bitsPerSecond;
-        else if (option == "--a-to-b" && Rate(value, aToB.bitsPerSecond))
+        else if (option == "--a-to-b" && Number(value, aToB.bitsPerSecond))
             continue;
-        else if (option == "--b-to-a" && Rate(value, bToA.bitsPerSecond))
+        else if (option == "--b-to-a" && Number(value, bToA.bitsPerSecond))
+            continue;
+        else if (option == "--damage" && Number(value, damage))
+            continue;
+        else if (option == "--seed" && Number(value, seed))
             continue;
         else if (option == "--link-a")
             linkA = value;
@@ -65,6 +72,11 @@ int main(int argc, char **argv)
             linkB = value;
         else
             return Usage();
+    }
+
+    if (damage > 0) {
+        aToB.hook = vexa::linkrelay::Damage_One_In(damage, seed);
+        bToA.hook = vexa::linkrelay::Damage_One_In(damage, seed + 1);
     }
 
     sigset_t stopSignals;
