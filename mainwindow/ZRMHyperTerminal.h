@@ -20,6 +20,7 @@
 #include "atcommands/AtCommandsState.h"
 #include "platform/SerialPort.h"
 #include "serial/CounterText.h"
+#include "serial/FairLock.h"
 #include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransferState.h"
 #include "xmodem/FirmwareState.h"
@@ -405,7 +406,7 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
-    std::mutex writeMutex_;          // one Write_To_Port at a time
+    FairLock writeMutex_;            // one Write_To_Port at a time, in the order asked
     std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};

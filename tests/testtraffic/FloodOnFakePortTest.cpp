@@ -159,15 +159,18 @@ TEST_F(TestPageTest, ACounterThatIsNoNumberEndsTheFloodWithItsMessage)
 }
 
 // The flood thread and the main thread write at once, to a port that takes
-// the bytes in pieces: every command line and every array arrives whole.
-TEST_F(TestPageTest, TwoWritersNeverSpliceEachOthersBytes)
+// the bytes in pieces: every command line and every array arrives whole, and
+// a command waits for the array in progress, not for the flood.
+TEST_F(TestPageTest, TwoWritersNeverSpliceEachOthersBytesAndTakeTurns)
 {
     pieceSize = 16;
     perPiece = std::chrono::microseconds(100);
     Ready();
     form().SpeedButton22->click();
     constexpr int kLines = 40;
+    std::vector<std::size_t> asked;
     for (int i = 0; i < kLines; ++i) {
+        asked.push_back(Sent());
         form().Send_AT_Command("AT+CSQ");
         Pump(5);
     }
@@ -178,6 +181,8 @@ TEST_F(TestPageTest, TwoWritersNeverSpliceEachOthersBytes)
     int commands = 0, arrays = 0;
     for (qsizetype at = 0; at < line.size();) {
         if (line.mid(at, command.size()) == command) {
+            // The array in progress, or one that began as the command asked.
+            EXPECT_LE(std::size_t(at), asked[commands] + 2 * 256) << "command " << commands;
             ++commands;
             at += command.size();
         } else {
