@@ -329,7 +329,9 @@ public:
     QTimer *TimerSendWord = nullptr;
     void Build_Test_Page(QWidget *page);
     void Stop_Test_Traffic();  // entering the test page
-    // Ends the flood thread before the port it writes to is closed.
+    // The flood thread ends with the port it writes to: asked before the
+    // close, joined after it.
+    void Ask_Test_Traffic_To_End();
     void End_Test_Traffic();
     void SpeedButton20Click();  // test string "Пуск"
     void SpeedButton19Click();  // test string "Стоп"
