@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "mainwindow/CaptionText.h"
 #include "mainwindow/WorkCharLog.h"
 #include "platform/LocalTime.h"
@@ -21,28 +18,6 @@ TEST(CounterText, AddsInSixtyFourBitsAndRefusesWhatIsNotANumber)
     EXPECT_EQ(Counter_Add("abc", 1), std::nullopt);
     EXPECT_EQ(Counter_Add("", 1), std::nullopt);
     EXPECT_EQ(Counter_Add("12x", 1), std::nullopt);
-}
-
-// "Очистить" while the flood counts: a number set never fails an add beside it.
-TEST(CounterText, SettingANumberNeverFailsAConcurrentAdd)
-{
-    SharedCounter counter;
-    std::atomic<bool> done{false};
-    std::atomic<int> adds{0}, failed{0};
-    std::thread adding([&] {
-        for (; !done; ++adds)
-            failed += !counter.Add(256);
-    });
-    while (adds == 0)
-        std::this_thread::yield();
-    for (int i = 0; i < 200000; ++i)
-        counter.Set_Text(QStringLiteral("0"));
-    done = true;
-    adding.join();
-    EXPECT_EQ(failed, 0);
-    counter.Set_Text(QStringLiteral("lots"));
-    EXPECT_FALSE(counter.Add(1));
-    EXPECT_FALSE(counter.Valid());
 }
 
 TEST(PortLists, StatusTextsNameWhatThePortDoes)
