@@ -267,7 +267,7 @@ TEST(NetworkSerialPort, ALinkThatGoesSilentIsFoundDeadInItsTime)
 {
     for (const bool writing : {false, true}) {
         ScriptedComPortServer server;
-        NetworkSerialPort port(NetworkPortTiming{300, 1000, 2000});
+        NetworkSerialPort port(NetworkPortTiming{300, 1000, 1000});
         ASSERT_TRUE(port.open(server.Name()));
         server.Vanish();
         QElapsedTimer clock;
@@ -279,9 +279,10 @@ TEST(NetworkSerialPort, ALinkThatGoesSilentIsFoundDeadInItsTime)
         });
         std::uint32_t mask = 0;
         EXPECT_EQ(port.waitForEvent(mask), WaitResult::Error) << writing;
-        EXPECT_EQ(port.lastError(), ETIMEDOUT) << writing;
-        EXPECT_GE(clock.elapsed(), 1500) << writing;
-        EXPECT_LT(clock.elapsed(), 6000) << writing;
+        const int error = port.lastError();  // a write may meet the dead socket first
+        EXPECT_TRUE(error == ETIMEDOUT || (writing && error == EPIPE)) << error;
+        EXPECT_GE(clock.elapsed(), 700) << writing;
+        EXPECT_LT(clock.elapsed(), 5000) << writing;
         flooding.get();
     }
 }
