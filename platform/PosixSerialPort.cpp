@@ -63,8 +63,9 @@ int Open_Free_Device(const std::string &deviceName, struct termios2 &tio)
 
 // A tty closed with output still queued waits in close() until that has
 // gone, up to the driver's closing wait (30 s by default). Output that moves
-// is given a moment to go; output held off (CTS off) is dropped at once, and
-// so is what a slow line has not sent within the moment.
+// is given up to a second to go; output that stands still (held off by CTS)
+// is dropped as soon as it is seen not to move, and so is what a slow line
+// has not sent within that second.
 void Drop_Stalled_Output(int fd, std::uint32_t baudRate)
 {
     constexpr std::chrono::milliseconds kDrainAtClose{1000};
