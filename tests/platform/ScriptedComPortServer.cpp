@@ -5,10 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <linux/filter.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -119,13 +121,21 @@ void ScriptedComPortServer::Refuse_Option(std::uint8_t option)
 
 // A filter that drops every packet before the server's TCP sees it: no
 // acknowledgement, no answer to a keepalive probe, as if the host were gone.
+// It goes on once what the server sent is acknowledged: else its kernel
+// would send that again and again, and the client take that for life.
 void ScriptedComPortServer::Vanish()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    vanished_ = true;
+    for (int tries = 0; tries < 200; ++tries) {
+        int unacknowledged = 0;
+        if (::ioctl(client_, SIOCOUTQ, &unacknowledged) != 0 || unacknowledged == 0)
+            break;
+        QThread::msleep(5);
+    }
     sock_filter dropAll = BPF_STMT(BPF_RET | BPF_K, 0);
     const sock_fprog program{1, &dropAll};
     ::setsockopt(client_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
-    vanished_ = true;
 }
 
 void ScriptedComPortServer::Send_Device(const QByteArray &bytes, bool oneByteAPacket)
