@@ -111,7 +111,6 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     WorkChar_Log.close();
-    End_Test_Traffic();
     Stop_Reader();
     Close_Port();
     Join_Readers();

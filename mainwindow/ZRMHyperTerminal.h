@@ -20,6 +20,7 @@
 #include "atcommands/AtCommandsState.h"
 #include "platform/SerialPort.h"
 #include "serial/CounterText.h"
+#include "serial/FairLock.h"
 #include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransferState.h"
 #include "xmodem/FirmwareState.h"
@@ -341,7 +342,9 @@ public:
     QTimer *TimerSendWord = nullptr;
     void Build_Test_Page(QWidget *page);
     void Stop_Test_Traffic();  // entering the test page
-    // Ends the flood thread before the port it writes to is closed.
+    // The flood thread ends with the port it writes to: asked before the
+    // close, joined after it.
+    void Ask_Test_Traffic_To_End();
     void End_Test_Traffic();
     void SpeedButton20Click();  // test string "Пуск"
     void SpeedButton19Click();  // test string "Стоп"
@@ -418,7 +421,7 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
-    std::mutex writeMutex_;          // one Write_To_Port at a time
+    FairLock writeMutex_;            // one Write_To_Port at a time, in the order asked
     std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};

@@ -6,6 +6,10 @@
 namespace vexa {
 namespace {
 
+// Per thread, as the real backends keep it: the flood thread's failures must
+// not show up as the main thread's error.
+thread_local int tLastError = 0;
+
 using LineMap = std::map<std::string, std::shared_ptr<FakeLine>>;
 
 class FakeSerialPort final : public SerialPort {
@@ -83,7 +87,7 @@ public:
         if (closed_)
             return WaitResult::Closed;
         if (line_->incoming.empty()) {
-            error_ = EIO;
+            tLastError = EIO;
             return WaitResult::Error;
         }
         eventMask = mask_ & kEvRxChar;
@@ -107,12 +111,12 @@ public:
     {
         return Call(line_ ? line_->failWrite : true, [&] { line_->written.insert(line_->written.end(), data, data + count); });
     }
-    int lastError() const override { return error_; }
+    int lastError() const override { return tLastError; }
 
 private:
     bool Fail(int error)
     {
-        error_ = error;
+        tLastError = error;
         return false;
     }
     template <typename F>
@@ -134,7 +138,6 @@ private:
     std::atomic<bool> closed_{false};
     std::uint32_t mask_ = 0;
     PortTimeouts timeouts_;
-    int error_ = 0;
 };
 
 }  // namespace

@@ -32,6 +32,9 @@ constexpr std::size_t kSendPiece = 256 * 1024;  // CTS, DSR, RING and DCD, as th
 
 std::size_t Index(Topic topic) { return static_cast<std::size_t>(topic); }
 
+// How many answer times a request that gave up still waits for its late answer.
+constexpr int kLateAnswerWaits = 4;
+
 int Milliseconds_Left(std::chrono::steady_clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -116,6 +119,22 @@ int Connect_One(const addrinfo &address, std::chrono::steady_clock::time_point d
     return fd;
 }
 
+// A dead link (a pulled cable, a host gone without closing) answers nothing,
+// not even TCP's acknowledgements. Keepalive probes a quiet link; the user
+// time-out gives up on probes or data left unacknowledged for that long.
+// The socket then fails with ETIMEDOUT, as a closed one fails.
+void Watch_For_Dead_Link(int fd, int deadLinkMs)
+{
+    const int on = 1, idle = std::max(1, deadLinkMs / 4000), interval = std::max(1, deadLinkMs / 8000);
+    const int probes = std::max(1, (deadLinkMs / 1000 - idle) / interval);
+    const unsigned int userTimeout = static_cast<unsigned int>(deadLinkMs);
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
 int Connect(const NetworkPortAddress &address, std::chrono::steady_clock::time_point deadline)
 {
     const AddressList addresses = Resolve(address, deadline);
@@ -170,6 +189,7 @@ bool NetworkSerialPort::open(const std::string &name)
     const int fd = Connect(*address, deadline);
     if (fd < 0)
         return false;
+    Watch_For_Dead_Link(fd, timing_.deadLinkMs);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         socket_ = fd;
@@ -178,9 +198,9 @@ bool NetworkSerialPort::open(const std::string &name)
         ++generation_;
         lost_ = false;
         stream_ = TelnetStream();
-        comPortAgreed_ = false;
+        comPortAgreed_ = comPortRefused_ = binaryRefused_ = false;
         modemStatusKnown_ = false;
-        asked_ = answered_ = {};
+        awaited_.clear();
         reported_ = PortSettings();
         rtsOn_ = dtrOn_ = true;  // what a server does on opening a device
         Queue_Locked(stream_.Opening(), false);
@@ -197,25 +217,28 @@ bool NetworkSerialPort::open(const std::string &name)
     return Fail(error);
 }
 
+// A server that refuses the option serves no serial port, and one that
+// refuses BINARY would not carry the bytes unchanged: both fail the open.
 bool NetworkSerialPort::Handshake(Clock::time_point deadline)
 {
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_until(lock, deadline, [&] { return comPortAgreed_ || lost_; });
+        changed_.wait_until(lock, deadline,
+                            [&] { return comPortAgreed_ || comPortRefused_ || binaryRefused_ || lost_; });
+        if (comPortRefused_ || binaryRefused_)
+            return Fail(comPortRefused_ ? EPROTONOSUPPORT : EPROTO);
         if (!comPortAgreed_)
             return Fail(lost_ ? ECONNREFUSED : ETIMEDOUT);
     }
     // Line changes are reported from now on, the line-state noise is not;
-    // the answer about the speed shows that the device is open.
-    const auto answers = Ask({{Request(kSetModemstateMask, kModemLines), Topic::None},
-                              {Request(kSetLinestateMask, 0), Topic::None},
-                              {Baudrate_Request(0), Topic::Baudrate}},
-                             deadline);
-    if (!answers) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return Fail(lost_ ? ECONNREFUSED : tLastError);
-    }
+    // the answer about the speed shows that the device is open. The server
+    // has answered about BINARY by then, as it answers in order.
+    const auto answers = Ask({{kSetModemstateMask, kModemLines}, {kSetLinestateMask, 0}, Question::Speed(0)}, deadline);
     std::lock_guard<std::mutex> lock(mutex_);
+    if (!answers)
+        return Fail(lost_ ? ECONNREFUSED : tLastError);
+    if (binaryRefused_)
+        return Fail(EPROTO);
     reported_.BaudRate = (*answers)[Index(Topic::Baudrate)];
     return true;
 }
@@ -242,6 +265,7 @@ void NetworkSerialPort::close()
     outgoing_.clear();
     received_.clear();
     receivedHead_ = 0;
+    awaited_.clear();
     changed_.notify_all();
 }
 
@@ -292,22 +316,23 @@ void NetworkSerialPort::Send_Locked()
 
 // A unit whose wait ended goes, unless part of it has left: a request then
 // leaves whole, data up to where the stream stays whole.
-void NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
+bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
 {
     const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
     if (it == outgoing_.end())
-        return;
+        return false;
     if (it->sent == 0) {
         outgoing_.erase(it);
-        return;
+        return true;
     }
     if (!it->data)
-        return;
+        return false;
     it->bytes.resize(Whole_Escaped_Length(it->bytes, it->sent));
     if (it->sent == it->bytes.size()) {
         doneId_ = it->id;
         outgoing_.erase(it);
     }
+    return false;
 }
 
 void NetworkSerialPort::Lose_Locked(int error)
@@ -321,28 +346,38 @@ void NetworkSerialPort::Lose_Locked(int error)
     Wake();
 }
 
+NetworkSerialPort::Question::Question(std::uint8_t command, std::uint8_t value)
+    : bytes(Request(command, value)), topic(Topic_Of(command, value)), expected(Expected_Answer(command, value))
+{
+}
+
+NetworkSerialPort::Question NetworkSerialPort::Question::Speed(std::uint32_t baudRate)
+{
+    Question q(kSetBaudrate, 0);
+    q.bytes = Baudrate_Request(baudRate);
+    q.expected = Expected_Answer(kSetBaudrate, baudRate);
+    return q;
+}
+
 std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vector<Question> &questions,
                                                                  Clock::time_point deadline)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     if (!Usable_Locked())
         return std::nullopt;
-    const std::uint64_t generation = generation_;
-    std::array<std::uint64_t, kTopicCount> wanted{};
+    const std::uint64_t generation = generation_, ask = nextAsk_++;
     std::vector<std::uint8_t> bytes;
     for (const Question &q : questions) {
         if (q.topic != Topic::None)
-            wanted[Index(q.topic)] = ++asked_[Index(q.topic)];
+            awaited_.push_back(Awaited{ask, q.topic, q.expected});
         bytes.insert(bytes.end(), q.bytes.begin(), q.bytes.end());
     }
     const std::uint64_t id = Queue_Locked(std::move(bytes), false);
     ++asking_;
     Wake();
     auto answered = [&] {
-        for (std::size_t i = 0; i < kTopicCount; ++i)
-            if (answered_[i] < wanted[i])
-                return false;
-        return true;
+        return std::none_of(awaited_.begin(), awaited_.end(),
+                            [&](const Awaited &a) { return a.ask == ask && !a.answered; });
     };
     changed_.wait_until(lock, deadline, [&] { return generation_ != generation || closing_ || lost_ || answered(); });
     --asking_;
@@ -350,20 +385,32 @@ std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vect
         Fail(ECANCELED);
         return std::nullopt;
     }
-    if (answered())
-        return answers_;
-    if (lost_) {
+    std::optional<Answers> result;
+    bool unsent = false;
+    if (answered()) {
+        result = Answers{};
+        for (const Awaited &a : awaited_)
+            if (a.ask == ask)
+                (*result)[Index(a.topic)] = a.value;
+    } else if (lost_) {
         Fail(lostError_);
-        return std::nullopt;
+    } else {
+        unsent = Withdraw_Locked(id);  // no answer in time: the server will not give one
+        Fail(ETIMEDOUT);
     }
-    // No answer in time: the server will not give one. A late one counts for
-    // nothing but its value, so it cannot pass for the answer to a later request.
-    Withdraw_Locked(id);
-    for (std::size_t i = 0; i < kTopicCount; ++i)
-        if (wanted[i])
-            answered_[i] = asked_[i];
-    Fail(ETIMEDOUT);
-    return std::nullopt;
+    const auto expires = Clock::now() + std::chrono::milliseconds(kLateAnswerWaits * timing_.answerMs);
+    for (auto it = awaited_.begin(); it != awaited_.end();) {
+        if (it->ask != ask) {
+            ++it;
+        } else if (it->answered || unsent) {
+            it = awaited_.erase(it);
+        } else {
+            it->ask = 0;
+            it->expires = expires;
+            ++it;
+        }
+    }
+    return result;
 }
 
 bool NetworkSerialPort::Ask_Within_Answer_Time(const std::vector<Question> &questions)
@@ -373,11 +420,11 @@ bool NetworkSerialPort::Ask_Within_Answer_Time(const std::vector<Question> &ques
 
 bool NetworkSerialPort::getState(PortSettings &settings)
 {
-    const auto answers = Ask({{Baudrate_Request(0), Topic::Baudrate},
-                              {Request(kSetDatasize, 0), Topic::Datasize},
-                              {Request(kSetParity, 0), Topic::Parity},
-                              {Request(kSetStopsize, 0), Topic::Stopsize},
-                              {Request(kSetControl, kFlowQuery), Topic::FlowControl}},
+    const auto answers = Ask({Question::Speed(0),
+                              {kSetDatasize, 0},
+                              {kSetParity, 0},
+                              {kSetStopsize, 0},
+                              {kSetControl, kFlowQuery}},
                              Clock::now() + std::chrono::milliseconds(timing_.answerMs));
     if (!answers)
         return false;
@@ -406,18 +453,18 @@ bool NetworkSerialPort::setState(const PortSettings &s)
     if (s.BaudRate == 0 || s.ByteSize < 5 || s.ByteSize > 8 || !parity || !stopBits)
         return isOpen() ? Fail(EINVAL) : Fail(EBADF);
     const bool hardware = s.fOutxCtsFlow || s.fRtsControl == kRtsControlHandshake;
-    std::vector<Question> questions = {{Baudrate_Request(s.BaudRate), Topic::Baudrate},
-                                       {Request(kSetDatasize, s.ByteSize), Topic::Datasize},
-                                       {Request(kSetParity, *parity), Topic::Parity},
-                                       {Request(kSetStopsize, *stopBits), Topic::Stopsize},
-                                       {Request(kSetControl, hardware ? kFlowHardware : kFlowNone), Topic::FlowControl}};
+    std::vector<Question> questions = {Question::Speed(s.BaudRate),
+                                       {kSetDatasize, s.ByteSize},
+                                       {kSetParity, *parity},
+                                       {kSetStopsize, *stopBits},
+                                       {kSetControl, hardware ? kFlowHardware : kFlowNone}};
     {
         std::lock_guard<std::mutex> lock(mutex_);
         const bool rts = s.fRtsControl == kRtsControlEnable, dtr = s.fDtrControl != kDtrControlDisable;
         if (!hardware && rts != rtsOn_)
-            questions.push_back({Request(kSetControl, rts ? kRtsOn : kRtsOff), Topic::Rts});
+            questions.push_back({kSetControl, rts ? kRtsOn : kRtsOff});
         if (dtr != dtrOn_)
-            questions.push_back({Request(kSetControl, dtr ? kDtrOn : kDtrOff), Topic::Dtr});
+            questions.push_back({kSetControl, dtr ? kDtrOn : kDtrOff});
         if (!hardware)
             rtsOn_ = rts;
         dtrOn_ = dtr;
@@ -458,7 +505,7 @@ bool NetworkSerialPort::purge(std::uint32_t flags)
     if (!toDevice && !fromDevice)
         return isOpen() || Fail(EBADF);
     const std::uint8_t what = toDevice && fromDevice ? kPurgeBoth : toDevice ? kPurgeToDevice : kPurgeFromDevice;
-    const bool answered = Ask_Within_Answer_Time({{Request(kPurgeData, what), Topic::Purge}});
+    const bool answered = Ask_Within_Answer_Time({{kPurgeData, what}});
     if (fromDevice) {
         std::lock_guard<std::mutex> lock(mutex_);
         received_.clear();
@@ -499,17 +546,16 @@ bool NetworkSerialPort::getModemStatus(std::uint32_t &status)
     return true;
 }
 
-bool NetworkSerialPort::setBreak() { return Ask_Within_Answer_Time({{Request(kSetControl, kBreakOn), Topic::Break}}); }
+bool NetworkSerialPort::setBreak() { return Ask_Within_Answer_Time({{kSetControl, kBreakOn}}); }
 
-bool NetworkSerialPort::clearBreak()
-{
-    return Ask_Within_Answer_Time({{Request(kSetControl, kBreakOff), Topic::Break}});
-}
+bool NetworkSerialPort::clearBreak() { return Ask_Within_Answer_Time({{kSetControl, kBreakOff}}); }
 
+// A dropped link still holds what came before the drop: a reader that
+// starts only now gets that first, then the drop from its wait.
 bool NetworkSerialPort::prepareWait()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return Usable_Locked();
+    return (open_ && !closing_) || Fail(EBADF);
 }
 
 WaitResult NetworkSerialPort::waitForEvent(std::uint32_t &eventMask)
@@ -646,6 +692,8 @@ void NetworkSerialPort::Take(const std::uint8_t *bytes, std::size_t count)
     if (!out.answers.empty())
         Queue_Locked(std::move(out.answers), false);
     comPortAgreed_ = stream_.Com_Port_Agreed();
+    comPortRefused_ = stream_.Com_Port_Refused();
+    binaryRefused_ = stream_.Binary_Refused();
     changed_.notify_all();
 }
 
@@ -659,9 +707,25 @@ void NetworkSerialPort::File_Locked(const ServerMessage &message)
     const Topic topic = Topic_Of(message.command, message.value);
     if (topic == Topic::None)
         return;
-    answers_[Index(topic)] = message.value;
-    if (answered_[Index(topic)] < asked_[Index(topic)])
-        ++answered_[Index(topic)];
+    const auto now = Clock::now();
+    awaited_.erase(std::remove_if(awaited_.begin(), awaited_.end(), [&](const Awaited &a) { return a.expires <= now; }),
+                   awaited_.end());
+    auto waiting = [&](bool exactly) {
+        return std::find_if(awaited_.begin(), awaited_.end(), [&](const Awaited &a) {
+            return a.topic == topic && !a.answered && (!exactly || !a.expected || *a.expected == message.value);
+        });
+    };
+    auto it = waiting(true);
+    if (it == awaited_.end())
+        it = waiting(false);  // a request carried out otherwise than asked
+    if (it == awaited_.end())
+        return;
+    if (it->ask == 0) {
+        awaited_.erase(it);  // the late answer of a request that gave up
+        return;
+    }
+    it->answered = true;
+    it->value = message.value;
 }
 
 }  // namespace vexa

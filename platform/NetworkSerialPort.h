@@ -30,6 +30,10 @@ namespace vexa {
 struct NetworkPortTiming {
     int answerMs = 1000;  // a request the server does not answer within this fails
     int openMs = 3000;    // name lookup, connection and the device's first answer, together
+    // A link over which nothing comes back for about this long, not even the
+    // acknowledgement of what was sent, is dead (a pulled cable, a host gone
+    // without closing): the port fails as an unplugged device does.
+    int deadLinkMs = 20000;
 };
 
 class NetworkSerialPort final : public SerialPort {
@@ -74,8 +78,24 @@ private:
     using Clock = std::chrono::steady_clock;
     using Answers = std::array<std::uint32_t, rfc2217::kTopicCount>;
     struct Question {
+        Question(std::uint8_t command, std::uint8_t value);
+        static Question Speed(std::uint32_t baudRate);  // 0 asks for the current one
         std::vector<std::uint8_t> bytes;
-        rfc2217::Topic topic;  // None: nothing to wait for
+        rfc2217::Topic topic;                    // None: nothing to wait for
+        std::optional<std::uint32_t> expected;   // the answer when carried out; none for a question
+    };
+    // A request that waits for its answer. The server answers in order; an
+    // answer goes to the oldest waiting request of its topic that it fits
+    // (the value expected, or any for a question), else to the oldest of its
+    // topic. A request whose wait ended stays a while to take its own late
+    // answer, which so cannot pass for the answer to a later request.
+    struct Awaited {
+        std::uint64_t ask;  // the Ask it belongs to; 0 once that gave up
+        rfc2217::Topic topic;
+        std::optional<std::uint32_t> expected;
+        bool answered = false;
+        std::uint32_t value = 0;
+        Clock::time_point expires = Clock::time_point::max();
     };
     struct Unit {
         std::uint64_t id;
@@ -93,7 +113,8 @@ private:
     bool Ask_Within_Answer_Time(const std::vector<Question> &questions);
     std::uint64_t Queue_Locked(std::vector<std::uint8_t> bytes, bool data);
     void Send_Locked();
-    void Withdraw_Locked(std::uint64_t id);
+    // True when nothing of the unit had left.
+    bool Withdraw_Locked(std::uint64_t id);
     void Lose_Locked(int error);
     void Wake() const;
     void Run();
@@ -113,16 +134,16 @@ private:
     int lostError_ = 0;
 
     rfc2217::TelnetStream stream_;  // the port's thread alone, once it runs
-    bool comPortAgreed_ = false;
+    bool comPortAgreed_ = false, comPortRefused_ = false, binaryRefused_ = false;
 
     std::vector<std::uint8_t> received_;
     std::size_t receivedHead_ = 0;
     std::deque<Unit> outgoing_;
     std::uint64_t nextId_ = 1, doneId_ = 0;
 
-    std::array<std::uint64_t, rfc2217::kTopicCount> asked_{}, answered_{};
-    int asking_ = 0;  // requests waiting for their answers
-    Answers answers_{};
+    std::deque<Awaited> awaited_;
+    std::uint64_t nextAsk_ = 1;
+    int asking_ = 0;  // Asks waiting for their answers
     std::uint32_t modemStatus_ = 0;
     bool modemStatusKnown_ = false;
 

@@ -1,5 +1,6 @@
 #include "platform/PosixSerialPort.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -7,6 +8,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/PortNames.h"
@@ -20,37 +22,7 @@ thread_local int tLastError = 0;
 
 }  // namespace
 
-class PosixSerialPort::Use {
-public:
-    explicit Use(PosixSerialPort &port) : port_(port)
-    {
-        std::lock_guard<std::mutex> lock(port_.mutex_);
-        ok_ = port_.fd_ >= 0 && !port_.closing_;
-        if (ok_) {
-            ++port_.users_;
-            fd = port_.fd_;
-            wakeFd = port_.wakeFd_;
-        } else {
-            tLastError = EBADF;
-        }
-    }
-    ~Use()
-    {
-        if (!ok_)
-            return;
-        std::lock_guard<std::mutex> lock(port_.mutex_);
-        if (--port_.users_ == 0)
-            port_.idle_.notify_all();
-    }
-    explicit operator bool() const { return ok_; }
-
-    int fd = -1;
-    int wakeFd = -1;
-
-private:
-    PosixSerialPort &port_;
-    bool ok_ = false;
-};
+PosixSerialPort::PosixSerialPort() : life_(mutex_, [] { tLastError = EBADF; }) {}
 
 PosixSerialPort::~PosixSerialPort() { close(); }
 
@@ -87,6 +59,32 @@ int Open_Free_Device(const std::string &deviceName, struct termios2 &tio)
     ::close(fd);
     errno = error;
     return -1;
+}
+
+// A tty closed with output still queued waits in close() until that has
+// gone, up to the driver's closing wait (30 s by default). Output that moves
+// is given up to a second to go; output that stands still (held off by CTS)
+// is dropped as soon as it is seen not to move, and so is what a slow line
+// has not sent within that second.
+void Drop_Stalled_Output(int fd, std::uint32_t baudRate)
+{
+    constexpr std::chrono::milliseconds kDrainAtClose{1000};
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+        return;
+    // Four characters' time on the line: long enough to see the queue move.
+    const std::chrono::milliseconds step(20 + 4 * 12 * 1000 / std::max<std::uint32_t>(baudRate, 110));
+    const auto deadline = std::chrono::steady_clock::now() + kDrainAtClose;
+    for (;;) {
+        std::this_thread::sleep_for(step);
+        int left = 0;
+        if (::ioctl(fd, TIOCOUTQ, &left) != 0 || left <= 0)
+            return;
+        if (left >= queued || std::chrono::steady_clock::now() >= deadline)
+            break;
+        queued = left;
+    }
+    ::ioctl(fd, TCFLSH, TCOFLUSH);
 }
 
 }  // namespace
@@ -129,44 +127,40 @@ bool PosixSerialPort::open(const std::string &deviceName)
     }
     baudRate_ = Read_Settings(tio, rtsOn_, dtrOn_).BaudRate;
     std::lock_guard<std::mutex> lock(mutex_);
-    fd_ = fd;
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    life_.Opened_Locked({fd, ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)});
     return true;
 }
 
 void PosixSerialPort::close()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (fd_ < 0 || closing_)
-        return;
-    closing_ = true;
-    if (wakeFd_ >= 0)
-        ::eventfd_write(wakeFd_, 1);
-    idle_.wait(lock, [this] { return users_ == 0; });
-    ::ioctl(fd_, TIOCNXCL);
-    ::close(fd_);
-    if (wakeFd_ >= 0)
-        ::close(wakeFd_);
-    fd_ = wakeFd_ = -1;
-    closing_ = false;
+    life_.Close([](const Descriptors &d) {
+        if (d.wake >= 0)
+            ::eventfd_write(d.wake, 1);
+    }, [this](const Descriptors &d) {
+        ::ioctl(d.fd, TIOCNXCL);
+        Drop_Stalled_Output(d.fd, baudRate_);
+        ::close(d.fd);
+        if (d.wake >= 0)
+            ::close(d.wake);
+    });
 }
 
 bool PosixSerialPort::isOpen() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return fd_ >= 0 && !closing_;
+    return life_.Open_Locked();
 }
 
 bool PosixSerialPort::getState(PortSettings &settings)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     struct termios2 tio {};
-    if (::ioctl(use.fd, TCGETS2, &tio) != 0)
+    if (::ioctl(use->fd, TCGETS2, &tio) != 0)
         return Fail(errno);
     int lines = 0;
-    if (::ioctl(use.fd, TIOCMGET, &lines) == 0) {
+    if (::ioctl(use->fd, TIOCMGET, &lines) == 0) {
         rtsOn_ = (lines & TIOCM_RTS) != 0;
         dtrOn_ = (lines & TIOCM_DTR) != 0;
     }
@@ -176,11 +170,11 @@ bool PosixSerialPort::getState(PortSettings &settings)
 
 bool PosixSerialPort::Line_Bit(int bit, bool on)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     // A pseudo-terminal refuses modem-line calls; what was asked is remembered.
-    ::ioctl(use.fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+    ::ioctl(use->fd, on ? TIOCMBIS : TIOCMBIC, &bit);
     (bit == TIOCM_RTS ? rtsOn_ : dtrOn_) = on;
     return true;
 }
@@ -188,15 +182,15 @@ bool PosixSerialPort::Line_Bit(int bit, bool on)
 bool PosixSerialPort::setState(const PortSettings &settings)
 {
     {
-        Use use(*this);
+        Use use(life_);
         if (!use)
             return false;
         struct termios2 tio {};
-        if (::ioctl(use.fd, TCGETS2, &tio) != 0)
+        if (::ioctl(use->fd, TCGETS2, &tio) != 0)
             return Fail(errno);
         if (!Apply_Settings(settings, tio))
             return Fail(EINVAL);
-        if (::ioctl(use.fd, TCSETS2, &tio) != 0)
+        if (::ioctl(use->fd, TCSETS2, &tio) != 0)
             return Fail(errno);
         baudRate_ = settings.BaudRate;
     }
@@ -208,13 +202,13 @@ bool PosixSerialPort::setState(const PortSettings &settings)
 // Linux sizes its tty buffers itself; the request only needs an open port.
 bool PosixSerialPort::setupQueues(std::uint32_t, std::uint32_t)
 {
-    Use use(*this);
+    Use use(life_);
     return static_cast<bool>(use);
 }
 
 bool PosixSerialPort::setEventMask(std::uint32_t mask)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -233,17 +227,17 @@ bool PosixSerialPort::purge(std::uint32_t flags)
 
 bool PosixSerialPort::Control(unsigned long request, int arg)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
-    return ::ioctl(use.fd, request, arg) == 0 || Fail(errno);
+    return ::ioctl(use->fd, request, arg) == 0 || Fail(errno);
 }
 
 // Reads return at once with what is queued whatever the time-outs say; they
 // are kept so that they read back as they were set.
 bool PosixSerialPort::getTimeouts(PortTimeouts &timeouts)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -253,7 +247,7 @@ bool PosixSerialPort::getTimeouts(PortTimeouts &timeouts)
 
 bool PosixSerialPort::setTimeouts(const PortTimeouts &timeouts)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -263,10 +257,10 @@ bool PosixSerialPort::setTimeouts(const PortTimeouts &timeouts)
 
 bool PosixSerialPort::Query(unsigned long request, int &value)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
-    return ::ioctl(use.fd, request, &value) == 0 || Fail(errno);
+    return ::ioctl(use->fd, request, &value) == 0 || Fail(errno);
 }
 
 bool PosixSerialPort::getModemStatus(std::uint32_t &status)
@@ -285,20 +279,20 @@ bool PosixSerialPort::clearBreak() { return Control(TIOCCBRK, 0); }
 
 bool PosixSerialPort::prepareWait()
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
-    return use.wakeFd >= 0 || Fail(EMFILE);
+    return use->wake >= 0 || Fail(EMFILE);
 }
 
 WaitResult PosixSerialPort::waitForEvent(std::uint32_t &eventMask)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return WaitResult::Closed;
     for (;;) {
-        pollfd fds[2] = {{use.fd, POLLIN, 0}, {use.wakeFd, POLLIN, 0}};
-        const int ready = ::poll(fds, use.wakeFd >= 0 ? 2 : 1, -1);
+        pollfd fds[2] = {{use->fd, POLLIN, 0}, {use->wake, POLLIN, 0}};
+        const int ready = ::poll(fds, use->wake >= 0 ? 2 : 1, -1);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -308,7 +302,7 @@ WaitResult PosixSerialPort::waitForEvent(std::uint32_t &eventMask)
         if (fds[1].revents & POLLIN)
             return WaitResult::Closed;
         int queued = 0;
-        if ((fds[0].revents & POLLIN) && ::ioctl(use.fd, FIONREAD, &queued) == 0 && queued > 0) {
+        if ((fds[0].revents & POLLIN) && ::ioctl(use->fd, FIONREAD, &queued) == 0 && queued > 0) {
             std::lock_guard<std::mutex> lock(mutex_);
             eventMask = eventMask_ & kEvRxChar;
             return WaitResult::Event;
@@ -333,12 +327,12 @@ bool PosixSerialPort::bytesQueued(std::uint32_t &count)
 
 bool PosixSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got)
 {
-    Use use(*this);
+    Use use(life_);
     got = 0;
     if (!use)
         return false;
     for (;;) {
-        const ssize_t n = ::read(use.fd, buffer, count);
+        const ssize_t n = ::read(use->fd, buffer, count);
         if (n >= 0) {
             got = static_cast<std::uint32_t>(n);
             return true;
@@ -352,14 +346,14 @@ bool PosixSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
 
 bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, baudRate_));
     std::uint32_t done = 0;
     while (done < count) {
-        const ssize_t n = ::write(use.fd, data + done, count - done);
+        const ssize_t n = ::write(use->fd, data + done, count - done);
         if (n > 0) {
             done += static_cast<std::uint32_t>(n);
             continue;
@@ -367,14 +361,13 @@ bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count)
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return Fail(errno);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd fds[2] = {{use.fd, POLLOUT, 0}, {use.wakeFd, POLLIN, 0}};
-        const int ready = left > 0 ? ::poll(fds, use.wakeFd >= 0 ? 2 : 1, static_cast<int>(left)) : 0;
-        if (ready == 0) {
-            // Held off too long: drop what is still pending so it does not
-            // leave later, out of order, when the line frees.
-            ::ioctl(use.fd, TCFLSH, TCOFLUSH);
+        pollfd fds[2] = {{use->fd, POLLOUT, 0}, {use->wake, POLLIN, 0}};
+        const int ready = left > 0 ? ::poll(fds, use->wake >= 0 ? 2 : 1, static_cast<int>(left)) : 0;
+        // Held off too long. What the driver took stays queued and leaves
+        // when the line frees: earlier writes' bytes among it were reported
+        // written. Only the rest of this write, never handed over, is lost.
+        if (ready == 0)
             return Fail(ETIMEDOUT);
-        }
         if (ready > 0 && (fds[1].revents & POLLIN))
             return Fail(ECANCELED);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))

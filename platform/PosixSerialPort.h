@@ -4,16 +4,16 @@
 // port plus a wake-up descriptor that close() signals, and bounds every write.
 
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 
+#include "platform/PortLifetime.h"
 #include "platform/SerialPort.h"
 
 namespace vexa {
 
 class PosixSerialPort final : public SerialPort {
 public:
-    PosixSerialPort() = default;
+    PosixSerialPort();
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort &) = delete;
     PosixSerialPort &operator=(const PosixSerialPort &) = delete;
@@ -43,7 +43,11 @@ public:
     int lastError() const override;
 
 private:
-    class Use;  // keeps the descriptor alive while a call works on it
+    struct Descriptors {
+        int fd = -1;
+        int wake = -1;  // an eventfd that close() signals
+    };
+    using Use = PortLifetime<Descriptors>::Use;
 
     bool Fail(int error);
     bool Line_Bit(int bit, bool on);
@@ -51,11 +55,7 @@ private:
     bool Query(unsigned long request, int &value);
 
     mutable std::mutex mutex_;
-    std::condition_variable idle_;
-    int fd_ = -1;
-    int wakeFd_ = -1;
-    int users_ = 0;
-    bool closing_ = false;
+    PortLifetime<Descriptors> life_;
     std::uint32_t eventMask_ = 0;
     PortTimeouts timeouts_;
     // A pseudo-terminal has no modem lines; these remember what was asked.

@@ -32,6 +32,16 @@ Topic Topic_Of(std::uint8_t command, std::uint32_t value)
     }
 }
 
+std::optional<std::uint32_t> Expected_Answer(std::uint8_t command, std::uint32_t value)
+{
+    const bool question = command == kSetControl ? value == kFlowQuery || value == kBreakQuery ||
+                                                       value == kDtrQuery || value == kRtsQuery
+                                                 : value == 0;
+    if (question)
+        return std::nullopt;
+    return value;
+}
+
 namespace {
 
 std::vector<std::uint8_t> Framed(std::uint8_t command, const std::uint8_t *value, std::size_t count)
@@ -186,6 +196,8 @@ void TelnetStream::Negotiate(std::uint8_t verb, std::uint8_t option, Output &out
                               : (option == kOptionBinary || option == kOptionSuppressGoAhead);
     const bool wasAsked = state.asked;
     state.asked = false;
+    if (wasAsked && !enable)
+        state.refused = true;
     if (enable == state.on)
         return;  // no change: never answered, so two sides cannot loop
     if (enable && !wanted) {

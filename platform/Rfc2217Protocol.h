@@ -50,6 +50,11 @@ struct ServerMessage {
 // server's answer to it).
 Topic Topic_Of(std::uint8_t command, std::uint32_t value);
 
+// The value the server answers a request with when it carries it out: the
+// value asked for (the speed, the control state, what was purged). Nothing
+// for a question about the current state, whose answer may be any value.
+std::optional<std::uint32_t> Expected_Answer(std::uint8_t command, std::uint32_t value);
+
 // IAC SB COM-PORT-OPTION command value IAC SE, with every IAC in the value doubled.
 std::vector<std::uint8_t> Request(std::uint8_t command, std::uint8_t value);
 std::vector<std::uint8_t> Baudrate_Request(std::uint32_t baudRate);  // 0 asks for the current speed
@@ -90,11 +95,15 @@ public:
     // The server agreed that COM-PORT-OPTION requests may be sent.
     bool Com_Port_Agreed() const { return ours_[kOptionComPort].on; }
     bool Binary_Both_Ways() const { return ours_[kOptionBinary].on && theirs_[kOptionBinary].on; }
+    // The server said no to the option, or to BINARY either way, when asked.
+    bool Com_Port_Refused() const { return ours_[kOptionComPort].refused; }
+    bool Binary_Refused() const { return ours_[kOptionBinary].refused || theirs_[kOptionBinary].refused; }
 
 private:
     struct OptionState {
         bool on = false;
-        bool asked = false;  // we asked for it and wait for the answer
+        bool asked = false;    // we asked for it and wait for the answer
+        bool refused = false;  // the answer was no
     };
     enum class State { Data, Iac, Verb, Sub, SubIac };
     static constexpr std::size_t kMaxSubnegotiation = 64;

@@ -7,6 +7,7 @@
 
 #include "platform/DcbMapping.h"
 #include "platform/PortNames.h"
+#include "platform/Win32Overlapped.h"
 #include "platform/WriteBound.h"
 
 namespace vexa {
@@ -21,58 +22,6 @@ bool Fail(DWORD error)
 }
 
 bool Fail_Last() { return Fail(GetLastError()); }
-
-// A manual-reset event that closes itself.
-class Event {
-public:
-    Event() : handle_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event()
-    {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    Event(const Event &) = delete;
-    Event &operator=(const Event &) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-enum class Outcome { Done, Failed, Closed, TimedOut };
-
-struct Finished {
-    Outcome outcome;
-    DWORD count;
-    DWORD error;
-};
-
-// Sees an overlapped operation through: the call that started it returned
-// `started`. Waits for it, for the port's close event or for waitMs; an
-// operation cut short is cancelled and awaited, so that its record and
-// buffer are free when this returns.
-Finished Finish(HANDLE port, OVERLAPPED &ov, BOOL started, HANDLE wake, DWORD waitMs)
-{
-    DWORD woke = WAIT_OBJECT_0;
-    if (!started) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_IO_PENDING)
-            return {Outcome::Failed, 0, error};
-        const HANDLE both[2] = {ov.hEvent, wake};
-        woke = WaitForMultipleObjects(2, both, FALSE, waitMs);
-        if (woke != WAIT_OBJECT_0)
-            CancelIoEx(port, &ov);
-    }
-    DWORD count = 0;
-    if (GetOverlappedResult(port, &ov, &count, TRUE))
-        return {Outcome::Done, count, 0};
-    const DWORD error = GetLastError();
-    if (woke == WAIT_OBJECT_0 + 1)
-        return {Outcome::Closed, count, error};
-    if (woke == WAIT_TIMEOUT)
-        return {Outcome::TimedOut, count, error};
-    return {Outcome::Failed, count, error};
-}
 
 // Opens the named device, changing nothing on it, and reads its settings;
 // refuses what is not a serial device (a typed name may reach a file or
@@ -137,37 +86,11 @@ COMMTIMEOUTS Waiting_Read_Timeouts(const PortTimeouts &asked)
 
 }  // namespace
 
-class Win32SerialPort::Use {
-public:
-    explicit Use(Win32SerialPort &port) : port_(port)
-    {
-        std::lock_guard<std::mutex> lock(port_.mutex_);
-        ok_ = port_.handle_ && !port_.closing_;
-        if (ok_) {
-            ++port_.users_;
-            handle = port_.handle_;
-            wake = port_.closeEvent_;
-        } else {
-            tLastError = ERROR_INVALID_HANDLE;
-        }
-    }
-    ~Use()
-    {
-        if (!ok_)
-            return;
-        std::lock_guard<std::mutex> lock(port_.mutex_);
-        if (--port_.users_ == 0)
-            port_.idle_.notify_all();
-    }
-    explicit operator bool() const { return ok_; }
-
-    HANDLE handle = nullptr;
-    HANDLE wake = nullptr;
-
-private:
-    Win32SerialPort &port_;
-    bool ok_ = false;
-};
+Win32SerialPort::Win32SerialPort(int fruitlessWaitsBeforeReading)
+    : fruitlessWaitsBeforeReading_(fruitlessWaitsBeforeReading),
+      life_(mutex_, [] { tLastError = ERROR_INVALID_HANDLE; })
+{
+}
 
 Win32SerialPort::~Win32SerialPort() { close(); }
 
@@ -209,8 +132,7 @@ bool Win32SerialPort::open(const std::string &deviceName)
         return Fail(error);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    handle_ = handle;
-    closeEvent_ = wake;
+    life_.Opened_Locked({handle, wake});
     asked_ = From_Comm(timeouts);
     baudRate_ = dcb.BaudRate;
     return true;
@@ -218,36 +140,30 @@ bool Win32SerialPort::open(const std::string &deviceName)
 
 void Win32SerialPort::close()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!handle_ || closing_)
-        return;
-    closing_ = true;
-    SetEvent(closeEvent_);
-    idle_.wait(lock, [this] { return users_ == 0; });
-    CloseHandle(handle_);
-    CloseHandle(closeEvent_);
-    if (waitEvent_)
-        CloseHandle(waitEvent_);
-    handle_ = closeEvent_ = waitEvent_ = nullptr;
-    waitByRead_ = false;
-    fruitlessWaits_ = 0;
-    stashed_ = taken_ = 0;
-    closing_ = false;
+    life_.Close([](const Handles &h) { SetEvent(h.wake); },
+                [this](const Handles &h) {
+                    CloseHandle(h.handle);
+                    CloseHandle(h.wake);
+                    waitRequest_.reset();
+                    waitByRead_ = false;
+                    fruitlessWaits_ = 0;
+                    stashed_ = taken_ = 0;
+                });
 }
 
 bool Win32SerialPort::isOpen() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return handle_ && !closing_;
+    return life_.Open_Locked();
 }
 
 template <class Call>
 bool Win32SerialPort::Driver_Call(Call call)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
-    return call(use.handle) || Fail_Last();
+    return call(use->handle) || Fail_Last();
 }
 
 bool Win32SerialPort::getState(PortSettings &settings)
@@ -314,11 +230,11 @@ bool Win32SerialPort::purge(std::uint32_t flags)
 
 bool Win32SerialPort::getTimeouts(PortTimeouts &timeouts)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     COMMTIMEOUTS held{};
-    if (!GetCommTimeouts(use.handle, &held))
+    if (!GetCommTimeouts(use->handle, &held))
         return Fail_Last();
     std::lock_guard<std::mutex> lock(mutex_);
     timeouts = From_Comm(held);
@@ -332,12 +248,12 @@ bool Win32SerialPort::getTimeouts(PortTimeouts &timeouts)
 
 bool Win32SerialPort::setTimeouts(const PortTimeouts &timeouts)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     std::lock_guard<std::mutex> lock(mutex_);
     COMMTIMEOUTS held = waitByRead_ ? Waiting_Read_Timeouts(timeouts) : To_Comm(timeouts);
-    if (!SetCommTimeouts(use.handle, &held))
+    if (!SetCommTimeouts(use->handle, &held))
         return Fail_Last();
     asked_ = timeouts;
     return true;
@@ -366,13 +282,23 @@ bool Win32SerialPort::clearBreak()
 
 bool Win32SerialPort::prepareWait()
 {
-    Use use(*this);
-    if (!use)
-        return false;
+    Use use(life_);
+    return use && Ensure_Wait_Request();
+}
+
+// The reader's request, made anew when a driver kept the last one. It
+// belongs to the reader's thread; only a close, which waits for the reader
+// to leave first, touches it from another.
+bool Win32SerialPort::Ensure_Wait_Request()
+{
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!waitEvent_)
-        waitEvent_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    return waitEvent_ || Fail_Last();
+    if (!waitRequest_) {
+        auto made = std::make_unique<OverlappedRequest>(kWaitReadBufferSize);
+        if (!made->Valid())
+            return Fail_Last();
+        waitRequest_ = std::move(made);
+    }
+    return true;
 }
 
 bool Win32SerialPort::waitsByReading() const
@@ -383,31 +309,27 @@ bool Win32SerialPort::waitsByReading() const
 
 WaitResult Win32SerialPort::waitForEvent(std::uint32_t &eventMask)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return WaitResult::Closed;
     bool byRead = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         byRead = waitByRead_;
-        if (!waitEvent_) {
-            Fail(ERROR_INVALID_HANDLE);
-            return WaitResult::Error;
-        }
     }
     if (byRead)
-        return Wait_By_Reading(use.handle, use.wake, eventMask);
-    return Wait_For_Comm_Event(use.handle, use.wake, eventMask);
+        return Wait_By_Reading(use->handle, use->wake, eventMask);
+    return Wait_For_Comm_Event(use->handle, use->wake, eventMask);
 }
 
 WaitResult Win32SerialPort::Wait_For_Comm_Event(HANDLE handle, HANDLE wake, std::uint32_t &eventMask)
 {
     for (;;) {
-        OVERLAPPED ov{};
-        ov.hEvent = waitEvent_;
-        DWORD events = 0;
-        const BOOL started = WaitCommEvent(handle, &events, &ov);
-        const Finished f = Finish(handle, ov, started, wake, INFINITE);
+        if (!Ensure_Wait_Request())
+            return WaitResult::Error;
+        auto &request = waitRequest_;
+        const BOOL started = WaitCommEvent(handle, request->Events(), request->Fresh_Record());
+        const Finished f = Finish(handle, request, started, wake, INFINITE);
         if (f.outcome == Outcome::Closed)
             return WaitResult::Closed;
         const bool aborted = f.outcome == Outcome::Failed && f.error == ERROR_OPERATION_ABORTED;
@@ -417,7 +339,7 @@ WaitResult Win32SerialPort::Wait_For_Comm_Event(HANDLE handle, HANDLE wake, std:
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (!aborted && (events & eventMask_ & kEvRxChar)) {
+            if (!aborted && request && (*request->Events() & eventMask_ & kEvRxChar)) {
                 fruitlessWaits_ = 0;
                 eventMask = kEvRxChar;
                 return WaitResult::Event;
@@ -454,16 +376,21 @@ WaitResult Win32SerialPort::Wait_By_Reading(HANDLE handle, HANDLE wake, std::uin
                 return WaitResult::Event;
             }
         }
+        if (!Ensure_Wait_Request())
+            return WaitResult::Error;
+        auto &request = waitRequest_;
         const ULONGLONG began = GetTickCount64();
-        OVERLAPPED ov{};
-        ov.hEvent = waitEvent_;
+        std::vector<std::uint8_t> &buffer = request->Buffer();
         DWORD got = 0;
-        const BOOL started = ReadFile(handle, stash_.data(), static_cast<DWORD>(stash_.size()), &got, &ov);
-        const Finished f = Finish(handle, ov, started, wake, INFINITE);
+        const BOOL started =
+            ReadFile(handle, buffer.data(), static_cast<DWORD>(buffer.size()), &got, request->Fresh_Record());
+        const Finished f = Finish(handle, request, started, wake, INFINITE);
         if (f.outcome == Outcome::Closed)
             return WaitResult::Closed;
         if (f.outcome == Outcome::Done && f.count > 0) {
+            // The request's buffer becomes the stash: no copy.
             std::lock_guard<std::mutex> lock(mutex_);
+            stash_.swap(request->Buffer());
             stashed_ = f.count;
             taken_ = 0;
             continue;
@@ -491,12 +418,12 @@ std::uint32_t Win32SerialPort::Stashed() const
 
 bool Win32SerialPort::bytesQueued(std::uint32_t &count)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(use.handle, &errors, &status))
+    if (!ClearCommError(use->handle, &errors, &status))
         return Fail_Last();
     const std::uint32_t stashed = Stashed();
     count = stashed > 0 ? stashed : status.cbInQue;
@@ -505,7 +432,7 @@ bool Win32SerialPort::bytesQueued(std::uint32_t &count)
 
 bool Win32SerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got)
 {
-    Use use(*this);
+    Use use(life_);
     got = 0;
     if (!use)
         return false;
@@ -520,44 +447,45 @@ bool Win32SerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
     }
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(use.handle, &errors, &status))
+    if (!ClearCommError(use->handle, &errors, &status))
         return Fail_Last();
     const DWORD wanted = std::min<DWORD>(count, status.cbInQue);
     if (wanted == 0)
         return true;
-    Event event;
-    if (!event.get())
+    auto request = std::make_unique<OverlappedRequest>(wanted);
+    if (!request->Valid())
         return Fail_Last();
-    OVERLAPPED ov{};
-    ov.hEvent = event.get();
     DWORD n = 0;
-    const BOOL started = ReadFile(use.handle, buffer, wanted, &n, &ov);
-    const Finished f = Finish(use.handle, ov, started, use.wake, INFINITE);
+    const BOOL started = ReadFile(use->handle, request->Buffer().data(), wanted, &n, request->Fresh_Record());
+    const Finished f = Finish(use->handle, request, started, use->wake, INFINITE);
     if (f.outcome != Outcome::Done)
         return Fail(f.outcome == Outcome::Closed ? ERROR_OPERATION_ABORTED : f.error);
-    got = f.count;
+    got = std::min<std::uint32_t>(f.count, wanted);
+    std::memcpy(buffer, request->Buffer().data(), got);
     return true;
 }
 
+// The bytes go out from a copy the request owns, which outlives the call
+// when a driver keeps a cancelled request.
 bool Win32SerialPort::write(const std::uint8_t *data, std::uint32_t count)
 {
-    Use use(*this);
+    Use use(life_);
     if (!use)
         return false;
     if (count == 0)
         return true;
-    Event event;
-    if (!event.get())
+    auto request = std::make_unique<OverlappedRequest>();
+    if (!request->Valid())
         return Fail_Last();
+    request->Buffer().assign(data, data + count);
     const ULONGLONG deadline = GetTickCount64() + Write_Bound_Ms(count, baudRate_);
     std::uint32_t done = 0;
     for (;;) {
         const ULONGLONG now = GetTickCount64();
-        OVERLAPPED ov{};
-        ov.hEvent = event.get();
         DWORD n = 0;
-        const BOOL started = WriteFile(use.handle, data + done, count - done, &n, &ov);
-        const Finished f = Finish(use.handle, ov, started, use.wake, now < deadline ? DWORD(deadline - now) : 0);
+        const BOOL started =
+            WriteFile(use->handle, request->Buffer().data() + done, count - done, &n, request->Fresh_Record());
+        const Finished f = Finish(use->handle, request, started, use->wake, now < deadline ? DWORD(deadline - now) : 0);
         done += f.count;
         if (f.outcome == Outcome::Closed)
             return Fail(ERROR_OPERATION_ABORTED);
@@ -565,12 +493,10 @@ bool Win32SerialPort::write(const std::uint8_t *data, std::uint32_t count)
             return Fail(f.error);
         if (done >= count)
             return true;
-        if (f.outcome == Outcome::TimedOut || GetTickCount64() >= deadline) {
-            // Held off too long: drop what is still pending so it does not
-            // leave later, out of order, when the line frees.
-            PurgeComm(use.handle, PURGE_TXABORT | PURGE_TXCLEAR);
+        // Held off too long: the cancel ended this request only; what
+        // earlier writes handed over stays with the driver.
+        if (f.outcome == Outcome::TimedOut || !request || GetTickCount64() >= deadline)
             return Fail(ERROR_TIMEOUT);
-        }
     }
 }
 

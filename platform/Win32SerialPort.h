@@ -11,15 +11,21 @@
 //
 // The waiting side (prepareWait, waitForEvent, bytesQueued, read) belongs to
 // one thread at a time: the port's reader.
+//
+// Every overlapped request is bounded, its cancel too: a driver that never
+// ends a cancelled request cannot hang a write, a wait or the close.
 
 #include <atomic>
-#include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "platform/PortLifetime.h"
 #include "platform/SerialPort.h"
 
 namespace vexa {
+
+class OverlappedRequest;
 
 // The read time-outs of the waiting read: it ends 20 ms after the last byte,
 // or after 2 s without any, so an idle port costs one turn every 2 s.
@@ -33,10 +39,7 @@ constexpr int kFruitlessWaitsBeforeReading = 3;
 class Win32SerialPort final : public SerialPort {
 public:
     // A test may hold the port to WaitCommEvent by allowing more fruitless waits.
-    explicit Win32SerialPort(int fruitlessWaitsBeforeReading = kFruitlessWaitsBeforeReading)
-        : fruitlessWaitsBeforeReading_(fruitlessWaitsBeforeReading)
-    {
-    }
+    explicit Win32SerialPort(int fruitlessWaitsBeforeReading = kFruitlessWaitsBeforeReading);
     ~Win32SerialPort() override;
     Win32SerialPort(const Win32SerialPort &) = delete;
     Win32SerialPort &operator=(const Win32SerialPort &) = delete;
@@ -77,13 +80,18 @@ public:
     bool waitsByReading() const;
 
 private:
-    class Use;  // keeps the handle alive while a call works on it
+    struct Handles {
+        void *handle = nullptr;  // the open device
+        void *wake = nullptr;    // set by close(): ends every pending operation
+    };
+    using Use = PortLifetime<Handles>::Use;
 
     // Runs call(handle) on the open port: false, with the driver's error,
     // when the port is closed or the call fails.
     template <class Call>
     bool Driver_Call(Call call);
 
+    bool Ensure_Wait_Request();
     WaitResult Wait_For_Comm_Event(void *handle, void *wake, std::uint32_t &eventMask);
     WaitResult Wait_By_Reading(void *handle, void *wake, std::uint32_t &eventMask);
     bool Start_Waiting_By_Read(void *handle);
@@ -91,12 +99,8 @@ private:
 
     const int fruitlessWaitsBeforeReading_;
     mutable std::mutex mutex_;
-    std::condition_variable idle_;
-    void *handle_ = nullptr;      // the open device; none while closed
-    void *closeEvent_ = nullptr;  // set by close(): ends every pending operation
-    void *waitEvent_ = nullptr;   // the reader's overlapped event
-    int users_ = 0;
-    bool closing_ = false;
+    PortLifetime<Handles> life_;
+    std::unique_ptr<OverlappedRequest> waitRequest_;  // the reader's
     std::uint32_t eventMask_ = 0;
     PortTimeouts asked_;  // the time-outs as the program set them
     bool waitByRead_ = false;

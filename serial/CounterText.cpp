@@ -30,19 +30,14 @@ std::optional<QString> Counter_Add(const QString &text, std::uint32_t count)
 
 void SharedCounter::Set_Text(const QString &text)
 {
-    const auto value = Counter_Value(text);
-    valid_ = false;
-    if (!value)
-        return;
-    value_ = *value;
-    valid_ = true;
+    value_ = Counter_Value(text).value_or(kNoNumber);
 }
 
 bool SharedCounter::Add(std::uint32_t count)
 {
     std::int64_t value = value_.load();
     do {
-        if (!valid_ || !Fits(value, count))
+        if (value == kNoNumber || !Fits(value, count))
             return false;
     } while (!value_.compare_exchange_weak(value, value + count));
     return true;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <atomic>
+#include <climits>
 #include <cstdint>
 #include <optional>
 
@@ -24,7 +25,7 @@ public:
     // Adds count; false, adding nothing, when the text was not a number.
     bool Add(std::uint32_t count);
     // Whether the count holds a number, and that number as decimal text.
-    bool Valid() const { return valid_; }
+    bool Valid() const { return value_ != kNoNumber; }
     QString Text() const;
     // True for the first add since Refreshed(): that adder asks the main
     // thread for a rewrite, however many adds follow until then.
@@ -32,7 +33,10 @@ public:
     void Refreshed() { refreshAsked_ = false; }
 
 private:
+    // The count and its validity are one atomic value, so that setting a
+    // number never passes through "no number" under a concurrent add. The
+    // lowest 64-bit value stands for a text that is no number.
+    static constexpr std::int64_t kNoNumber = INT64_MIN;
     std::atomic<std::int64_t> value_{0};
-    std::atomic<bool> valid_{true};
     std::atomic<bool> refreshAsked_{false};
 };

@@ -250,11 +250,15 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
     return PortHandle;
 }
 
+// Closing ends every pending write at once, so the flood thread is joined
+// after it, never before: a write held off by the line would keep the
+// window waiting for its whole bound.
 void TForm1::Close_Port()
 {
-    End_Test_Traffic();
+    Ask_Test_Traffic_To_End();
     End_File_Transfer();
     Abandon_Download();
     if (PortHandle)
         PortHandle->close();
+    End_Test_Traffic();
 }

@@ -50,12 +50,13 @@ void TForm1::Show_Sent_Bytes()
 }
 
 // The lock keeps a whole call together: the port's write loop may hand the
-// bytes over in pieces, and a write that times out flushes what is pending,
-// which then holds no other writer's bytes. A writer never waits for the
-// main thread while it holds the lock.
+// bytes over in pieces, which no other writer's bytes may split. It lets
+// writers in by turns, so a typed key waits for the flood's write in
+// progress, not for the flood. A writer never waits for the main thread
+// while it holds the lock.
 TForm1::WriteOutcome TForm1::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error)
 {
-    const std::lock_guard<std::mutex> writing(writeMutex_);
+    const std::lock_guard<FairLock> writing(writeMutex_);
     const auto port = Current_Port();
     const bool counted = Count_Sent_Bytes(count);
     const bool written = port && port->write(bytes, count);

@@ -48,14 +48,15 @@ void TForm1::Send_Timed_ASCII()
 void TForm1::Start_Flood_Thread()
 {
     const int run = ++TestTraffic.Flood_Run;
+    TestTraffic.Flood_Failure_Shown = false;
     TestTraffic.Flood = std::make_unique<TInfinitySenrASCII>(TInfinitySenrASCII::Link{
         [this] { return SendASCII_Active && CTS_On && TestTraffic.Flow_Control; },
         [this, run](const std::uint8_t *bytes, std::uint32_t count) { return Flood_Write(run, bytes, count); }});
     ASCII_Thread_Exists = true;
 }
 
-// On the flood thread. A failed write ends the run rather than repeat: the
-// main thread stops the flood and says why, once.
+// On the flood thread. A failed write pauses the flood, which then goes
+// on; the main thread says why, without the flood waiting for it.
 bool TForm1::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count)
 {
     int error = 0;
@@ -67,14 +68,13 @@ bool TForm1::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count
     return false;
 }
 
-// A run that was stopped meanwhile (by "Стоп", the page or the port) has
-// nothing left to say.
+// Once a run. A run that has ended meanwhile (by "Стоп", the page or the
+// port, whose close cut its write) has nothing left to say.
 void TForm1::Flood_Failed(int run, WriteOutcome outcome, int error)
 {
-    if (run != TestTraffic.Flood_Run || !ASCII_Thread_Exists)
+    if (run != TestTraffic.Flood_Run || !ASCII_Thread_Exists || TestTraffic.Flood_Failure_Shown)
         return;
-    SendASCII_Active = false;
-    End_Flood();
+    TestTraffic.Flood_Failure_Shown = true;
     if (outcome == WriteOutcome::Uncounted)
         Report_Counter_Failure(error);
     else
@@ -82,8 +82,8 @@ void TForm1::Flood_Failed(int run, WriteOutcome outcome, int error)
 }
 
 // The join is bounded by the write in progress, which the port's write
-// bound ends. The flood thread never waits for the main thread, so the
-// main thread may wait for it.
+// bound ends, or the port's close when that came first. The flood thread
+// never waits for the main thread, so the main thread may wait for it.
 void TForm1::End_Flood()
 {
     if (!TestTraffic.Flood)

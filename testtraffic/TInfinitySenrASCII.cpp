@@ -46,6 +46,6 @@ void TInfinitySenrASCII::Execute()
             continue;
         }
         if (!link_.Write(buffer_.get(), static_cast<std::uint32_t>(count_)))
-            return;
+            Idle();
     }
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The flood thread: sends the ASCII array (every byte value 0..255 in
 // ascending order) pass after pass, as fast as the port takes it, while its
-// owner allows. While it may not send it sleeps on a condition; a failed
-// write ends its run, and the writer reports why.
+// owner allows. While it may not send it sleeps on a condition. A failed
+// write (a line held off past the write's bound, a purge) pauses it as
+// well, and it goes on by itself: the flood exists to load a link that
+// pushes back. Only its owner ends it.
 
 #include <chrono>
 #include <condition_variable>
@@ -17,22 +19,25 @@ public:
     struct Link {
         // Whether a pass may go out now; read before every pass.
         std::function<bool()> May_Send;
-        // Writes one pass; false ends the run.
+        // Writes one pass; false when it failed.
         std::function<bool(const std::uint8_t *, std::uint32_t)> Write;
     };
 
     // How long the thread sleeps between looks at May_Send when nobody
-    // wakes it: the modem-signal poll changes CTS without telling it.
+    // wakes it (the modem-signal poll changes CTS without telling it), and
+    // after a failed write.
     static constexpr std::chrono::milliseconds kRecheck{50};
 
     // The thread starts at once.
     explicit TInfinitySenrASCII(Link link);
     // Requests termination and waits for the run to end; a write in
-    // progress completes (or times out) first.
+    // progress completes (or times out, or is ended by closing the port) first.
     ~TInfinitySenrASCII();
     TInfinitySenrASCII(const TInfinitySenrASCII &) = delete;
     TInfinitySenrASCII &operator=(const TInfinitySenrASCII &) = delete;
 
+    // Requests termination without waiting: the run ends after the write in
+    // progress, which closing the port ends at once.
     void Terminate();
     // Something May_Send reads has changed: look again now.
     void Wake();

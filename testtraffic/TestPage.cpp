@@ -101,7 +101,17 @@ void TForm1::Stop_Test_Traffic()
 }
 
 // The flood by thread ends with the port; the test string and the timed
-// array go on, and their writes fail while no port is open.
+// array go on, and their writes fail while no port is open. Asked to end
+// before the port closes and joined after: the close ends a write held off
+// by the line at once, where the join alone would wait it out.
+void TForm1::Ask_Test_Traffic_To_End()
+{
+    if (!ASCII_Thread_Exists)
+        return;
+    SendASCII_Active = false;
+    TestTraffic.Flood->Terminate();
+}
+
 void TForm1::End_Test_Traffic()
 {
     if (!ASCII_Thread_Exists)

@@ -16,8 +16,10 @@ struct TestTrafficState {
     // The flood thread while ASCII_Thread_Exists.
     std::unique_ptr<TInfinitySenrASCII> Flood;
     // Numbers the flood threads, so that the failure of one that was
-    // stopped meanwhile does not end a later one.
+    // stopped meanwhile is not reported for a later one.
     int Flood_Run = 0;
+    // A run reports its first failed write only; it goes on either way.
+    bool Flood_Failure_Shown = false;
     // Where a test string's time of day comes from.
     std::function<QTime()> Time_Of_Day = [] { return QTime::currentTime(); };
 };

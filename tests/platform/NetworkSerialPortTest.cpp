@@ -155,18 +155,24 @@ TEST(NetworkSerialPort, AnUnansweredRequestFailsInTimeAndALateAnswerIsNotTakenFo
     EXPECT_TRUE(port.clearBreak());
 
     // Answers slower than the time-out: the request fails, and the stale
-    // answer that trails in is not taken for the next request's.
-    server.Answer_Delay_Ms(600);
+    // answers that trail in while the next request waits are not taken for
+    // its own.
+    NetworkSerialPort slow(NetworkPortTiming{800, 1000});
+    port.close();
+    ASSERT_TRUE(slow.open(server.Name()));
+    server.Answer_Delay_Ms(1100);
     s.BaudRate = 57600;
-    EXPECT_FALSE(port.setState(s));
-    server.Answer_Delay_Ms(0);
-    QThread::msleep(400);
+    s.fDtrControl = kDtrControlEnable;  // as the fresh port has it: not sent
+    EXPECT_FALSE(slow.setState(s));
+    server.Answer_Delay_Ms(500);  // its own answers come after the stale ones
     s.BaudRate = 19200;
-    s.fDtrControl = kDtrControlDisable;  // as last asked: not sent again
-    ASSERT_TRUE(port.setState(s));
+    ASSERT_TRUE(slow.setState(s));
     PortSettings back;
-    ASSERT_TRUE(port.getState(back));
+    server.Answer_Delay_Ms(0);
+    ASSERT_TRUE(slow.getState(back));
     EXPECT_EQ(back.BaudRate, 19200u);
+    slow.close();
+    ASSERT_TRUE(port.open(server.Name()));
 
     // A slow server within the time-out is just slow.
     server.Answer_Delay_Ms(150);
@@ -197,6 +203,18 @@ TEST(NetworkSerialPort, ServersThatRefuseOrSayNothingFailTheOpenInTime)
     deaf.Ignore_All_Requests(true);
     EXPECT_FALSE(port.open(deaf.Name()));
 
+    // A plain telnet server refuses the option: that ends the wait at once.
+    ScriptedComPortServer plain;
+    plain.Refuse_Option(44);
+    clock.restart();
+    EXPECT_FALSE(port.open(plain.Name()));
+    EXPECT_LT(clock.elapsed(), 500);
+    // One that will not carry bytes unchanged serves no serial port.
+    ScriptedComPortServer text;
+    text.Refuse_Option(0);
+    EXPECT_FALSE(port.open(text.Name()));
+    EXPECT_EQ(port.lastError(), EPROTO);
+
     const std::string closed = silent.Name();
     EXPECT_FALSE(port.open("rfc2217://127.0.0.1:1"));  // nobody listens
     EXPECT_FALSE(port.open("rfc2217://127.0.0.1:"));
@@ -220,6 +238,10 @@ TEST(NetworkSerialPort, ADroppedConnectionDeliversWhatCameFirstThenEndsTheWait)
     const QByteArray stream(200000, 'S');
     server.Send_Device(stream);
     server.Drop();
+    // A reader that starts only now still gets what came before the drop.
+    std::uint32_t lines = 0;
+    ASSERT_TRUE(server.Wait_For([&] { return !port.getModemStatus(lines); }));
+    EXPECT_TRUE(port.prepareWait());
 
     QByteArray got;
     std::uint32_t mask = 0;
@@ -237,6 +259,32 @@ TEST(NetworkSerialPort, ADroppedConnectionDeliversWhatCameFirstThenEndsTheWait)
     port.close();
     ASSERT_TRUE(port.open(server.Name()));  // the server takes the next connection
     EXPECT_EQ(server.Connections(), 2);
+}
+
+// A server whose host is gone says nothing, not even that it is gone: the
+// link is found dead in about its time, with a wait or with writes pending.
+TEST(NetworkSerialPort, ALinkThatGoesSilentIsFoundDeadInItsTime)
+{
+    for (const bool writing : {false, true}) {
+        ScriptedComPortServer server;
+        NetworkSerialPort port(NetworkPortTiming{300, 1000, 1000});
+        ASSERT_TRUE(port.open(server.Name()));
+        server.Vanish();
+        QElapsedTimer clock;
+        clock.start();
+        auto flooding = std::async(std::launch::async, [&] {
+            const std::vector<std::uint8_t> chunk(256, 'x');
+            while (writing && port.write(chunk.data(), chunk.size()))
+                QThread::msleep(20);
+        });
+        std::uint32_t mask = 0;
+        EXPECT_EQ(port.waitForEvent(mask), WaitResult::Error) << writing;
+        const int error = port.lastError();  // a write may meet the dead socket first
+        EXPECT_TRUE(error == ETIMEDOUT || (writing && error == EPIPE)) << error;
+        EXPECT_GE(clock.elapsed(), 700) << writing;
+        EXPECT_LT(clock.elapsed(), 5000) << writing;
+        flooding.get();
+    }
 }
 
 TEST(NetworkSerialPort, CloseEndsAWaitAndAWriteTheServerDoesNotTake)

@@ -4,10 +4,13 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <linux/filter.h>
+#include <linux/sockios.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,6 +113,31 @@ void ScriptedComPortServer::Modem_Lines(std::uint8_t state)
     Queue_Locked(Subnegotiation(107, QByteArray(1, char(state))), 0);
 }
 
+void ScriptedComPortServer::Refuse_Option(std::uint8_t option)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    refusedOptions_.insert(option);
+}
+
+// A filter that drops every packet before the server's TCP sees it: no
+// acknowledgement, no answer to a keepalive probe, as if the host were gone.
+// It goes on once what the server sent is acknowledged: else its kernel
+// would send that again and again, and the client take that for life.
+void ScriptedComPortServer::Vanish()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    vanished_ = true;
+    for (int tries = 0; tries < 200; ++tries) {
+        int unacknowledged = 0;
+        if (::ioctl(client_, SIOCOUTQ, &unacknowledged) != 0 || unacknowledged == 0)
+            break;
+        QThread::msleep(5);
+    }
+    sock_filter dropAll = BPF_STMT(BPF_RET | BPF_K, 0);
+    const sock_fprog program{1, &dropAll};
+    ::setsockopt(client_, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+}
+
 void ScriptedComPortServer::Send_Device(const QByteArray &bytes, bool oneByteAPacket)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -186,7 +214,7 @@ void ScriptedComPortServer::Queue_Locked(const QByteArray &bytes, int delayMs)
 // Sends what is due, in order; a later item never overtakes an earlier one.
 void ScriptedComPortServer::Flush_Locked()
 {
-    while (client_ >= 0 && !pending_.empty() && pending_.front().due <= Clock::now()) {
+    while (client_ >= 0 && !vanished_ && !pending_.empty() && pending_.front().due <= Clock::now()) {
         QByteArray &bytes = pending_.front().bytes;
         const ssize_t n = ::send(client_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n <= 0)
@@ -256,10 +284,13 @@ void ScriptedComPortServer::Accept()
     client_ = fd;
     ++connections_;
     state_ = State::Data;
+    vanished_ = false;
     if (silent_)
         return;
     // The greeting ser2net gives: it offers and asks for BINARY and asks for the option.
-    Queue_Locked(QByteArray("\xff\xfb\x00\xff\xfd\x00\xff\xfd\x2c", 9), 0);
+    for (const auto &[verb, option] : {std::pair{WILL, BINARY}, {DO, BINARY}, {DO, COM_PORT}})
+        if (!refusedOptions_.count(option))
+            Queue_Locked(QByteArray(1, char(IAC)) + char(verb) + char(option), 0);
     if (!refusal_.isEmpty()) {
         Queue_Locked(refusal_, 0);
         Flush_Locked();
@@ -312,7 +343,7 @@ void ScriptedComPortServer::Parse_Locked(std::uint8_t b)
     case State::Verb:
         state_ = State::Data;
         // BINARY and the option were offered in the greeting; anything else is refused.
-        if (b != BINARY && b != COM_PORT && !silent_ && (verb_ == WILL || verb_ == DO))
+        if ((refusedOptions_.count(b) || (b != BINARY && b != COM_PORT)) && !silent_ && (verb_ == WILL || verb_ == DO))
             Queue_Locked(QByteArray(1, char(IAC)) + char(verb_ == WILL ? DONT : WONT) + char(b), 0);
         break;
     case State::Sub:

@@ -34,6 +34,10 @@ public:
     void Say_Nothing(bool silent);             // accept, then never answer
     void Reading(bool on);                     // stop or resume reading the client
     void Modem_Lines(std::uint8_t state);      // reported with NOTIFY-MODEMSTATE
+    void Refuse_Option(std::uint8_t option);   // neither offered nor agreed to (BINARY, COM-PORT)
+    // The link goes dead, as with a pulled cable: nothing the server sends
+    // arrives any more, and nothing the client sends is acknowledged.
+    void Vanish();
 
     // The device's side of the open connection.
     void Send_Device(const QByteArray &bytes, bool oneByteAPacket = false);  // IAC doubled
@@ -74,7 +78,8 @@ private:
     std::atomic<bool> stop_{false};
 
     std::set<std::uint8_t> ignored_;
-    bool ignoreAll_ = false, silent_ = false, reading_ = true, dropping_ = false;
+    bool ignoreAll_ = false, silent_ = false, reading_ = true, dropping_ = false, vanished_ = false;
+    std::set<std::uint8_t> refusedOptions_;
     int delayMs_ = 0;
     QByteArray refusal_;
     std::uint8_t modem_ = 0;

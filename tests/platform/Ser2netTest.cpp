@@ -12,13 +12,16 @@
 #include <QTest>
 #include <QTimer>
 #include <asm/termbits.h>
+#include <atomic>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <thread>
 #include <unistd.h>
 
 #include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
 #include "Ser2netServer.h"
+#include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "support/TestSupport.h"
 
@@ -145,6 +148,41 @@ TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnects
     f.Clear_Focus();
     QTest::keyClicks(&f, "z");
     EXPECT_EQ(server.Read_Far(1), QByteArray("z"));
+}
+
+// The flood through ser2net for a few seconds: every byte it counted
+// reaches the device, in order.
+TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
+{
+    TForm1 &f = *app.form;
+    f.Timer1->stop();  // the pty behind ser2net has no modem lines: CTS and DCD as a modem holds them
+    f.CTS_On = true;
+    f.DCD_On = true;
+    f.PageControl1->setCurrentIndex(3);
+    Click_Box(f.CheckBox1);
+    ASSERT_TRUE(f.TestTraffic.Flow_Control);
+    // The device reads all the while: a write nobody takes would time out.
+    QByteArray far;
+    std::atomic<bool> flooding{true};
+    std::thread device([&] {
+        while (flooding)
+            far += server.Drain_Far(100);
+        for (QByteArray more; !(more = server.Drain_Far(300)).isEmpty();)
+            far += more;
+    });
+    f.SpeedButton22->click();
+    Pump(2500);
+    f.SpeedButton21->click();
+    flooding = false;
+    device.join();
+    std::printf("flood through ser2net: %lld bytes in 2.5 s\n", (long long)far.size());
+    EXPECT_GT(far.size(), 64 * 1024);
+    EXPECT_EQ(f.Edit14->text().toLongLong(), far.size());
+    qsizetype wrong = 0;
+    while (wrong < far.size() && std::uint8_t(far[wrong]) == std::uint8_t(wrong))
+        ++wrong;
+    EXPECT_EQ(wrong, far.size()) << "the first byte out of order";
+    EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
 TEST(Ser2net, ADeviceTheServerCannotOpenOrServesToAnotherFailsToOpen)

@@ -20,6 +20,7 @@
 
 #include "PtyPeerClient.h"
 #include "platform/PortNames.h"
+#include "platform/Win32Overlapped.h"
 #include "platform/Win32SerialPort.h"
 
 using namespace vexa;
@@ -303,6 +304,7 @@ TEST_F(Win32SerialPortOnALine, APurgeDropsWhatArrivedBeforeItEvenOnceTheWaitHasR
     EXPECT_EQ(seen, "NEW");
 }
 
+// It fails within its bound, and drops nothing that earlier writes handed over.
 TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
 {
     ASSERT_NO_FATAL_FAILURE(Open_Line(5));
@@ -314,10 +316,13 @@ TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
     ASSERT_TRUE(peer->Stop());
     const std::string block(4096, 'x');
     long long failedAfterMs = -1;
+    std::size_t written = 0;
     for (int i = 0; i < 400 && failedAfterMs < 0; ++i) {
         const auto start = Clock::now();
         if (!Write(port, block))
             failedAfterMs = Ms_Since(start);
+        else
+            written += block.size();
     }
     const int error = port.lastError();
     ASSERT_TRUE(peer->Resume());
@@ -333,6 +338,44 @@ TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
     while (seen.find("MARK") == std::string::npos && Ms_Since(start) < 15000)
         seen += peer->Receive(1 << 20, 500);
     EXPECT_NE(seen.find("MARK"), std::string::npos);
+    EXPECT_GE(std::size_t(std::count(seen.begin(), seen.end(), 'x')), written);
+}
+
+namespace {
+
+BOOL WINAPI Ignore_Cancel(HANDLE, LPOVERLAPPED) { return TRUE; }
+
+}  // namespace
+
+// A driver that never ends a cancelled request holds nobody up: the request
+// is left to it, with memory of its own that it may still fill.
+TEST(Win32Overlapped, ARequestTheDriverKeepsPastItsCancelIsLeftToIt)
+{
+    const std::string name = "\\\\.\\pipe\\vexa-overlapped-" + std::to_string(GetCurrentProcessId());
+    const HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED, PIPE_TYPE_BYTE, 1,
+                                         4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    const HANDLE client = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(client, INVALID_HANDLE_VALUE);
+    const HANDLE wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    auto read = [&](Canceller cancel, std::unique_ptr<OverlappedRequest> &request) {
+        request = std::make_unique<OverlappedRequest>(16);
+        const BOOL started = ReadFile(pipe, request->Buffer().data(), 16, nullptr, request->Fresh_Record());
+        return Finish(pipe, request, started, wake, 100, cancel);
+    };
+    std::unique_ptr<OverlappedRequest> request;
+    EXPECT_EQ(read(CancelIoEx, request).outcome, Outcome::TimedOut);
+    EXPECT_TRUE(request);  // cancelled and ended: the caller's again
+
+    const auto start = Clock::now();
+    EXPECT_EQ(read(Ignore_Cancel, request).outcome, Outcome::TimedOut);
+    EXPECT_LT(Ms_Since(start), 100 + kCancelBoundMs + 1000);
+    EXPECT_FALSE(request);
+    DWORD n = 0;
+    EXPECT_TRUE(WriteFile(client, "late", 4, &n, nullptr));  // lands in the kept request
+    EXPECT_EQ(read(CancelIoEx, request).outcome, Outcome::TimedOut);
+    for (HANDLE h : {client, pipe, wake})
+        CloseHandle(h);
 }
 
 TEST_F(Win32SerialPortOnALine, CloseEndsAPendingWaitAtOnce)

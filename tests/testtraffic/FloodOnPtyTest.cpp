@@ -19,6 +19,7 @@
 
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/SerialPort.h"
 #include "support/TestSupport.h"
 #include "testtraffic/TestFrame.h"
 
@@ -135,6 +136,38 @@ TEST(FloodOnPty, CountersAgreeWithWhatTheLineCarriedBothWays)
     const QByteArray line = modem.Bytes();
     EXPECT_EQ(line, Ascii_Array().repeated(line.size() / 256));
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+}
+
+// Nobody reads the line, as under CTS held off: a write that waits past its
+// bound pauses the flood, which goes on when the line frees; releasing the
+// port ends a write held off at once instead of waiting out its bound.
+TEST(FloodOnPty, AStalledLinePausesTheFloodAndReleasingDoesNotWaitItOut)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    Pty pty;
+    Ready(app, pty);
+    f.SpeedButton22->click();
+    ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }, 10000));
+    vexa::PortSettings s;
+    ASSERT_TRUE(f.PortHandle->getState(s));
+    s.BaudRate = 1200;  // from now on a write may wait six seconds
+    ASSERT_TRUE(f.PortHandle->setState(s));
+    {
+        MasterSide modem(pty.master(), false, std::chrono::microseconds(0));
+        ASSERT_TRUE(Wait_Until([&] { return modem.Read() > 256 * 1024; }));
+    }
+    EXPECT_TRUE(f.ASCII_Thread_Exists);
+    Pump(500);  // stalled again
+
+    QElapsedTimer clock;
+    clock.start();
+    f.SpeedButton26->click();  // "Освободить порт"
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_FALSE(f.ASCII_Thread_Exists);
+    EXPECT_FALSE(f.PortHeld);
+    Pump(100);
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
 }
 
 TEST(FloodOnPty, ClosingTheWindowWhileFloodingEndsWithinASecondEveryTime)
