@@ -128,7 +128,16 @@ std::vector<std::uint8_t> TelnetStream::Opening()
     return {kIac, kWill, kOptionBinary, kIac, kDo, kOptionBinary, kIac, kWill, kOptionComPort};
 }
 
-void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &out)
+void TelnetReader::Keep(std::uint8_t b)
+{
+    if (sub_.size() < kMaxSubnegotiation)
+        sub_.push_back(b);
+    else
+        subTooLong_ = true;
+}
+
+void TelnetReader::Feed(const std::uint8_t *bytes, std::size_t count, std::vector<std::uint8_t> &data,
+                        std::vector<Event> &events)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
@@ -137,7 +146,7 @@ void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &ou
             // Plain data runs to the next IAC: taken in one piece.
             const auto *iac = static_cast<const std::uint8_t *>(std::memchr(bytes + i, kIac, count - i));
             const std::size_t end = iac ? std::size_t(iac - bytes) : count;
-            out.data.insert(out.data.end(), bytes + i, bytes + end);
+            data.insert(data.end(), bytes + i, bytes + end);
             i = end;
             if (iac)
                 state_ = State::Iac;
@@ -145,15 +154,14 @@ void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &ou
         }
         case State::SubIac:
             if (b == kIac) {
-                if (sub_.size() < kMaxSubnegotiation)
-                    sub_.push_back(b);
-                else
-                    subTooLong_ = true;
+                Keep(b);
                 state_ = State::Sub;
                 break;
             }
             if (b == kSe) {
-                Finish_Subnegotiation(out);
+                if (!subTooLong_)
+                    events.push_back({kSb, 0, std::move(sub_)});
+                sub_.clear();
                 state_ = State::Data;
                 break;
             }
@@ -164,25 +172,35 @@ void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &ou
         case State::Iac:
             state_ = State::Data;
             if (b == kIac)
-                out.data.push_back(b);
+                data.push_back(b);
             else if (b >= kWill && b <= kDont)
                 verb_ = b, state_ = State::Verb;
             else if (b == kSb)
                 sub_.clear(), subTooLong_ = false, state_ = State::Sub;
             break;  // NOP, go-ahead and the rest mean nothing on a serial line
         case State::Verb:
-            Negotiate(verb_, b, out);
+            events.push_back({verb_, b, {}});
             state_ = State::Data;
             break;
         case State::Sub:
             if (b == kIac)
                 state_ = State::SubIac;
-            else if (sub_.size() < kMaxSubnegotiation)
-                sub_.push_back(b);
             else
-                subTooLong_ = true;
+                Keep(b);
             break;
         }
+    }
+}
+
+void TelnetStream::Feed(const std::uint8_t *bytes, std::size_t count, Output &out)
+{
+    events_.clear();
+    reader_.Feed(bytes, count, out.data, events_);
+    for (const TelnetReader::Event &event : events_) {
+        if (event.verb == kSb)
+            Take_Subnegotiation(event.sub, out);
+        else
+            Negotiate(event.verb, event.option, out);
     }
 }
 
@@ -211,11 +229,9 @@ void TelnetStream::Negotiate(std::uint8_t verb, std::uint8_t option, Output &out
     out.answers.insert(out.answers.end(), {kIac, reply, option});
 }
 
-void TelnetStream::Finish_Subnegotiation(Output &out)
+void TelnetStream::Take_Subnegotiation(const std::vector<std::uint8_t> &sub, Output &out)
 {
-    const std::vector<std::uint8_t> sub = std::move(sub_);
-    sub_.clear();
-    if (subTooLong_ || sub.size() < 2 || sub[0] != kOptionComPort || sub[1] < kServerOffset)
+    if (sub.size() < 2 || sub[0] != kOptionComPort || sub[1] < kServerOffset)
         return;
     const std::uint8_t command = sub[1] - kServerOffset;
     const std::size_t length = sub.size() - 2;

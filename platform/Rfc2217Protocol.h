@@ -74,6 +74,32 @@ std::optional<std::uint8_t> Parity_From_Wire(std::uint8_t wire);
 std::optional<std::uint8_t> Stop_Bits_To_Wire(std::uint8_t stopBits);
 std::optional<std::uint8_t> Stop_Bits_From_Wire(std::uint8_t wire);
 
+// The byte level of a telnet stream, the same for either side: serial data
+// with doubled IACs undone, option verbs, and whole subnegotiations (one over
+// kMaxSubnegotiation bytes, or cut short by another command, is dropped),
+// from bytes split anywhere.
+class TelnetReader {
+public:
+    static constexpr std::size_t kMaxSubnegotiation = 64;
+    struct Event {
+        std::uint8_t verb = 0;  // WILL, WONT, DO or DONT with its option, or SB with its bytes
+        std::uint8_t option = 0;
+        std::vector<std::uint8_t> sub;  // the subnegotiation's bytes, the option first
+    };
+    // Appends the data to `data` and what else came, in order, to `events`.
+    void Feed(const std::uint8_t *bytes, std::size_t count, std::vector<std::uint8_t> &data,
+              std::vector<Event> &events);
+
+private:
+    enum class State { Data, Iac, Verb, Sub, SubIac };
+    void Keep(std::uint8_t b);
+
+    State state_ = State::Data;
+    std::uint8_t verb_ = 0;
+    std::vector<std::uint8_t> sub_;
+    bool subTooLong_ = false;
+};
+
 // The client's view of one telnet connection. It agrees to BINARY both ways
 // and to COM-PORT-OPTION on its own side, lets the server suppress go-ahead,
 // and refuses every other option (the server's echo above all), answering
@@ -105,17 +131,12 @@ private:
         bool asked = false;    // we asked for it and wait for the answer
         bool refused = false;  // the answer was no
     };
-    enum class State { Data, Iac, Verb, Sub, SubIac };
-    static constexpr std::size_t kMaxSubnegotiation = 64;
-
     void Negotiate(std::uint8_t verb, std::uint8_t option, Output &out);
-    void Finish_Subnegotiation(Output &out);
+    void Take_Subnegotiation(const std::vector<std::uint8_t> &sub, Output &out);
 
     std::array<OptionState, 256> ours_{}, theirs_{};
-    State state_ = State::Data;
-    std::uint8_t verb_ = 0;
-    std::vector<std::uint8_t> sub_;
-    bool subTooLong_ = false;
+    TelnetReader reader_;
+    std::vector<TelnetReader::Event> events_;  // of one Feed, kept for their memory
 };
 
 }  // namespace vexa::rfc2217

@@ -1,9 +1,5 @@
 #include "com_port_server.h"
 
-#include "platform/Rfc2217Protocol.h"
-
-#include <cstring>
-
 namespace vexa::modemsim {
 
 using namespace vexa::rfc2217;
@@ -35,60 +31,13 @@ void ComPortServer::escape(const std::uint8_t* bytes, std::size_t count, std::ve
 
 void ComPortServer::feed(const std::uint8_t* bytes, std::size_t count, Output& out)
 {
-    auto keep = [this](std::uint8_t b) {
-        if (sub_.size() < kMaxSubnegotiation)
-            sub_.push_back(b);
+    events_.clear();
+    reader_.Feed(bytes, count, out.toDevice, events_);
+    for (const TelnetReader::Event& event : events_) {
+        if (event.verb == kSb)
+            takeSubnegotiation(event.sub, out);
         else
-            subTooLong_ = true;
-    };
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t b = bytes[i];
-        switch (state_) {
-        case State::Data: {
-            // Plain data runs to the next IAC: taken in one piece.
-            const auto* iac = static_cast<const std::uint8_t*>(std::memchr(bytes + i, kIac, count - i));
-            const std::size_t end = iac ? std::size_t(iac - bytes) : count;
-            out.toDevice.insert(out.toDevice.end(), bytes + i, bytes + end);
-            i = end;
-            if (iac)
-                state_ = State::Iac;
-            break;
-        }
-        case State::Sub:
-            if (b == kIac)
-                state_ = State::SubIac;
-            else
-                keep(b);
-            break;
-        case State::SubIac:
-            if (b == kIac) {
-                keep(b);
-                state_ = State::Sub;
-                break;
-            }
-            if (b == kSe) {
-                finishSubnegotiation(out);
-                state_ = State::Data;
-                break;
-            }
-            // Any other command ends an unterminated subnegotiation, which
-            // is dropped; the command itself counts.
-            sub_.clear();
-            [[fallthrough]];
-        case State::Iac:
-            state_ = State::Data;
-            if (b == kIac)
-                out.toDevice.push_back(b);
-            else if (b >= kWill && b <= kDont)
-                verb_ = b, state_ = State::Verb;
-            else if (b == kSb)
-                sub_.clear(), subTooLong_ = false, state_ = State::Sub;
-            break; // NOP, go-ahead and the rest mean nothing on a serial line
-        case State::Verb:
-            negotiate(verb_, b, out);
-            state_ = State::Data;
-            break;
-        }
+            negotiate(event.verb, event.option, out);
     }
 }
 
@@ -112,11 +61,9 @@ void ComPortServer::negotiate(std::uint8_t verb, std::uint8_t option, Output& ou
         notifyModemState(out);
 }
 
-void ComPortServer::finishSubnegotiation(Output& out)
+void ComPortServer::takeSubnegotiation(const std::vector<std::uint8_t>& sub, Output& out)
 {
-    const std::vector<std::uint8_t> sub = std::move(sub_);
-    sub_.clear();
-    if (subTooLong_ || sub.size() < 2 || sub[0] != kOptionComPort || sub[1] >= kServerOffset)
+    if (sub.size() < 2 || sub[0] != kOptionComPort || sub[1] >= kServerOffset)
         return;
     command(sub[1], std::vector<std::uint8_t>(sub.begin() + 2, sub.end()), out);
 }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/Rfc2217Protocol.h"
+
 namespace vexa::modemsim {
 
 // The modem's lines as a network client sees them: CTS, DSR and DCD on, RI
@@ -33,25 +35,19 @@ public:
     // Serial bytes from the modem for the telnet stream: every 0xFF doubled.
     static void escape(const std::uint8_t* bytes, std::size_t count, std::vector<std::uint8_t>& out);
 
-    bool comPortAgreed() const { return theirs_[kComPort]; }
+    bool comPortAgreed() const { return theirs_[rfc2217::kOptionComPort]; }
     std::uint32_t baudRate() const { return baudRate_; }
 
 private:
-    enum class State { Data, Iac, Verb, Sub, SubIac };
-    static constexpr std::size_t kComPort = 44;
-    static constexpr std::size_t kMaxSubnegotiation = 64;
-
     void negotiate(std::uint8_t verb, std::uint8_t option, Output& out);
-    void finishSubnegotiation(Output& out);
+    void takeSubnegotiation(const std::vector<std::uint8_t>& sub, Output& out);
     void command(std::uint8_t code, const std::vector<std::uint8_t>& value, Output& out);
     std::uint8_t control(std::uint8_t value);
     void notifyModemState(Output& out) const;
 
     std::array<bool, 256> ours_{}, theirs_{};
-    State state_ = State::Data;
-    std::uint8_t verb_ = 0;
-    std::vector<std::uint8_t> sub_;
-    bool subTooLong_ = false;
+    rfc2217::TelnetReader reader_;
+    std::vector<rfc2217::TelnetReader::Event> events_; // of one feed, kept for their memory
 
     std::uint32_t baudRate_ = 115200;
     std::uint8_t dataSize_ = 8, parity_ = 1, stopSize_ = 1; // 8N1 in the option's numbering
