@@ -28,12 +28,16 @@
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/SlideAnimation.h"
+#include "mainwindow/WindowSeams.h"
 #include "platform/Messages.h"
 #include "serial/TReadTheart.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 
-TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget *parent)
+    : QMainWindow(parent),
+      Screen_Console(std::make_unique<Window_Console>(*this)),
+      Port_Link(std::make_unique<Window_Link>(*this))
 {
     Build_Window();
     Connect_Handlers();

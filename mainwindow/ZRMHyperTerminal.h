@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "atcommands/AtCommandsState.h"
+#include "platform/Console.h"
+#include "platform/QtClock.h"
 #include "platform/SerialPort.h"
 #include "serial/CounterText.h"
 #include "serial/FairLock.h"
@@ -44,10 +46,8 @@ class TForm5;
 class TForm6;
 class TForm7;
 class TForm8;
-
-// Colours in the 0x00BBGGRR order the program's colour values use.
-using ColorRef = std::uint32_t;
-constexpr ColorRef kBlack = 0x000000, kBlue = 0xFF0000, kRed = 0x0000FF, kGreen = 0x008000, kGrey = 0x808080;
+class Window_Console;
+class Window_Link;
 
 constexpr std::uint32_t kRxBufferSize = 65536;     // also the driver queue size asked for
 constexpr std::uint32_t kTransferBufferSize = 32796;
@@ -66,6 +66,12 @@ public:
     TForm7 *Form7 = nullptr;
     TForm4 *Form4 = nullptr;
     TForm8 *Form8 = nullptr;
+
+    // ----- what the subsystems talk through (mainwindow/WindowSeams.cpp) -----
+    // Made before any page is built: a page's subsystem takes them.
+    vexa::QtClock Clock{this};
+    std::unique_ptr<Window_Console> Screen_Console;
+    std::unique_ptr<Window_Link> Port_Link;
 
     // ----- serial link: port (serial/PortOpen.cpp) -----
     std::shared_ptr<vexa::SerialPort> PortHandle;  // none when empty; see Set_Port_Handle

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "mainwindow/CaptionText.h"
+#include "mainwindow/WindowSeams.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "platform/PortNames.h"
@@ -256,6 +257,7 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 void TForm1::Close_Port()
 {
     Ask_Test_Traffic_To_End();
+    emit Port_Link->Closing();
     End_File_Transfer();
     Abandon_Download();
     if (PortHandle)

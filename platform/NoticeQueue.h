@@ -1,0 +1,32 @@
+#pragma once
+// The one notice channel behind every Console: boxes open from the event
+// loop after the handling that raised them has returned, one box per kind
+// and text at a time. Posting is safe from any thread; the boxes open on the
+// thread the queue lives in.
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <mutex>
+
+#include "platform/Messages.h"
+
+namespace vexa {
+
+class NoticeQueue : public QObject {
+public:
+    explicit NoticeQueue(QObject *parent = nullptr);
+    // False when the same notice is open or waiting already.
+    bool Post(MessageKind kind, const QString &text);
+    // A notice of this kind and text is open or waiting.
+    bool Pending(MessageKind kind, const QString &text) const;
+
+private:
+    static QString Key(MessageKind kind, const QString &text);
+    void Show(MessageKind kind, const QString &text);
+
+    mutable std::mutex mutex_;
+    QSet<QString> pending_;
+};
+
+}  // namespace vexa
