@@ -168,7 +168,7 @@ void TForm1::Send_Script_Step()
     ++s.Script_LineIndex;
     Gauge1->setValue(s.Script_LineIndex);
     if (!line.isEmpty()) {
-        s.Answer.Expect();
+        s.Answer.Expect(line);
         s.Since_Step.start();
     }
     Script_Log.write("***********\rCOMMAND:   " + line + '\r');
