@@ -258,6 +258,7 @@ void TForm1::Close_Port()
     Ask_Test_Traffic_To_End();
     End_File_Transfer();
     Abandon_Download();
+    Script_Port_Closed();
     if (PortHandle)
         PortHandle->close();
     End_Test_Traffic();
