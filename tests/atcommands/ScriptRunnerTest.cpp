@@ -237,6 +237,28 @@ TEST(ScriptRunner, ARunWithoutAPortEndsAtItsFirstLine)
     EXPECT_TRUE(Read_File(app.start.file("Logs/ScriptLog.atl")).endsWith(Step("AT")));
 }
 
+// Whichever form a modem gives its prompt, the message's text goes out at
+// it, and the run goes on when the modem asks for the next line.
+TEST(ScriptRunner, EachFormOfThePromptLetsTheTextGo)
+{
+    const struct {
+        const char *form;
+        QByteArray prompt;
+    } forms[] = {{"crlf-blank", "\r\n> "}, {"crlf", "\r\n>"}, {"bare", ">"}};
+    for (const auto &p : forms) {
+        Application app;
+        TForm1 &f = *app.form;
+        Simulated_Modem modem(app.start.path(), {"--prompt-form", p.form});
+        app.Pick_Port(modem.Port);
+        f.Timer2->setInterval(kFastTick);
+        Write_File(app.start.file("send.ats"), "AT+CMGF=1\r\nAT+CMGS=\"+79161234567\"\r\nOK\r\n");
+        f.Edit_Script[0]->setText(app.start.file("send.ats"));
+        f.SpeedButton_Script_RUN[0]->click();
+        ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; })) << p.form;
+        EXPECT_TRUE(Read_File(app.start.file("Logs/ScriptLog.atl")).endsWith(Step("OK") + "OK\r" + p.prompt)) << p.form;
+    }
+}
+
 TEST(ScriptRunner, EmptyScriptsAndEmptyLinesDoNotWait)
 {
     ScriptRun r;
