@@ -126,12 +126,15 @@ void TForm1::Hide_Quick_Panel()
 
 void TForm1::Send_Echoed_Line(const QByteArray &text, ColorRef color)
 {
-    if (text.isEmpty())
-        return;
+    if (!text.isEmpty() && !Echo_And_Write(text, color))
+        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+}
+
+bool TForm1::Echo_And_Write(const QByteArray &text, ColorRef color)
+{
     const QByteArray line = text + '\r';
     Print_To_Screen(line, color);
-    if (!Write_To_Port(line))
-        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+    return Write_To_Port(line);
 }
 
 void TForm1::SpeedButton24Click()

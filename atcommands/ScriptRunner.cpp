@@ -132,6 +132,10 @@ void TForm1::Timer2Timer()
     s.Tick_Busy = true;
     if (s.Script_LineIndex < s.Script_Lines.size() && s.Answer.Answered())
         Send_Script_Step();
+    if (!s.Script_Running) {  // the step ended the run, or the port closed under its box
+        s.Tick_Busy = false;
+        return;
+    }
     const bool waiting = !s.Answer.Answered();
     if (s.Script_LineIndex >= s.Script_Lines.size() && !waiting)
         End_Script();
@@ -160,7 +164,8 @@ void TForm1::SpeedButton_Script_StopClick()
 
 // The runner's state and the log are brought up to date before the line is
 // written, because a failed write shows a box. An empty step sends nothing
-// and so waits for nothing.
+// and so waits for nothing. Without a port nothing can ever answer: the run
+// ends before the box shows.
 void TForm1::Send_Script_Step()
 {
     AtCommandsState &s = AtCommands;
@@ -168,12 +173,26 @@ void TForm1::Send_Script_Step()
     ++s.Script_LineIndex;
     Gauge1->setValue(s.Script_LineIndex);
     if (!line.isEmpty()) {
-        s.Answer.Expect();
+        s.Answer.Expect(line);
         s.Since_Step.start();
     }
     Script_Log.write("***********\rCOMMAND:   " + line + '\r');
     Script_Log.flush();
-    Send_Echoed_Line(line, kRed);
+    if (line.isEmpty() || Echo_And_Write(line, kRed))
+        return;
+    if (!Current_Port())
+        End_Script();
+    vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+}
+
+// The modem the run talks to is going away; its next line would go to
+// whichever modem answers next.
+void TForm1::Script_Port_Closed()
+{
+    if (!AtCommands.Script_Running)
+        return;
+    End_Script();
+    Print_To_Screen(vexa::Cp1251_Encode(QStringLiteral("Порт закрыт. Выполнение скрипта прервано.")) + '\r', kRed);
 }
 
 void TForm1::End_Script(const QString &reason)

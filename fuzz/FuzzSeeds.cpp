@@ -143,6 +143,11 @@ void Text_Seeds(const QString &source)
     Copy_Data_Files(source, "Samples", {"*.ats", "*.atl"}, "fuzz_sim_commands");
     Seed("fuzz_sim_commands", "commands", Cut("AT\rATE0\rAT+IPR=?\rat+cgdcont=1,\"IP\",\"internet\"\rAT+WDWL\rAT\b\x7fI\r",
                                               {4, 1}));
+    Seed("fuzz_modem_answer", "listing",
+         Cut("\x02" "AT+CMGL=\"ALL\"\r\r\n+CMGL: 1,\"REC READ\",\"+7\",,\r\nOK\r\n\r\nRING\r\n\r\nOK\r\n", {5, 1, 30}));
+    Seed("fuzz_modem_answer", "numeric", Cut("\x04" "ATV0\r0\r+CSQ: 1,0\r\n2\r3\r4\r"));
+    Seed("fuzz_modem_answer", "prompt", Cut("\x03\r\n+CMTI: \"SM\",1\r\n\r\n> ", {2}));
+    Seed("fuzz_modem_answer", "ussd", Cut("\x05\r\n+CUSD: 0,\"a\r\nOK\r\n\",15\r\n\r\nOK\r\n", {9, 0}));
     for (const char *name : {"report.txt", "../secret", "\xCF\xF0\xE8\xEC\xE5\xF0.bin", "a\\b", "x\x98y"})
         Seed("fuzz_received_name", QString::number(written), name);
 }

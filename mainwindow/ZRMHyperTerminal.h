@@ -185,6 +185,7 @@ public:
     // Echoes the text and a CR in the colour, then writes them; an empty
     // text sends nothing.
     void Send_Echoed_Line(const QByteArray &text, ColorRef color);
+    bool Echo_And_Write(const QByteArray &text, ColorRef color);  // no box
 
     // command lists (atcommands/CommandList.cpp)
     QCheckBox *CheckBox3 = nullptr;
@@ -224,6 +225,7 @@ public:
     bool Start_Script(const QString &path);
     void Send_Script_Step();
     void End_Script(const QString &reason = QString());
+    void Script_Port_Closed();  // the run ends with its port
     void Script_Banner(const char *text);
 
     // quick panel and the buttons above the terminal (atcommands/CommandPage.cpp)

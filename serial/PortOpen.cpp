@@ -260,6 +260,7 @@ void TForm1::Close_Port()
     emit Port_Link->Closing();
     End_File_Transfer();
     Abandon_Download();
+    Script_Port_Closed();
     if (PortHandle)
         PortHandle->close();
     End_Test_Traffic();

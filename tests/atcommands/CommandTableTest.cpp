@@ -101,6 +101,7 @@ TEST(ShippedTables, TheSimulatedModemAnswersEveryValueOfEveryCommand)
         const auto table = Read_Command_Table(Shipped(QString::fromLatin1(file)));
         ASSERT_TRUE(table);
         const bool unquoted = QByteArray(file) == "COMconf.atc";
+        vexa::modemsim::ModemState state;  // the table's lines run in order, as in a script
         for (const QByteArray &name : List_Commands(*table).Names) {
             CommandRecord record;
             ASSERT_TRUE(Choose_Command(*table, name, record));
@@ -114,7 +115,6 @@ TEST(ShippedTables, TheSimulatedModemAnswersEveryValueOfEveryCommand)
                 for (const auto &values : record.Values)
                     fields << (values.isEmpty() ? QByteArray("1234") : values[i % values.size()]);
                 const QByteArray line = Script_Line(record, fields, unquoted);
-                vexa::modemsim::ModemState state;
                 EXPECT_TRUE(vexa::modemsim::answerCommand(line.toStdString(), state).ok) << file << ": " << line.toStdString();
                 ++lines;
             }

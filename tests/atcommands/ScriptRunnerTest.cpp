@@ -190,6 +190,75 @@ TEST(ScriptRunner, ASlowSearchIsWaitedForAndItsAnswerLogged)
     EXPECT_TRUE(app.catcher.messages().isEmpty());
 }
 
+// However its port goes (another one picked, released, the device gone), a
+// run that waits ends with a line on the screen; its next line goes nowhere.
+TEST(ScriptRunner, AWaitingRunEndsWithItsPort)
+{
+    enum class Way { Switch, Release, Unplug };
+    for (const Way way : {Way::Switch, Way::Release, Way::Unplug}) {
+        SCOPED_TRACE(int(way));
+        ScriptRun r;
+        Pty other;
+        r.peer.silent = true;
+        r.Run_Slot(r.Script("AT\r\nATI\r\n"));
+        ASSERT_TRUE(Wait_Until([&] {
+            r.peer.Serve();
+            return r.peer.heard == "AT\r";
+        }));
+        if (way == Way::Switch)
+            r.app.Pick_Port(other.slavePath());
+        else if (way == Way::Release)
+            r.f.SpeedButton26->click();
+        else
+            r.pty.closeMaster();
+        ASSERT_TRUE(Wait_Until([&] { return !r.f.AtCommands.Script_Running; }, 3000));
+        EXPECT_TRUE(r.app.Work_Char_Log().endsWith(
+            "***SCRIPT END***" + Cp("Порт закрыт. Выполнение скрипта прервано.") + '\r'));
+        EXPECT_FALSE(r.f.Timer2->isActive());
+        EXPECT_FALSE(r.f.Script_Log.isOpen());
+        EXPECT_TRUE(r.Log().endsWith(Step("AT")));
+        EXPECT_TRUE(other.drain(4 * kFastTick).isEmpty());
+    }
+}
+
+// Without a port nothing can answer: the first line's box, and the run is over.
+TEST(ScriptRunner, ARunWithoutAPortEndsAtItsFirstLine)
+{
+    Application app;
+    TForm1 &f = *app.form;
+    f.Timer2->setInterval(kFastTick);
+    Write_File(app.start.file("t.ats"), "AT\r\nATI\r\n");
+    f.Edit_Script[0]->setText(app.start.file("t.ats"));
+    f.SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }, 3000));
+    Pump(4 * kFastTick);
+    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
+    EXPECT_TRUE(app.Work_Char_Log().endsWith("AT\r***SCRIPT END***"));
+    EXPECT_TRUE(Read_File(app.start.file("Logs/ScriptLog.atl")).endsWith(Step("AT")));
+}
+
+// Whichever form a modem gives its prompt, the message's text goes out at
+// it, and the run goes on when the modem asks for the next line.
+TEST(ScriptRunner, EachFormOfThePromptLetsTheTextGo)
+{
+    const struct {
+        const char *form;
+        QByteArray prompt;
+    } forms[] = {{"crlf-blank", "\r\n> "}, {"crlf", "\r\n>"}, {"bare", ">"}};
+    for (const auto &p : forms) {
+        Application app;
+        TForm1 &f = *app.form;
+        Simulated_Modem modem(app.start.path(), {"--prompt-form", p.form});
+        app.Pick_Port(modem.Port);
+        f.Timer2->setInterval(kFastTick);
+        Write_File(app.start.file("send.ats"), "AT+CMGF=1\r\nAT+CMGS=\"+79161234567\"\r\nOK\r\n");
+        f.Edit_Script[0]->setText(app.start.file("send.ats"));
+        f.SpeedButton_Script_RUN[0]->click();
+        ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; })) << p.form;
+        EXPECT_TRUE(Read_File(app.start.file("Logs/ScriptLog.atl")).endsWith(Step("OK") + "OK\r" + p.prompt)) << p.form;
+    }
+}
+
 TEST(ScriptRunner, EmptyScriptsAndEmptyLinesDoNotWait)
 {
     ScriptRun r;

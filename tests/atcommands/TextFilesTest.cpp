@@ -67,28 +67,30 @@ TEST(AutoloadConfig, OnlyAnExactFirstLineSwitchesItOn)
 
 TEST(ModemAnswer, OnlyAFinalResultCodeOrThePromptEndsAnAnswer)
 {
-    // What came back, in chunks; whether the answer is complete after it.
+    // The command, what came back in chunks; whether the answer is complete after it.
     const struct {
+        QByteArray command;
         QList<QByteArray> chunks;
         bool ended;
     } cases[] = {
-        {{"AT+COPS=?\r"}, false},                   // the echo
-        {{"AT+COPS=?\r", "\r\n+COPS: (2,\"x\")\r\n"}, false},
-        {{"\r\nRING\r\n", "\r\n+CREG: 1\r\n"}, false},
-        {{"\r\nO", "K"}, false},                     // not yet at its line end
-        {{"\r\nO", "K\r\n"}, true},
-        {{"AT\r\r\nERROR\r\n"}, true},
-        {{"\r\n+CME ERROR: 50\r\n"}, true},
-        {{"\r\n+CMS ERROR: 321\r\n"}, true},
-        {{"\r\nCONNECT 9600\r\n"}, true},
-        {{"\r\nNO CARRIER\r\n"}, true},
-        {{"ATV0\r0\r"}, true},                        // the digit of OK
-        {{"\r\n> "}, true},                           // asks for a message text
-        {{"\r\nOK, but more\r\n"}, false},
+        {"AT+COPS=?", {"AT+COPS=?\r"}, false},                   // the echo
+        {"AT+COPS=?", {"AT+COPS=?\r", "\r\n+COPS: (2,\"x\")\r\n"}, false},
+        {"AT", {"\r\nRING\r\n", "\r\n+CREG: 1\r\n"}, false},
+        {"AT", {"\r\nO", "K"}, false},                     // not yet at its line end
+        {"AT", {"\r\nO", "K\r\n"}, true},
+        {"AT", {"AT\r\r\nERROR\r\n"}, true},
+        {"AT+CPIN?", {"\r\n+CME ERROR: 50\r\n"}, true},
+        {"AT+CMGR=1", {"\r\n+CMS ERROR: 321\r\n"}, true},
+        {"ATD*99#", {"\r\nCONNECT 9600\r\n"}, true},
+        {"ATD*99#", {"\r\nNO CARRIER\r\n"}, true},
+        {"AT+CSQ", {"\r\nNO CARRIER\r\n"}, false},             // a call that ended
+        {"ATV0", {"ATV0\r0\r"}, true},                        // the digit of OK
+        {"AT+CMGS=1", {"\r\n> "}, true},                           // asks for a message text
+        {"AT", {"\r\nOK, but more\r\n"}, false},
     };
     for (const auto &c : cases) {
         Answer_Watch watch;
-        watch.Expect();
+        watch.Expect(c.command);
         for (const QByteArray &chunk : c.chunks)
             watch.Feed(chunk);
         EXPECT_EQ(watch.Answered(), c.ended) << c.chunks.join('|').toStdString();

@@ -1,8 +1,10 @@
 #include "at_commands.h"
 #include "command_session.h"
+#include "unsolicited.h"
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 using namespace vexa::modemsim;
@@ -99,6 +101,7 @@ TEST(ModemSimCommands, SetFormsTakeNumbersBareAndStringsQuoted)
                                 "AT+CNMI=2,1", "AT+CNMI=2,1,0,0,0", "AT+CPIN=\"0000\"", "AT+CSCA=\"+79001234567\",145",
                                 "AT+CGAUTH=1,1,\"user\",\"secret\"", "AT+COPS=1,2,\"00101\"", "AT+CNMI=,,,,1"}) {
         ModemState state;
+        state.textMode = true;  // AT+CMGL takes status names
         EXPECT_TRUE(answerCommand(command, state).ok) << command;
     }
     const struct {
@@ -120,7 +123,7 @@ TEST(ModemSimCommands, SetFormsTakeNumbersBareAndStringsQuoted)
         {"AT+CMGF=2", "ERROR", "+CME ERROR: 50"},
         {"AT+CGDCONT=4,\"IP\",\"x\"", "ERROR", "+CME ERROR: 50"},
         {"AT+CGDCONT=1,\"IP\",\"a\",\"b\",0,0,9", "ERROR", "+CME ERROR: 50"},
-        {"AT+CMGL=\"NEW\"", "ERROR", "+CME ERROR: 50"},
+        {"AT+CMGL=7", "ERROR", "+CME ERROR: 50"},
         {"AT+CNMI=4", "ERROR", "+CME ERROR: 50"},
         {"AT+CGATT=", "ERROR", "+CME ERROR: 50"},
         {"AT+CGATT", "ERROR", "ERROR"},
@@ -155,6 +158,107 @@ TEST(ModemSimCommands, TheNetworkSearchTakesItsTimeAndABytesAbortsIt)
     EXPECT_EQ(session.feed("AT\r", 5200).output, error() + "AT\r" + ok());
     EXPECT_FALSE(session.deadline());
     EXPECT_EQ(CommandSession().feed("AT+COPS=?\r").output, "AT+COPS=?\r" + list);
+}
+
+// The store starts with texts that read like result codes. Each entry is
+// its header and its text as one piece, in the form AT+CMGF chose.
+TEST(ModemSimCommands, StoredMessagesAreListedReadAndDeleted)
+{
+    ModemState state;
+    const Answer pdu = answerCommand("AT+CMGL=4", state);
+    ASSERT_EQ(pdu.info.size(), 5u);
+    EXPECT_EQ(pdu.info[0], "+CMGL: 1,0,,21\r\n07910700000000F0040B910700000000F100004250102100002102CF25");
+    EXPECT_EQ(pdu.info[3], "+CMGL: 4,2,,15\r\n0011000B910700000000F40000AA0130");
+    ASSERT_TRUE(answerCommand("AT+CMGF=1", state).ok);
+    std::vector<std::string> texts;
+    for (const auto& entry : answerCommand("AT+CMGL=\"ALL\"", state).info)
+        texts.push_back(entry.substr(entry.find("\r\n") + 2));
+    EXPECT_EQ(texts, (std::vector<std::string>{"OK", "ERROR", "BUSY", "0", "> see you"}));
+    // Listing marked the unread one read.
+    EXPECT_TRUE(answerCommand("AT+CMGL=\"REC UNREAD\"", state).info.empty());
+    EXPECT_EQ(answerCommand("AT+CMGR=3", state).info,
+              std::vector<std::string>{"+CMGR: \"REC READ\",\"+70000000003\",,\"24/05/01,12:00:00+12\"\r\nBUSY"});
+    EXPECT_TRUE(answerCommand("AT+CMGD=3", state).ok);
+    EXPECT_EQ(answerCommand("AT+CMGR=3", state).error, "+CMS ERROR: 321");
+    EXPECT_EQ(answerCommand("AT+CPMS?", state).info[0], "+CPMS: \"SM\",4,20,\"SM\",4,20,\"SM\",4,20");
+    EXPECT_TRUE(answerCommand("AT+CMGD=1,1", state).ok);  // the read ones
+    EXPECT_EQ(answerCommand("AT+CMGL=\"ALL\"", state).info.size(), 2u);
+    EXPECT_TRUE(answerCommand("AT+CMGD=1,4", state).ok);
+    EXPECT_TRUE(answerCommand("AT+CMGL=\"ALL\"", state).info.empty());
+}
+
+// The text comes after the prompt, in each maker's form of it; Ctrl-Z sends
+// or stores it, ESC abandons it.
+TEST(ModemSimCommands, MessagesAreTypedAfterThePromptInEachForm)
+{
+    const struct {
+        PromptForm form;
+        std::string prompt;
+    } forms[] = {{PromptForm::LineBlank, "\r\n> "}, {PromptForm::Line, "\r\n>"}, {PromptForm::Bare, ">"}};
+    for (const auto& f : forms) {
+        CommandSession session(0, f.form);
+        EXPECT_EQ(session.feed("AT+CMGF=1\rAT+CMGS=\"+79161234567\"\r").output,
+                  "AT+CMGF=1\r" + ok() + "AT+CMGS=\"+79161234567\"\r" + f.prompt);
+        EXPECT_EQ(session.feed("Hi\r").output, "Hi\r" + f.prompt);
+        EXPECT_EQ(session.feed("OK\x1A").output, "OK\r\n+CMGS: 1\r\n" + ok());
+        session.feed("ATE0\r");
+        EXPECT_EQ(session.feed("AT+CMGW\rBUSY\x1B").output, f.prompt + ok());
+        EXPECT_EQ(session.feed("AT+CMGW=\"+7\"\rBUSY\x1A").output, f.prompt + "\r\n+CMGW: 6\r\n" + ok());
+        EXPECT_EQ(session.feed("AT+CMGR=6\r").output,
+                  "\r\n+CMGR: \"STO UNSENT\",\"+7\",,\r\nBUSY\r\n" + ok());
+        session.feed("AT+CMGF=0\r");
+        EXPECT_EQ(session.feed("AT+CMGS=15\r0011000B910700000000F40000AA0130\x1A").output,
+                  f.prompt + "\r\n+CMGS: 2\r\n" + ok());
+        EXPECT_EQ(session.feed("AT+CMGS=15\rnot hex\x1A").output, f.prompt + "\r\n+CMS ERROR: 304\r\n");
+        EXPECT_EQ(session.feed("AT+CMGW=15\r").output, "\r\n+CMS ERROR: 303\r\n");
+    }
+}
+
+// Where makers differ, each dialect fails in its own words.
+TEST(ModemSimCommands, EachDialectFailsInItsOwnWords)
+{
+    const struct {
+        Dialect dialect;
+        const char *unknown, *tooMany, *aborted;
+    } dialects[] = {
+        {Dialect::V250, "ERROR", "ERROR", "ERROR"},
+        {Dialect::Huawei, "COMMAND NOT SUPPORT", "TOO MANY PARAMETERS", "ERROR"},
+        {Dialect::Ublox, "ERROR", "ERROR", "ABORTED"},
+    };
+    for (const auto& d : dialects) {
+        CommandSession session(2000, PromptForm::LineBlank, d.dialect);
+        session.feed("ATE0\r");
+        EXPECT_EQ(session.feed("AT^SYSINFO\r").output, frame(d.unknown));
+        EXPECT_EQ(session.feed("AT+CFUN=1,1,1\r").output, frame(d.tooMany));
+        session.feed("AT+COPS=?\r", 0);
+        EXPECT_EQ(session.feed("A", 500).output, frame(d.aborted));
+    }
+}
+
+// Each code comes framed, as one piece; a message indicated with +CMTI: is
+// there to read, and a delivered one carries its text on the next line.
+TEST(ModemSimUnsolicited, CodesComeWholeAndIndicatedMessagesAreStored)
+{
+    ModemState state;
+    state.textMode = true;
+    std::mt19937 random(7);
+    std::set<std::string> names;
+    for (int i = 0; i < 500; ++i) {
+        const std::string code = unsolicitedCode(state, random);
+        ASSERT_EQ(code.substr(0, 2), "\r\n");
+        ASSERT_EQ(code.substr(code.size() - 2), "\r\n");
+        const std::string name = code.substr(2, code.find_first_of(": \r", 2) - 2);
+        names.insert(name);
+        if (name == "+CMTI") {
+            const std::size_t index = code.rfind(',') + 1;
+            EXPECT_TRUE(answerCommand("AT+CMGR=" + code.substr(index, code.size() - 2 - index), state).ok) << code;
+        }
+        const auto lines = std::count(code.begin(), code.end(), '\r');
+        EXPECT_EQ(lines, name == "+CMT" || name == "+CBM" ? 3 : 2) << code;
+    }
+    EXPECT_EQ(state.messages.count(), SmsStore::kCapacity);
+    for (const char* expected : {"RING", "+CMTI", "+CMT", "+CBM", "+CREG", "+CUSD", "NO"})
+        EXPECT_EQ(names.count(expected), 1u) << expected;
 }
 
 TEST(ModemSimCommands, ReadAndTestFormsAnswerWithInformation)

@@ -19,6 +19,9 @@ TEST(ModemSimOptions, DefaultsSuitANewcomer)
     EXPECT_EQ(parsed.options.faults.silentAfter, 0u);
     EXPECT_EQ(parsed.options.faults.cancelAfter, 0u);
     EXPECT_FALSE(parsed.options.quiet);
+    EXPECT_EQ(parsed.options.urcPeriodMs, 0);
+    EXPECT_EQ(parsed.options.promptForm, PromptForm::LineBlank);
+    EXPECT_EQ(parsed.options.dialect, Dialect::V250);
 }
 
 TEST(ModemSimOptions, AllOptionsAreTaken)
@@ -51,6 +54,12 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     const Options asking = parseOptions({"--crc", "--nak-period", "40"}).options;
     EXPECT_TRUE(asking.crc);
     EXPECT_EQ(asking.nakPeriodMs, 40);
+    const Options modem = parseOptions({"--urc-period", "50", "--prompt-form", "bare", "--finals", "huawei"}).options;
+    EXPECT_EQ(modem.urcPeriodMs, 50);
+    EXPECT_EQ(modem.promptForm, PromptForm::Bare);
+    EXPECT_EQ(modem.dialect, Dialect::Huawei);
+    EXPECT_EQ(parseOptions({"--prompt-form", "crlf"}).options.promptForm, PromptForm::Line);
+    EXPECT_EQ(parseOptions({"--finals", "ublox"}).options.dialect, Dialect::Ublox);
 }
 
 TEST(ModemSimOptions, BadCommandLinesAreRefused)
@@ -65,6 +74,7 @@ TEST(ModemSimOptions, BadCommandLinesAreRefused)
         {"--rfc2217"}, {"--rfc2217", "65536"}, {"--rfc2217", "-1"},
         {"--nak-period", "0"}, {"--nak-period"}, {"--crc", "1"},
         {"--search-time", "600001"}, {"--search-time", "-1"},
+        {"--urc-period", "9"}, {"--urc-period"}, {"--prompt-form", "> "}, {"--finals", "V250"},
     };
     for (const auto& args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();

@@ -18,6 +18,14 @@ enum class Effect {
     Download, // the bare command starts an XMODEM download after its OK
     Search,   // the test form searches the networks before it answers
     Errors,   // the set form chooses how errors are reported (+CMEE)
+    // Short messages in the store (sms_store.h):
+    MessageFormat, // +CMGF: text or PDU mode
+    Storage,       // +CPMS: how many are stored
+    List,          // +CMGL
+    Read,          // +CMGR
+    Delete,        // +CMGD
+    Send,          // +CMGS: the prompt, then the text
+    Store,         // +CMGW: the prompt, then the text
 };
 
 // One line per command. The name is what comes before '=', '?' or the end
@@ -30,7 +38,7 @@ enum class Effect {
 // follow, separated by '|', '*' being any text. Every other parameter is a
 // number and must come without quotes: alternatives separated by '|', each
 // a number or a range "low-high". "name=?" answers `test`, or else the
-// rules themselves.
+// rules themselves. `pduSet` replaces `set` in PDU mode (AT+CMGF=0).
 struct Command {
     std::string_view name;
     const char* run;       // "name"
@@ -39,6 +47,7 @@ struct Command {
     const char* read;      // "name?"
     const char* test;      // "name=?"
     Effect effect = Effect::None;
+    const char* pduSet = nullptr;
 };
 
 constexpr const char* kOk = "";
@@ -96,17 +105,15 @@ constexpr Command kCommands[] = {
     {"AT+CGCLASS", nullptr, "\"A|B|CG|CC", kOk, "+CGCLASS: \"B\"", nullptr},
     // 3GPP TS 27.005
     {"AT+CSMS", nullptr, "0|1", "+CSMS: 1,1,1", "+CSMS: 0,1,1,1", nullptr},
-    {"AT+CMGF", nullptr, "?0|1", kOk, "+CMGF: 0", nullptr},
+    {"AT+CMGF", nullptr, "?0|1", kOk, "", nullptr, Effect::MessageFormat},
     {"AT+CSCA", nullptr, "\"*;?0-255", kOk, "+CSCA: \"+70000000000\",145", nullptr},
-    {"AT+CPMS", nullptr, "\"SM|ME|MT;?\"SM|ME|MT;?\"SM|ME|MT", "+CPMS: 1,20,1,20,1,20",
-     "+CPMS: \"SM\",1,20,\"SM\",1,20,\"SM\",1,20", nullptr},
+    {"AT+CPMS", nullptr, "\"SM|ME|MT;?\"SM|ME|MT;?\"SM|ME|MT", kOk, "", nullptr, Effect::Storage},
     {"AT+CNMI", nullptr, "?0-3;?0-3;?0-3;?0-2;?0|1", kOk, "+CNMI: 0,0,0,0,0", nullptr},
-    {"AT+CMGL", "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
-     "\"REC UNREAD|REC READ|STO UNSENT|STO SENT|ALL",
-     "+CMGL: 1,\"REC UNREAD\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim", nullptr, nullptr},
-    {"AT+CMGR", nullptr, "1-20", "+CMGR: \"REC READ\",\"+70000000001\",,\"24/05/01,12:00:00+12\"|Hello from VexaSim",
-     nullptr, nullptr},
-    {"AT+CMGD", nullptr, "1-20;?0-4", kOk, nullptr, nullptr},
+    {"AT+CMGL", kOk, "\"REC UNREAD|REC READ|STO UNSENT|STO SENT|ALL", kOk, nullptr, nullptr, Effect::List, "0-4"},
+    {"AT+CMGR", nullptr, "0-255", kOk, nullptr, nullptr, Effect::Read},
+    {"AT+CMGD", nullptr, "0-255;?0-4", kOk, nullptr, nullptr, Effect::Delete},
+    {"AT+CMGS", nullptr, "\"*;?0-255", kOk, nullptr, nullptr, Effect::Send, "1-255"},
+    {"AT+CMGW", kOk, "\"*;?0-255;?\"STO UNSENT|STO SENT", kOk, nullptr, nullptr, Effect::Store, "1-255;?2|3"},
     {"AT+CSDH", nullptr, "?0|1", kOk, "+CSDH: 0", nullptr},
     {"AT+CSAS", kOk, nullptr, nullptr, nullptr, nullptr},
     // The modem maker's own commands, which the quick command panel sends.
@@ -124,6 +131,24 @@ constexpr Command kCommands[] = {
 };
 
 Answer error() { return Answer{}; }
+
+Answer failure(std::string result)
+{
+    Answer answer;
+    answer.error = std::move(result);
+    return answer;
+}
+
+Answer unknown(const ModemState& state)
+{
+    return state.dialect == Dialect::Huawei ? failure("COMMAND NOT SUPPORT") : error();
+}
+
+// 27.005's message errors, numbered or worded as AT+CMEE asks.
+Answer messageError(const ModemState& state, int number, const char* words)
+{
+    return failure("+CMS ERROR: " + (state.errorReports == 2 ? std::string(words) : std::to_string(number)));
+}
 
 // A value of the right type outside what the command takes: ERROR, or the
 // numbered or worded +CME ERROR once AT+CMEE asked for it.
@@ -214,7 +239,7 @@ std::optional<std::vector<Value>> values(std::string_view text)
     return out;
 }
 
-enum class Verdict { Fine, Syntax, Range };
+enum class Verdict { Fine, Syntax, Range, TooMany };
 
 // A number in quotes, or a string without them, is a syntax error, as on a
 // modem; a value of the right type that the command does not take, or a
@@ -223,7 +248,7 @@ Verdict check(std::string_view rules, const std::vector<Value>& given)
 {
     const auto parameters = split(rules, ';');
     if (given.size() > parameters.size())
-        return Verdict::Range;
+        return Verdict::TooMany;
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         std::string_view rule = parameters[i];
         const bool optional = !rule.empty() && rule.front() == '?';
@@ -275,18 +300,72 @@ std::string testReply(const Command& command)
     return text;
 }
 
+Answer listing(const std::vector<std::string>& entries) { return Answer{entries, true, "", Action::None}; }
+
+Answer compose(ModemState& state, bool send, const std::vector<Value>& given)
+{
+    const auto number = [&](std::size_t i) { return i < given.size() ? given[i].text : std::string(); };
+    state.composing = {send, state.textMode ? number(0) : std::string(),
+                       !state.textMode ? 2 : number(2) == "STO SENT" ? 3 : 2};
+    return Answer{{}, true, "", Action::Compose};
+}
+
+Answer messageSet(const Command& command, const std::vector<Value>& given, ModemState& state)
+{
+    const std::string& first = given[0].text;
+    const int number = state.textMode || first.empty() ? 0 : std::stoi(first);
+    switch (command.effect) {
+    case Effect::List:
+        return listing(state.messages.list(state.textMode ? statusOf(first) : number, state.textMode));
+    case Effect::Read:
+        if (const auto shown = state.messages.read(std::stoi(first), state.textMode))
+            return listing({*shown});
+        return messageError(state, 321, "invalid memory index");
+    case Effect::Delete:
+        state.messages.remove(std::stoi(first), given.size() > 1 && !given[1].omitted() ? std::stoi(given[1].text) : 0);
+        return reply(kOk);
+    default:
+        if (command.effect == Effect::Store && !state.textMode)
+            return messageError(state, 303, "operation not supported");
+        return compose(state, command.effect == Effect::Send, given);
+    }
+}
+
+Answer answerRead(const Command& command, const ModemState& state);
+
 Answer answerSet(const Command& command, std::string_view text, ModemState& state)
 {
+    const char* rules = !state.textMode && command.pduSet ? command.pduSet : command.set;
     const auto given = values(text);
-    if (!command.set || !given)
+    if (!rules || !given)
         return error();
-    if (const Verdict verdict = check(command.set, *given); verdict != Verdict::Fine)
+    if (const Verdict verdict = check(rules, *given); verdict != Verdict::Fine) {
+        if (verdict == Verdict::TooMany && state.dialect == Dialect::Huawei)
+            return failure("TOO MANY PARAMETERS");
         return verdict == Verdict::Syntax ? error() : rangeError(state);
+    }
     const std::string& first = (*given)[0].text;
-    if (command.effect == Effect::BaudRate)
+    switch (command.effect) {
+    case Effect::BaudRate:
         state.baudRate = std::stol(first);
-    if (command.effect == Effect::Errors)
+        break;
+    case Effect::Errors:
         state.errorReports = first.empty() ? 0 : std::stoi(first);
+        break;
+    case Effect::MessageFormat:
+        state.textMode = first == "1";
+        break;
+    case Effect::Storage:
+        return answerRead(command, state);
+    case Effect::List:
+    case Effect::Read:
+    case Effect::Delete:
+    case Effect::Send:
+    case Effect::Store:
+        return messageSet(command, *given, state);
+    default:
+        break;
+    }
     const bool restart = command.effect == Effect::Restart && first == "1";
     return reply(command.setReply, restart ? Action::StartupNotice : Action::None);
 }
@@ -297,6 +376,12 @@ Answer answerRead(const Command& command, const ModemState& state)
         return reply("+IPR: " + std::to_string(state.baudRate));
     if (command.effect == Effect::Errors)
         return reply("+CMEE: " + std::to_string(state.errorReports));
+    if (command.effect == Effect::MessageFormat)
+        return reply(std::string("+CMGF: ") + (state.textMode ? "1" : "0"));
+    if (command.effect == Effect::Storage) {
+        const std::string used = std::to_string(state.messages.count()) + ",20";
+        return reply("+CPMS: \"SM\"," + used + ",\"SM\"," + used + ",\"SM\"," + used);
+    }
     return command.read ? reply(command.read) : error();
 }
 
@@ -312,6 +397,10 @@ Answer answerRun(const Command& command, ModemState& state)
 {
     if (!command.run)
         return error();
+    if (command.effect == Effect::List)
+        return messageSet(command, {Value{state.textMode ? "REC UNREAD" : "0", state.textMode}}, state);
+    if (command.effect == Effect::Store)
+        return messageSet(command, {Value{}}, state);
     if (command.effect == Effect::EchoOff || command.effect == Effect::EchoOn)
         state.echo = command.effect == Effect::EchoOn;
     return reply(command.run, command.effect == Effect::Download ? Action::StartDownload : Action::None);
@@ -348,18 +437,39 @@ Answer answerCommand(std::string_view line, ModemState& state)
     const std::string_view text = command;
     if (const auto name = ending(text, "=?"); !name.empty()) {
         const Command* c = find(name);
-        return c ? answerTest(*c) : error();
+        return c ? answerTest(*c) : unknown(state);
     }
     if (const auto name = ending(text, "?"); !name.empty()) {
         const Command* c = find(name);
-        return c ? answerRead(*c, state) : error();
+        return c ? answerRead(*c, state) : unknown(state);
     }
     if (const auto equals = text.find('='); equals != std::string_view::npos) {
         const Command* c = find(text.substr(0, equals));
-        return c ? answerSet(*c, text.substr(equals + 1), state) : error();
+        return c ? answerSet(*c, text.substr(equals + 1), state) : unknown(state);
     }
     const Command* c = find(text);
-    return c ? answerRun(*c, state) : error();
+    return c ? answerRun(*c, state) : unknown(state);
+}
+
+Answer finishMessage(const std::string& text, ModemState& state)
+{
+    const ModemState::Composing message = state.composing;
+    if (message.send) {
+        const bool hex = text.size() % 2 == 0 &&
+                         text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+        if (!state.textMode && !hex)
+            return messageError(state, 304, "invalid PDU mode parameter");
+        state.lastReference = (state.lastReference + 1) % 256;
+        return reply("+CMGS: " + std::to_string(state.lastReference));
+    }
+    if (const auto index = state.messages.add(message.status, message.number, text))
+        return reply("+CMGW: " + std::to_string(*index));
+    return messageError(state, 322, "memory full");
+}
+
+std::string abortedResult(const ModemState& state)
+{
+    return state.dialect == Dialect::Ublox ? "ABORTED" : "ERROR";
 }
 
 } // namespace vexa::modemsim

@@ -72,6 +72,9 @@ int runSimulator(const Options& options)
     Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults,
                              {options.crc, options.nakPeriodMs}};
     config.searchTime = options.searchTimeMs;
+    config.urcPeriod = options.urcPeriodMs;
+    config.promptForm = options.promptForm;
+    config.dialect = options.dialect;
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 

@@ -1,6 +1,7 @@
 #include "options.h"
 
 #include <cctype>
+#include <initializer_list>
 #include <utility>
 
 namespace vexa::modemsim {
@@ -11,6 +12,7 @@ constexpr int kMinNakIntervalMs = 10;
 constexpr int kMaxNakIntervalMs = 60000;
 constexpr long kMaxBlock = 1000000;
 constexpr long kMaxSearchTimeMs = 600000;
+constexpr long kMinUrcPeriodMs = 10;
 
 // A decimal number from `low` to `high`.
 bool parseNumber(const std::string& text, long low, long high, long& value)
@@ -53,6 +55,19 @@ bool parseRejection(const std::string& text, XmodemFaults& faults)
     return parseBlock(text.substr(0, colon), faults.rejectBlock);
 }
 
+// A value that names one of a few choices.
+template <typename Choice>
+bool parseChoice(const std::string& text, std::initializer_list<std::pair<const char*, Choice>> choices,
+                 Choice& value)
+{
+    for (const auto& [name, choice] : choices)
+        if (text == name) {
+            value = choice;
+            return true;
+        }
+    return false;
+}
+
 // Applies one option that takes a value; returns an error text or "".
 std::string applyValue(const std::string& name, const std::string& value, Options& options)
 {
@@ -81,6 +96,17 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     } else if (name == "--reject-block") {
         if (!parseRejection(value, faults))
             return "--reject-block wants BLOCK or BLOCK:TIMES (block from 1, times 1 to 1000)";
+    } else if (name == "--urc-period") {
+        if (!parseInterval(value, kMinUrcPeriodMs, options.urcPeriodMs))
+            return "--urc-period wants milliseconds from 10 to 60000";
+    } else if (name == "--prompt-form") {
+        if (!parseChoice(value, {{"crlf-blank", PromptForm::LineBlank}, {"crlf", PromptForm::Line},
+                                 {"bare", PromptForm::Bare}}, options.promptForm))
+            return "--prompt-form wants crlf-blank, crlf or bare";
+    } else if (name == "--finals") {
+        if (!parseChoice(value, {{"v250", Dialect::V250}, {"huawei", Dialect::Huawei}, {"ublox", Dialect::Ublox}},
+                         options.dialect))
+            return "--finals wants v250, huawei or ublox";
     } else if (name == "--rfc2217") {
         long port = 0;
         if (!parseNumber(value, 0, 65535, port))
@@ -96,7 +122,7 @@ bool takesValue(const std::string& arg)
 {
     for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
                              "--silent-after", "--cancel-after", "--rfc2217",
-                             "--nak-period", "--search-time"})
+                             "--nak-period", "--search-time", "--urc-period", "--prompt-form", "--finals"})
         if (arg == name)
             return true;
     return false;
@@ -139,7 +165,9 @@ std::string usage()
            "                      [--nak-interval MS] [--next-image-wait MS]\n"
            "                      [--reject-block K[:N]] [--silent-after K] [--cancel-after K]\n"
            "                      [--crc] [--nak-period MS] [--rfc2217 PORT]\n"
-           "                      [--search-time MS] [--quiet] [--help]\n"
+           "                      [--search-time MS] [--urc-period MS]\n"
+           "                      [--prompt-form crlf-blank|crlf|bare] [--finals v250|huawei|ublox]\n"
+           "                      [--quiet] [--help]\n"
            "\n"
            "Simulates an AT-command GSM modem on a pseudo-terminal.\n"
            "\n"
@@ -164,6 +192,14 @@ std::string usage()
            "                      whatever arrives (default: only on time-outs)\n"
            "  --search-time MS    how long AT+COPS=? searches for networks before it\n"
            "                      answers; a byte sent meanwhile aborts it (default: 5000)\n"
+           "  --urc-period MS     send an unsolicited code (RING, +CREG, +CMTI, +CMT with\n"
+           "                      its text, ...) at random about every MS, also between\n"
+           "                      the lines of an answer (default: none)\n"
+           "  --prompt-form FORM  how AT+CMGS and AT+CMGW ask for the text: crlf-blank\n"
+           "                      (CR LF > blank, the default), crlf (CR LF >), bare (>)\n"
+           "  --finals DIALECT    whose result codes for failures: v250 (ERROR, the\n"
+           "                      default), huawei (COMMAND NOT SUPPORT, TOO MANY\n"
+           "                      PARAMETERS), ublox (ABORTED for an aborted search)\n"
            "  --quiet             do not log commands, only port, link and images\n"
            "  --help              show this text\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "command_session.h"
 #include "xmodem_receiver.h"
 
 #include <string>
@@ -22,6 +23,9 @@ struct Options {
     int rfc2217Port = -1; // also serve the modem on 127.0.0.1 at this TCP port (0: a free one); -1: not
     bool crc = false;    // ask with 'C' for CRC blocks
     int nakPeriodMs = 0; // while waiting, ask again this often; 0: only on time-outs
+    int urcPeriodMs = 0; // an unsolicited code about this often; 0: none
+    PromptForm promptForm = PromptForm::LineBlank;
+    Dialect dialect = Dialect::V250;
 };
 
 struct ParsedOptions {

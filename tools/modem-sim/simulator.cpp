@@ -1,5 +1,7 @@
 #include "simulator.h"
 
+#include "unsolicited.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -15,6 +17,11 @@ namespace vexa::modemsim {
 namespace {
 
 constexpr Millis kStartupNoticeDelay = 1000;
+// With unsolicited codes on, the lines of an answer go out this far apart,
+// as from a modem that prints them one after another.
+constexpr Millis kLineGap = 2;
+// A code that falls due inside a line the user types waits this long.
+constexpr Millis kUnsolicitedRetry = 5;
 // A client that stops reading must not make us buffer without bound; a real
 // modem's UART buffer overflows the same way.
 constexpr std::size_t kMaxPending = 64 * 1024;
@@ -30,8 +37,9 @@ Millis now()
 Simulator::Simulator(int master, int signalFd, ImageStore& store, Config config,
                      std::ostream& console)
     : master_(master), signalFd_(signalFd), store_(store), config_(config), console_(console),
-      session_(config.searchTime)
+      session_(config.searchTime, config.promptForm, config.dialect), random_(std::random_device{}())
 {
+    scheduleUnsolicited(now());
 }
 
 int Simulator::run()
@@ -70,6 +78,9 @@ void Simulator::step()
 int Simulator::pollTimeout(Millis current) const
 {
     std::optional<Millis> next = noticeAt_;
+    for (const auto& at : {unsolicitedAt_, lines_.empty() ? std::nullopt : std::optional<Millis>(nextLineAt_)})
+        if (at)
+            next = std::min(next.value_or(LLONG_MAX), *at);
     if (const auto answerAt = session_.deadline())
         next = std::min(next.value_or(LLONG_MAX), *answerAt);
     if (receiver_)
@@ -108,7 +119,7 @@ void Simulator::feedSession(std::string_view& input, Millis current)
 
 void Simulator::takeSessionResult(const CommandSession::Result& result, Millis current)
 {
-    send(result.output);
+    answer(result);
     if (!config_.quiet)
         for (const auto& entry : result.log)
             say("command " + entry);
@@ -116,8 +127,10 @@ void Simulator::takeSessionResult(const CommandSession::Result& result, Millis c
         noticeAt_ = current + kStartupNoticeDelay;
     if (result.startDownload) {
         // The notice would corrupt the transfer; a real module restarting
-        // into download mode would not send it either.
+        // into download mode would not send it either. The OK goes first.
         noticeAt_.reset();
+        while (!lines_.empty())
+            releaseLine(current);
         receiver_.emplace(config_.nakInterval, config_.faults, config_.asking);
         send(receiver_->start(current));
         say(config_.asking.crc ? "download mode: waiting for an XMODEM (CRC) sender"
@@ -166,8 +179,59 @@ void Simulator::storeImage()
     }
 }
 
+// Without unsolicited codes an answer goes out whole; with them, line by
+// line (the echo and what comes before the first break is one line).
+void Simulator::answer(const CommandSession::Result& result)
+{
+    if (config_.urcPeriod <= 0) {
+        send(result.output);
+        return;
+    }
+    std::size_t from = 0;
+    for (const std::size_t at : result.breaks) {
+        if (at > from)
+            lines_.push_back(result.output.substr(from, at - from));
+        from = std::max(from, at);
+    }
+    if (from < result.output.size())
+        lines_.push_back(result.output.substr(from));
+}
+
+void Simulator::releaseLine(Millis current)
+{
+    send(lines_.front());
+    lines_.pop_front();
+    nextLineAt_ = current + kLineGap;
+}
+
+void Simulator::scheduleUnsolicited(Millis current)
+{
+    if (config_.urcPeriod > 0)
+        unsolicitedAt_ = current + std::uniform_int_distribution<Millis>(config_.urcPeriod / 2,
+                                                                         config_.urcPeriod * 3 / 2)(random_);
+}
+
+// Codes go between lines, never inside one, nor while a message's text is
+// typed or an image is loaded.
+void Simulator::sendUnsolicited(Millis current)
+{
+    if (receiver_ || session_.composing() || lineOpen_) {
+        unsolicitedAt_ = current + kUnsolicitedRetry;
+        return;
+    }
+    const std::string code = unsolicitedCode(session_.state(), random_);
+    send(code);
+    if (!config_.quiet)
+        say("sent " + code.substr(2, code.find_first_of("\r\n", 2) - 2));
+    scheduleUnsolicited(current);
+}
+
 void Simulator::fireTimers(Millis current)
 {
+    if (!lines_.empty() && current >= nextLineAt_)
+        releaseLine(current);
+    if (unsolicitedAt_ && current >= *unsolicitedAt_)
+        sendUnsolicited(current);
     if (noticeAt_ && current >= *noticeAt_) {
         noticeAt_.reset();
         send(frame(kStartupNotice));
@@ -188,6 +252,7 @@ void Simulator::send(std::string_view bytes)
 {
     if (bytes.empty())
         return;
+    lineOpen_ = bytes.back() != '\r' && bytes.back() != '\n';
     pending_.append(bytes.substr(0, kMaxPending - std::min(kMaxPending, pending_.size())));
     flush();
 }

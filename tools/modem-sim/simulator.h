@@ -4,8 +4,10 @@
 #include "image_store.h"
 #include "xmodem_receiver.h"
 
+#include <deque>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@ namespace vexa::modemsim {
 
 // The single-threaded poll() loop: moves bytes between the pty master and
 // the command session or, after AT+WDWL, the XMODEM receiver, and fires
-// the timers (NAK interval, start-up notice).
+// the timers (NAK interval, start-up notice, unsolicited codes).
 class Simulator {
 public:
     struct Config {
@@ -26,6 +28,11 @@ public:
         XmodemAsking asking;
         // How long AT+COPS=? searches before it answers; 0 answers at once.
         Millis searchTime = 5000;
+        // About how often an unsolicited code comes; 0: never. With them on,
+        // answers go out a line at a time, so that a code may fall between.
+        Millis urcPeriod = 0;
+        PromptForm promptForm = PromptForm::LineBlank;
+        Dialect dialect = Dialect::V250;
     };
 
     Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
@@ -44,6 +51,10 @@ private:
     void endDownload(XmodemReceiver::Outcome outcome, Millis now);
     void storeImage();
     void fireTimers(Millis now);
+    void answer(const CommandSession::Result& result);
+    void sendUnsolicited(Millis now);
+    void scheduleUnsolicited(Millis now);
+    void releaseLine(Millis now);
     void send(std::string_view bytes);
     void flush();
     void say(const std::string& line);
@@ -57,6 +68,11 @@ private:
     CommandSession session_;
     std::optional<XmodemReceiver> receiver_;
     std::optional<Millis> noticeAt_;
+    std::optional<Millis> unsolicitedAt_;
+    std::deque<std::string> lines_; // answer lines not yet sent, with codes on
+    Millis nextLineAt_ = 0;
+    bool lineOpen_ = false;         // the last byte sent did not end a line
+    std::mt19937 random_;
     std::string pending_;
     int exitCode_ = -1;
 };
