@@ -16,25 +16,25 @@
 
 using namespace vexa;
 
-// Runs at start and each time the picker's list opens. Probing opens each
-// device: the port this window holds is listed as it is, never opened again.
+// Runs at start and each time the picker's list opens. Each port comes with
+// what tells it from its neighbours (maker, model, serial number) in its tip.
 void TForm1::Find_Free_Ports()
 {
-    const std::string inUse = PortHandle ? Device_Name_For_Open(Open_Port_Name.toStdString()) : std::string();
-    QStringList found;
-    const auto port = Create_Serial_Port();
-    for (const std::string &name : Probe_Candidates())
-        if ((!inUse.empty() && Device_Name_For_Open(name) == inUse) || port->probe(name))
-            found << QString::fromStdString(name);
-    QStringList listed;
+    QList<QPair<QString, QString>> found;
+    for (const KnownPort &port : Known_Ports())
+        found.append({QString::fromStdString(port.name), Port_Tip(port)});
+    QList<QPair<QString, QString>> listed;
     for (int i = 0; i < ComboBox1->count(); ++i)
-        listed << ComboBox1->itemText(i);
+        listed.append({ComboBox1->itemText(i), ComboBox1->itemData(i, Qt::ToolTipRole).toString()});
     if (found == listed)
         return;
     const QSignalBlocker blocker(ComboBox1);
     const QString shown = ComboBox1->currentText();
     ComboBox1->clear();
-    ComboBox1->addItems(found);
+    for (const auto &[name, tip] : found) {
+        ComboBox1->addItem(name);
+        ComboBox1->setItemData(ComboBox1->count() - 1, tip, Qt::ToolTipRole);
+    }
     ComboBox1->setCurrentIndex(ComboBox1->findText(shown));
     ComboBox1->setEditText(shown);
 }

@@ -23,7 +23,7 @@
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/SysfsPorts.h"
 #include "serial/FakePortFixture.h"
 #include "support/TestSupport.h"
 
@@ -134,15 +134,21 @@ TEST_F(FakePortTest, ASettingsBoxAppliesEachUserChangeOnce)
                                        QString::fromUtf8("Ошибка чтеня параметров порта")}));
 }
 
-TEST_F(FakePortTest, ThePickerListsFreePortsAndOursWhenItOpensAndAPickOpensAgain)
+TEST_F(FakePortTest, ThePickerListsPortsWithoutOpeningThemAndAPickOpensAgain)
 {
     Activate(form());
+    int created = 0;
+    vexa::Set_Serial_Port_Factory([&, inner = hub.Factory()] { return ++created, inner(); });
     modem->held = true;  // another program has it
     app->Pick_Port(kModem);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
     EXPECT_FALSE(form().PortHeld);
+    created = 0;
     form().ComboBox1->showPopup();
-    EXPECT_EQ(form().ComboBox1->findText(kModem), -1);
+    EXPECT_EQ(created, 0);
+    const int row = form().ComboBox1->findText(kModem);
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(form().ComboBox1->itemData(row, Qt::ToolTipRole).toString().contains("A0"));
     form().ComboBox1->hidePopup();
 
     modem->held = false;
@@ -280,57 +286,20 @@ TEST(MainWindow, EveryPageControlFitsItsPage)
     }
 }
 
-namespace {
-
-// The real serial backend, with one probed device name standing for a
-// pseudo-terminal, as a USB modem plugged in under that name would.
-class PluggedPort : public vexa::SerialPort {
-public:
-    PluggedPort(std::string name, std::string device) : name_(std::move(name)), device_(std::move(device)) {}
-    bool probe(const std::string &n) override { return real_.probe(Map(n)); }
-    bool open(const std::string &n) override { return real_.open(Map(n)); }
-    void close() override { real_.close(); }
-    bool isOpen() const override { return real_.isOpen(); }
-    bool getState(vexa::PortSettings &s) override { return real_.getState(s); }
-    bool setState(const vexa::PortSettings &s) override { return real_.setState(s); }
-    bool setupQueues(std::uint32_t in, std::uint32_t out) override { return real_.setupQueues(in, out); }
-    bool setEventMask(std::uint32_t mask) override { return real_.setEventMask(mask); }
-    bool purge(std::uint32_t flags) override { return real_.purge(flags); }
-    bool getTimeouts(vexa::PortTimeouts &t) override { return real_.getTimeouts(t); }
-    bool setTimeouts(const vexa::PortTimeouts &t) override { return real_.setTimeouts(t); }
-    bool getModemStatus(std::uint32_t &status) override { return real_.getModemStatus(status); }
-    bool setBreak() override { return real_.setBreak(); }
-    bool clearBreak() override { return real_.clearBreak(); }
-    bool prepareWait() override { return real_.prepareWait(); }
-    vexa::WaitResult waitForEvent(std::uint32_t &mask) override { return real_.waitForEvent(mask); }
-    bool bytesQueued(std::uint32_t &count) override { return real_.bytesQueued(count); }
-    bool read(std::uint8_t *b, std::uint32_t n, std::uint32_t &got) override { return real_.read(b, n, got); }
-    bool write(const std::uint8_t *data, std::uint32_t count) override { return real_.write(data, count); }
-    int lastError() const override { return real_.lastError(); }
-
-private:
-    std::string Map(const std::string &n) const { return n == name_ && !device_.empty() ? device_ : n; }
-    std::string name_, device_;
-    vexa::PosixSerialPort real_;
-};
-
-}  // namespace
-
 TEST(PtyTerminal, APortPluggedInAfterStartIsListedWhenThePickerOpens)
 {
-    const std::string name = "/dev/ttyUSB63";
-    std::string plugged;  // nothing at start
-    vexa::Set_Serial_Port_Factory([&] { return std::make_shared<PluggedPort>(name, plugged); });
+    DeviceTree tree;
+    vexa::Set_Device_Roots(tree.Roots());
     {
         Application app;
         QComboBox *picker = app.form->ComboBox1;
-        EXPECT_EQ(picker->findText(QString::fromStdString(name)), -1);
+        EXPECT_EQ(picker->count(), 0);
         Pty pty;
-        plugged = pty.slavePath().toStdString();
-        Pick_From_List(picker, QString::fromStdString(name));
+        tree.Plug("ttyUSB63", {"Z9"}, "", pty.slavePath().toStdString());
+        Pick_From_List(picker, tree.Node("ttyUSB63"));
         EXPECT_TRUE(app.form->PortHeld);
         app.form->Send_AT_Command("AT");
         EXPECT_EQ(pty.read(3), QByteArray("AT\r"));
     }
-    vexa::Set_Serial_Port_Factory(nullptr);
+    vexa::Set_Device_Roots({});
 }
