@@ -409,6 +409,9 @@ private:
     std::shared_ptr<vexa::SerialPort> Current_Port() const;
     void Close_Port();
     void Release_Port();
+    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name) const;
+    void Take_Opened_Port(std::shared_ptr<vexa::SerialPort> port, const std::string &name);
+    void Show_Working_Port_Name();
     void Join_Readers();
     void Reap_Readers();
     bool Count_Sent_Bytes(std::uint32_t count);

@@ -39,15 +39,27 @@ void TForm1::Find_Free_Ports()
     ComboBox1->setEditText(shown);
 }
 
+std::shared_ptr<SerialPort> TForm1::Open_Port_Named(const std::string &name) const
+{
+    auto port = Create_Serial_Port(name);
+    return port->open(name) ? port : nullptr;
+}
+
 bool TForm1::Open_Selected_Port()
 {
     const std::string name = ComboBox1->currentText().toStdString();
-    auto port = Create_Serial_Port(name);
-    if (!port->open(name)) {
+    auto port = Open_Port_Named(name);
+    if (!port) {
         Set_Port_Handle(nullptr);
         return false;
     }
-    Set_Port_Handle(port);
+    Take_Opened_Port(port, name);
+    return true;
+}
+
+void TForm1::Take_Opened_Port(std::shared_ptr<SerialPort> port, const std::string &name)
+{
+    Set_Port_Handle(std::move(port));
     Open_Port_Name = QString::fromStdString(name);
 
     for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5}) {
@@ -70,7 +82,6 @@ bool TForm1::Open_Selected_Port()
         box->addItems(items);
         box->setEditText(text);
     }
-    return true;
 }
 
 bool TForm1::Show_Port_Settings()
@@ -191,19 +202,38 @@ void TForm1::All_Modem_Signal_Indication_Dark()
         Set_Lamp(lamp, kBlack);
 }
 
+// A chosen name that does not open leaves the working port as it was: the
+// new port opens before the old one closes. Only the same device again,
+// which cannot be open twice, is closed first.
 void TForm1::ComboBox1Change()
 {
+    const std::string name = ComboBox1->currentText().toStdString();
+    std::shared_ptr<SerialPort> port;
+    if (PortHandle && !Same_Device(name, Open_Port_Name.toStdString()) && !(port = Open_Port_Named(name))) {
+        Show_Working_Port_Name();
+        Show_Message(QStringLiteral("Ошибка открытия порта "));
+        Clear_Focus();
+        return;
+    }
     if (PortHandle) {
         Stop_Reader();
         Timer1->stop();
         PortHeld = false;
         Close_Port();
     }
-    if (Open_Selected_Port())
+    if (port)
+        Take_Opened_Port(port, name);
+    if (port || Open_Selected_Port())
         Prepare_Opened_Port(OpenOrigin::Picker);
     else
         Show_Message(QStringLiteral("Ошибка открытия порта "));
     Clear_Focus();
+}
+
+void TForm1::Show_Working_Port_Name()
+{
+    if (PortHandle)
+        ComboBox1->setEditText(Open_Port_Name);
 }
 
 void TForm1::SpeedButton26Click()
