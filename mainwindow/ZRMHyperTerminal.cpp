@@ -29,6 +29,7 @@
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/SlideAnimation.h"
 #include "platform/Messages.h"
+#include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
@@ -53,6 +54,7 @@ void TForm1::Connect_Handlers()
     connect(picker, &PortPicker::Chosen, this, &TForm1::ComboBox1Change);
     connect(picker, &PortPicker::Typing_Abandoned, this, &TForm1::Show_Working_Port_Name);
     connect(picker, &PortPicker::List_Opening, this, &TForm1::Find_Free_Ports);
+    connect(CheckBox7, &QCheckBox::toggled, Retake, &PortRetake::Set_Enabled);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
     // The line-setting boxes react to the user only, each change once: a pick
     // from the list at once, typed text on Enter or when the user leaves the

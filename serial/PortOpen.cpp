@@ -9,9 +9,11 @@
 
 #include "mainwindow/CaptionText.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Cp1251.h"
 #include "platform/Messages.h"
 #include "platform/PortNames.h"
 #include "serial/PortLists.h"
+#include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
 
 using namespace vexa;
@@ -61,6 +63,7 @@ void TForm1::Take_Opened_Port(std::shared_ptr<SerialPort> port, const std::strin
 {
     Set_Port_Handle(std::move(port));
     Open_Port_Name = QString::fromStdString(name);
+    Retake->Opened(Open_Port_Name);
 
     for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5}) {
         const QSignalBlocker blocker(box);
@@ -241,6 +244,7 @@ void TForm1::SpeedButton26Click()
     if (PortHeld) {
         if (PortHandle)
             Release_Port();
+        Retake->Forget();
         return;
     }
     if (Open_Selected_Port())
@@ -262,10 +266,33 @@ void TForm1::Release_Port()
     All_Modem_Signal_Indication_Dark();
 }
 
-void TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port)
+bool TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port, const QString &why)
 {
-    if (port && port == PortHandle)
-        Release_Port();
+    if (!port || port != PortHandle)
+        return false;
+    Release_Port();
+    if (!Retake->Lost())
+        return false;
+    Port_Notice(QStringLiteral("ПОРТ ПОТЕРЯН (%1), ЖДУ ЕГО ВОЗВРАЩЕНИЯ: %2").arg(why.trimmed(), Open_Port_Name));
+    return true;
+}
+
+// The returned device is taken as "Занять порт" takes a port.
+bool TForm1::Retake_Port(const QString &name)
+{
+    ComboBox1->setEditText(name);
+    if (!Open_Selected_Port())
+        return false;
+    Prepare_Opened_Port(OpenOrigin::Button);
+    Port_Notice(QStringLiteral("ПОРТ ЗАНЯТ СНОВА: ") + name);
+    return true;
+}
+
+// A line of its own on the screen.
+void TForm1::Port_Notice(const QString &text)
+{
+    const QByteArray line = Cp1251_Encode(text) + '\r';
+    Print_To_Screen(Cursor_X ? '\r' + line : line, kGreen);
 }
 
 void TForm1::Set_Port_Handle(std::shared_ptr<SerialPort> port)

@@ -329,3 +329,42 @@ TEST(PtyTerminal, APortPluggedInAfterStartIsListedWhenThePickerOpens)
     }
     vexa::Set_Device_Roots({});
 }
+
+// With CheckBox7 ticked a restarting modem is taken again when it returns,
+// under its by-id name whatever ttyUSB number it gets, with a line on the
+// screen each time and no box; a port the user released stays released.
+TEST(PtyTerminal, ARestartingModemIsTakenAgainWhenTheBoxIsTicked)
+{
+    DeviceTree tree;
+    vexa::Set_Device_Roots(tree.Roots());
+    {
+        Application app;
+        TForm1 &f = *app.form;
+        const std::string link = "usb-SIMCOM_SIM7600_S1-if02-port0";
+        auto pty = std::make_unique<Pty>();
+        auto plug = [&](int n) {
+            tree.Plug("ttyUSB" + std::to_string(n), {"S1", "02"}, link, pty->slavePath().toStdString());
+        };
+        plug(0);
+        Click_Box(f.CheckBox7);
+        app.Pick_Port(tree.Node("serial/by-id/" + link));
+        for (int n = 1; n <= 3; ++n) {
+            tree.Unplug("ttyUSB" + std::to_string(n - 1));
+            pty = std::make_unique<Pty>();  // the old one closes: the device is gone
+            ASSERT_TRUE(Wait_Until([&] { return !f.PortHeld; })) << n;
+            plug(n);
+            ASSERT_TRUE(Wait_Until([&] { return f.PortHeld; })) << n;
+            f.Send_AT_Command("AT");
+            EXPECT_EQ(pty->read(3), QByteArray("AT\r")) << n;
+        }
+        EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+        EXPECT_EQ(app.Work_Char_Log().count(Cp("ПОРТ ЗАНЯТ СНОВА")), 3);
+
+        f.SpeedButton26->click();
+        tree.Unplug("ttyUSB3");
+        plug(4);
+        Pump(300);
+        EXPECT_FALSE(f.PortHeld);
+    }
+    vexa::Set_Device_Roots({});
+}
