@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <memory>
+#include <utility>
 
 #include "mainwindow/Controls.h"
 
@@ -18,6 +19,7 @@ public:
     bool typing = false;    // the text changes under a key or an edit that is no paste
     bool entering = false;  // Enter is being handled
     bool typed = false;     // a typed name waits for Enter
+    bool pasted = false;    // a pasted name, chosen once the box has taken it in
 
 protected:
     void keyPressEvent(QKeyEvent *e) override
@@ -107,9 +109,15 @@ PortPicker::PortPicker(QWidget *parent) : QComboBox(parent)
     // keyboard leaves it; with the current item kept in step with the text
     // that never happens, and only real picks activate.
     Keep_Index_With_Text(this);
-    connect(edit, &QLineEdit::textEdited, this, [this, edit] {
+    connect(edit, &QLineEdit::textEdited, this, [edit] {
         edit->typed = edit->typing;
-        if (!edit->typing)
+        edit->pasted = !edit->typing;
+    });
+    // An edit is told before the box has followed it (its current item);
+    // the opening that follows must find the box in step, or the keyboard
+    // leaving it then would activate the item as a second choice.
+    connect(edit, &QLineEdit::textChanged, this, [this, edit] {
+        if (std::exchange(edit->pasted, false))
             emit Chosen();
     });
     // Enter on a listed name activates it as well; Enter chooses once.

@@ -181,6 +181,7 @@ TEST_F(FakePortTest, APasteIntoThePromptOpensAndATypedNameOnlyOnEnter)
     QTest::mouseClick(picker, Qt::LeftButton);
     QTest::keyClick(picker, Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(modem->held);
+    EXPECT_EQ(modem->purges, 1);  // opened once
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
 
     auto type = [&](const QString &text) {
