@@ -80,7 +80,7 @@ void Keep_Index_With_Text(QComboBox *box)
     });
 }
 
-void On_User_Change(QComboBox *box, QObject *context, std::function<void()> apply, std::function<bool()> typing)
+void On_User_Change(QComboBox *box, QObject *context, std::function<void()> apply)
 {
     Keep_Index_With_Text(box);
     // A box that has the keyboard reports the end of editing on Enter and
@@ -88,11 +88,7 @@ void On_User_Change(QComboBox *box, QObject *context, std::function<void()> appl
     // names a list item as if it were picked: the typed flag lets exactly one
     // of these apply.
     auto typed = std::make_shared<bool>(false);
-    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, context, [typed, typing, apply] {
-        *typed = !typing || typing();
-        if (!*typed)
-            apply();
-    });
+    QObject::connect(box->lineEdit(), &QLineEdit::textEdited, context, [typed] { *typed = true; });
     QObject::connect(box, &QComboBox::textActivated, context, [typed, apply] {
         *typed = false;
         apply();

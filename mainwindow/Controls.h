@@ -51,8 +51,5 @@ void Keep_Index_With_Text(QComboBox *box);
 // Runs apply once for each change the user makes to an editable box: a pick
 // from the list at once (also of the item already shown), typed text on
 // Enter or when the box loses the keyboard, and only if the user typed.
-// Changes the program makes to the box's text never run it. With typing
-// given, an edit made while it answers false (a paste, a drop: a whole text)
-// applies at once.
-void On_User_Change(QComboBox *box, QObject *context, std::function<void()> apply,
-                    std::function<bool()> typing = {});
+// Changes the program makes to the box's text never run it.
+void On_User_Change(QComboBox *box, QObject *context, std::function<void()> apply);

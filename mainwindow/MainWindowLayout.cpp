@@ -27,6 +27,7 @@
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "serial/PortRetake.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ QLineEdit *Lamp(const char *name, QWidget *parent, int x, int y)
     auto *lamp = Named(new QLineEdit(parent), name);
     lamp->setReadOnly(true);
     lamp->setFocusPolicy(Qt::NoFocus);
-    lamp->setGeometry(x, y, 16, 14);
+    lamp->setGeometry(x, y, 16, 13);
     return lamp;
 }
 
@@ -57,7 +58,7 @@ QCheckBox *Check(const char *name, const QString &text, QWidget *parent, int y)
     // The caption stands left of the box, as on the port group's labels.
     auto *box = Named(new QCheckBox(text, parent), name);
     box->setLayoutDirection(Qt::RightToLeft);
-    box->setGeometry(6, y, 237, 18);
+    box->setGeometry(6, y, 237, 16);
     box->setEnabled(false);
     return box;
 }
@@ -132,12 +133,19 @@ void TForm1::Build_Port_Group(QWidget *group)
     for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5})
         box->setEnabled(false);
 
-    CheckBox1 = Check("CheckBox1", QStringLiteral("Управление потоком CTS/RTS:"), group, 96);
-    CheckBox2 = Check("CheckBox2", QStringLiteral("Готовность устройства DTR:"), group, 114);
-    CheckBox4 = Check("CheckBox4", QStringLiteral("Сигнал BREAK:"), group, 132);
+    CheckBox1 = Check("CheckBox1", QStringLiteral("Управление потоком CTS/RTS:"), group, 94);
+    CheckBox2 = Check("CheckBox2", QStringLiteral("Готовность устройства DTR:"), group, 110);
+    CheckBox4 = Check("CheckBox4", QStringLiteral("Сигнал BREAK:"), group, 126);
+    // Not a line setting: usable before any port is open, off until ticked.
+    CheckBox7 = Check("CheckBox7", QStringLiteral("Занимать порт после переподключения"), group, 142);
+    CheckBox7->setEnabled(true);
+    QFont narrower = CheckBox7->font();  // the whole caption in the group's width
+    narrower.setPixelSize(10);
+    CheckBox7->setFont(narrower);
+    Retake = new PortRetake(this, [this](const QString &name) { return Retake_Port(name); });
 
     SpeedButton25 = Named(new QPushButton(QStringLiteral("Переход на 9600"), group), "SpeedButton25");
-    SpeedButton25->setGeometry(6, 151, 237, 18);
+    SpeedButton25->setGeometry(6, 159, 237, 16);
     SpeedButton25->setEnabled(false);
     Show_Speed_Switch(true);
 
@@ -145,8 +153,8 @@ void TForm1::Build_Port_Group(QWidget *group)
     const char *const labels[] = {"CTS:", "DSR:", "RING:", "DCD:"};
     QLineEdit **lamps[] = {&Edit1, &Edit2, &Edit3, &Edit4};
     for (int i = 0; i < 4; ++i) {
-        Label(QString::fromLatin1(labels[i]), group, 6 + i * 60, 173);
-        *lamps[i] = Lamp(names[i], group, 42 + i * 60, 172);
+        Label(QString::fromLatin1(labels[i]), group, 6 + i * 60, 176);
+        *lamps[i] = Lamp(names[i], group, 42 + i * 60, 176);
     }
     All_Modem_Signal_Indication_Dark();
 }

@@ -30,6 +30,7 @@
 #include "mainwindow/SlideAnimation.h"
 #include "mainwindow/WindowSeams.h"
 #include "platform/Messages.h"
+#include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
@@ -48,14 +49,16 @@ TForm1::~TForm1() { FormDestroy(); }
 
 void TForm1::Connect_Handlers()
 {
-    // The picker opens whole names only: a pick from its list at once, even
-    // of the name already shown (a retry after a failed open), and a pasted
-    // name at once; a typed name on Enter or when the user leaves the box.
-    // A half-typed name must not close the port under a running transfer.
-    // Its list is probed again each time it opens.
+    // The picker opens chosen names only: a pick from its list, even of the
+    // name already shown (a retry after a failed open), a pasted name, a
+    // typed one on Enter. A half-typed name must not close the port under a
+    // running transfer; left behind, it gives way to the working port's.
+    // Its list is read again each time it opens.
     auto *picker = static_cast<PortPicker *>(ComboBox1);
-    On_User_Change(picker, this, [this] { ComboBox1Change(); }, [picker] { return picker->Typing(); });
+    connect(picker, &PortPicker::Chosen, this, &TForm1::ComboBox1Change);
+    connect(picker, &PortPicker::Typing_Abandoned, this, &TForm1::Show_Working_Port_Name);
     connect(picker, &PortPicker::List_Opening, this, &TForm1::Find_Free_Ports);
+    connect(CheckBox7, &QCheckBox::toggled, Retake, &PortRetake::Set_Enabled);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
     // The line-setting boxes react to the user only, each change once: a pick
     // from the list at once, typed text on Enter or when the user leaves the

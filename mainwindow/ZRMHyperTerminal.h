@@ -37,6 +37,7 @@ class QScrollArea;
 class QTimer;
 class GlyphStrips;
 class PageControl;
+class PortRetake;
 class ScreenPicture;
 class TReadTheart;
 class TForm2;
@@ -95,8 +96,11 @@ public:
     void SpeedButton26Click();
     // The reader of this port ended because the port failed (a device that
     // vanished): the port is released as "Освободить порт" would, so that
-    // "Занять порт" can take it again once the device is back.
-    void Port_Lost(const std::shared_ptr<vexa::SerialPort> &port);
+    // "Занять порт" can take it again once the device is back. True when the
+    // device is awaited (CheckBox7) and the loss was told on the screen
+    // rather than in a box.
+    bool Port_Lost(const std::shared_ptr<vexa::SerialPort> &port, const QString &why);
+    PortRetake *Retake = nullptr;  // takes a lost port again when it returns
 
     // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
@@ -386,7 +390,7 @@ public:
     QComboBox *ComboBox1 = nullptr, *ComboBox2 = nullptr, *ComboBox3 = nullptr, *ComboBox4 = nullptr,
               *ComboBox5 = nullptr;
     QPushButton *SpeedButton26 = nullptr, *SpeedButton25 = nullptr, *SpeedButton10 = nullptr;
-    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox4 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr, *CheckBox4 = nullptr, *CheckBox7 = nullptr;
     QLineEdit *Edit1 = nullptr, *Edit2 = nullptr, *Edit3 = nullptr, *Edit4 = nullptr;
     QLabel *Image3 = nullptr;
     QScrollArea *ScrollBox1 = nullptr;
@@ -417,6 +421,11 @@ private:
     std::shared_ptr<vexa::SerialPort> Current_Port() const;
     void Close_Port();
     void Release_Port();
+    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name) const;
+    void Take_Opened_Port(std::shared_ptr<vexa::SerialPort> port, const std::string &name);
+    void Show_Working_Port_Name();
+    bool Retake_Port(const QString &name);
+    void Port_Notice(const QString &text);
     void Join_Readers();
     void Reap_Readers();
     bool Count_Sent_Bytes(std::uint32_t count);

@@ -2,6 +2,13 @@
 
 #include <cctype>
 
+#include "platform/SerialPort.h"
+#ifndef _WIN32
+#include <sys/stat.h>
+
+#include "platform/SysfsPorts.h"
+#endif
+
 namespace vexa {
 
 std::string Windows_Device_Name(const std::string &picked)
@@ -79,19 +86,38 @@ std::optional<NetworkPortAddress> Network_Port_Address(const std::string &picked
     return NetworkPortAddress{host, static_cast<std::uint16_t>(port)};
 }
 
-std::vector<std::string> Probe_Candidates()
+bool UsbDescription::operator==(const UsbDescription &o) const
 {
-    std::vector<std::string> names;
+    return vendorId == o.vendorId && productId == o.productId && maker == o.maker && model == o.model &&
+           serial == o.serial && interfaceNumber == o.interfaceNumber;
+}
+
+std::vector<KnownPort> Known_Ports()
+{
 #ifdef _WIN32
-    for (int n = 1; n <= kHighestPortNumber; ++n)
-        names.push_back("COM" + std::to_string(n));
+    std::vector<KnownPort> ports;
+    const auto port = Create_Serial_Port();
+    for (int n = 1; n <= kHighestPortNumber; ++n) {
+        const std::string name = "COM" + std::to_string(n);
+        if (port->probe(name))
+            ports.push_back({name, name, false, std::nullopt});
+    }
+    return ports;
 #else
-    static const char *const families[] = {"ttyS", "ttyUSB", "ttyACM", "ttyAMA", "ttyV", "rfcomm"};
-    for (const char *family : families)
-        for (int n = 0; n < kHighestPortNumber; ++n)
-            names.push_back(std::string("/dev/") + family + std::to_string(n));
+    return List_Known_Ports(Device_Roots());
 #endif
-    return names;
+}
+
+bool Same_Device(const std::string &a, const std::string &b)
+{
+    const std::string x = Device_Name_For_Open(a), y = Device_Name_For_Open(b);
+#ifndef _WIN32
+    struct stat sx {}, sy {};
+    if (!Is_Network_Port_Name(x) && !Is_Network_Port_Name(y) && ::stat(x.c_str(), &sx) == 0 &&
+        ::stat(y.c_str(), &sy) == 0)
+        return sx.st_dev == sy.st_dev && sx.st_ino == sy.st_ino;
+#endif
+    return x == y;
 }
 
 }  // namespace vexa

@@ -34,10 +34,28 @@ struct NetworkPortAddress {
 // one or is incomplete (no host, no port, a port outside 1..65535).
 std::optional<NetworkPortAddress> Network_Port_Address(const std::string &picked);
 
-// The names probed at start, as the picker lists them and in its order:
-// COM1..COM64 on Windows; on Linux each device family with the numbers 0..63
-// (ttyV holds the links of virtual ports such as the modem simulator's).
-// Network ports are never probed: they are typed or pasted.
-std::vector<std::string> Probe_Candidates();
+// What the USB descriptors say about the device behind a port, as sysfs
+// shows them: ids in four hex digits, the interface in two.
+struct UsbDescription {
+    std::string vendorId, productId, maker, model, serial, interfaceNumber;
+    bool operator==(const UsbDescription &o) const;
+};
+
+// A port the system knows of, in the picker's list.
+struct KnownPort {
+    std::string name;        // what the picker offers; opened as it stands
+    std::string kernelName;  // the device it is or leads to ("ttyUSB0")
+    bool byId = false;       // a by-id link, which keeps its name over a replug
+    std::optional<UsbDescription> usb;
+};
+
+// The ports to offer, without opening any device on Linux (see SysfsPorts);
+// Windows has no such record here and probes COM1..COM64, which it may do
+// since a probe there moves no line. Network ports are typed or pasted.
+std::vector<KnownPort> Known_Ports();
+
+// Whether two names lead to one device (one cannot be opened twice while it
+// is held); names that lead nowhere are compared as the device names opened.
+bool Same_Device(const std::string &a, const std::string &b);
 
 }  // namespace vexa

@@ -71,3 +71,21 @@ QString Flow_Status_Text(const vexa::PortSettings &s)
     const bool on = s.fOutxCtsFlow && s.fRtsControl == vexa::kRtsControlHandshake;
     return on ? QStringLiteral("Управление потоком: ВКЛЮЧЕНО") : QStringLiteral("Управление потоком: ОТКЛЮЧЕНО");
 }
+
+QString Port_Tip(const vexa::KnownPort &port)
+{
+    QStringList parts;
+    if (port.usb) {
+        const vexa::UsbDescription &usb = *port.usb;
+        if (const QString device = QString::fromStdString(usb.maker + ' ' + usb.model).trimmed(); !device.isEmpty())
+            parts << device;
+        if (!usb.serial.empty())
+            parts << QStringLiteral("серийный номер ") + QString::fromStdString(usb.serial);
+        if (!usb.interfaceNumber.empty())
+            parts << QStringLiteral("интерфейс ") + QString::fromStdString(usb.interfaceNumber);
+        parts << QStringLiteral("USB %1:%2").arg(QString::fromStdString(usb.vendorId), QString::fromStdString(usb.productId));
+    }
+    if (port.byId)
+        parts << QStringLiteral("ведёт к ") + QString::fromStdString(port.kernelName);
+    return parts.join(QStringLiteral(", "));
+}

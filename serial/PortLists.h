@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstdint>
 
+#include "platform/PortNames.h"
 #include "platform/SerialPort.h"
 
 const QStringList &Speed_Items();      // the fifteen speeds, bit/s
@@ -24,3 +25,7 @@ QString Stop_Bits_Text(std::uint8_t stopBits);
 QString Line_Status_Text(const vexa::PortSettings &settings);
 // Status-bar panel 2: whether CTS/RTS handshake is on.
 QString Flow_Status_Text(const vexa::PortSettings &settings);
+
+// The tip of a port in the picker's list: what tells two modems of one kind
+// apart (maker, model, serial number, interface), and where a link leads.
+QString Port_Tip(const vexa::KnownPort &port);

@@ -10,46 +10,61 @@
 #include "mainwindow/CaptionText.h"
 #include "mainwindow/WindowSeams.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Cp1251.h"
 #include "platform/Messages.h"
 #include "platform/PortNames.h"
 #include "serial/PortLists.h"
+#include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
 
 using namespace vexa;
 
-// Runs at start and each time the picker's list opens. Probing opens each
-// device: the port this window holds is listed as it is, never opened again.
+// Runs at start and each time the picker's list opens. Each port comes with
+// what tells it from its neighbours (maker, model, serial number) in its tip.
 void TForm1::Find_Free_Ports()
 {
-    const std::string inUse = PortHandle ? Device_Name_For_Open(Open_Port_Name.toStdString()) : std::string();
-    QStringList found;
-    const auto port = Create_Serial_Port();
-    for (const std::string &name : Probe_Candidates())
-        if ((!inUse.empty() && Device_Name_For_Open(name) == inUse) || port->probe(name))
-            found << QString::fromStdString(name);
-    QStringList listed;
+    QList<QPair<QString, QString>> found;
+    for (const KnownPort &port : Known_Ports())
+        found.append({QString::fromStdString(port.name), Port_Tip(port)});
+    QList<QPair<QString, QString>> listed;
     for (int i = 0; i < ComboBox1->count(); ++i)
-        listed << ComboBox1->itemText(i);
+        listed.append({ComboBox1->itemText(i), ComboBox1->itemData(i, Qt::ToolTipRole).toString()});
     if (found == listed)
         return;
     const QSignalBlocker blocker(ComboBox1);
     const QString shown = ComboBox1->currentText();
     ComboBox1->clear();
-    ComboBox1->addItems(found);
+    for (const auto &[name, tip] : found) {
+        ComboBox1->addItem(name);
+        ComboBox1->setItemData(ComboBox1->count() - 1, tip, Qt::ToolTipRole);
+    }
     ComboBox1->setCurrentIndex(ComboBox1->findText(shown));
     ComboBox1->setEditText(shown);
+}
+
+std::shared_ptr<SerialPort> TForm1::Open_Port_Named(const std::string &name) const
+{
+    auto port = Create_Serial_Port(name);
+    return port->open(name) ? port : nullptr;
 }
 
 bool TForm1::Open_Selected_Port()
 {
     const std::string name = ComboBox1->currentText().toStdString();
-    auto port = Create_Serial_Port(name);
-    if (!port->open(name)) {
+    auto port = Open_Port_Named(name);
+    if (!port) {
         Set_Port_Handle(nullptr);
         return false;
     }
-    Set_Port_Handle(port);
+    Take_Opened_Port(port, name);
+    return true;
+}
+
+void TForm1::Take_Opened_Port(std::shared_ptr<SerialPort> port, const std::string &name)
+{
+    Set_Port_Handle(std::move(port));
     Open_Port_Name = QString::fromStdString(name);
+    Retake->Opened(Open_Port_Name);
 
     for (QComboBox *box : {ComboBox2, ComboBox3, ComboBox4, ComboBox5}) {
         const QSignalBlocker blocker(box);
@@ -71,7 +86,6 @@ bool TForm1::Open_Selected_Port()
         box->addItems(items);
         box->setEditText(text);
     }
-    return true;
 }
 
 bool TForm1::Show_Port_Settings()
@@ -192,19 +206,38 @@ void TForm1::All_Modem_Signal_Indication_Dark()
         Set_Lamp(lamp, kBlack);
 }
 
+// A chosen name that does not open leaves the working port as it was: the
+// new port opens before the old one closes. Only the same device again,
+// which cannot be open twice, is closed first.
 void TForm1::ComboBox1Change()
 {
+    const std::string name = ComboBox1->currentText().toStdString();
+    std::shared_ptr<SerialPort> port;
+    if (PortHandle && !Same_Device(name, Open_Port_Name.toStdString()) && !(port = Open_Port_Named(name))) {
+        Show_Working_Port_Name();
+        Show_Message(QStringLiteral("Ошибка открытия порта "));
+        Clear_Focus();
+        return;
+    }
     if (PortHandle) {
         Stop_Reader();
         Timer1->stop();
         PortHeld = false;
         Close_Port();
     }
-    if (Open_Selected_Port())
+    if (port)
+        Take_Opened_Port(port, name);
+    if (port || Open_Selected_Port())
         Prepare_Opened_Port(OpenOrigin::Picker);
     else
         Show_Message(QStringLiteral("Ошибка открытия порта "));
     Clear_Focus();
+}
+
+void TForm1::Show_Working_Port_Name()
+{
+    if (PortHandle)
+        ComboBox1->setEditText(Open_Port_Name);
 }
 
 void TForm1::SpeedButton26Click()
@@ -212,6 +245,7 @@ void TForm1::SpeedButton26Click()
     if (PortHeld) {
         if (PortHandle)
             Release_Port();
+        Retake->Forget();
         return;
     }
     if (Open_Selected_Port())
@@ -233,10 +267,33 @@ void TForm1::Release_Port()
     All_Modem_Signal_Indication_Dark();
 }
 
-void TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port)
+bool TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port, const QString &why)
 {
-    if (port && port == PortHandle)
-        Release_Port();
+    if (!port || port != PortHandle)
+        return false;
+    Release_Port();
+    if (!Retake->Lost())
+        return false;
+    Port_Notice(QStringLiteral("ПОРТ ПОТЕРЯН (%1), ЖДУ ЕГО ВОЗВРАЩЕНИЯ: %2").arg(why.trimmed(), Open_Port_Name));
+    return true;
+}
+
+// The returned device is taken as "Занять порт" takes a port.
+bool TForm1::Retake_Port(const QString &name)
+{
+    ComboBox1->setEditText(name);
+    if (!Open_Selected_Port())
+        return false;
+    Prepare_Opened_Port(OpenOrigin::Button);
+    Port_Notice(QStringLiteral("ПОРТ ЗАНЯТ СНОВА: ") + name);
+    return true;
+}
+
+// A line of its own on the screen.
+void TForm1::Port_Notice(const QString &text)
+{
+    const QByteArray line = Cp1251_Encode(text) + '\r';
+    Print_To_Screen(Cursor_X ? '\r' + line : line, kGreen);
 }
 
 void TForm1::Set_Port_Handle(std::shared_ptr<SerialPort> port)

@@ -65,8 +65,8 @@ void TReadTheart::Fail(const QString &text)
 {
     TForm1 *form = form_;
     Hand_Over([form, port = port_, text] {
-        form->Port_Lost(port);
-        vexa::Show_Message(text);
+        if (!form->Port_Lost(port, text))
+            vexa::Show_Message(text);
     });
 }
 

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -23,7 +25,7 @@
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
-#include "platform/PosixSerialPort.h"
+#include "platform/SysfsPorts.h"
 #include "serial/FakePortFixture.h"
 #include "support/TestSupport.h"
 
@@ -134,15 +136,21 @@ TEST_F(FakePortTest, ASettingsBoxAppliesEachUserChangeOnce)
                                        QString::fromUtf8("Ошибка чтеня параметров порта")}));
 }
 
-TEST_F(FakePortTest, ThePickerListsFreePortsAndOursWhenItOpensAndAPickOpensAgain)
+TEST_F(FakePortTest, ThePickerListsPortsWithoutOpeningThemAndAPickOpensAgain)
 {
     Activate(form());
+    int created = 0;
+    vexa::Set_Serial_Port_Factory([&, inner = hub.Factory()] { return ++created, inner(); });
     modem->held = true;  // another program has it
     app->Pick_Port(kModem);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
     EXPECT_FALSE(form().PortHeld);
+    created = 0;
     form().ComboBox1->showPopup();
-    EXPECT_EQ(form().ComboBox1->findText(kModem), -1);
+    EXPECT_EQ(created, 0);
+    const int row = form().ComboBox1->findText(kModem);
+    ASSERT_GE(row, 0);
+    EXPECT_TRUE(form().ComboBox1->itemData(row, Qt::ToolTipRole).toString().contains("A0"));
     form().ComboBox1->hidePopup();
 
     modem->held = false;
@@ -161,38 +169,63 @@ TEST_F(FakePortTest, ThePickerListsFreePortsAndOursWhenItOpensAndAPickOpensAgain
     EXPECT_EQ(modem->purges, purged + 1);
 }
 
-// A port name typed key by key opens nothing until it is whole: no box, and
-// the open port stays open under the typing.
-TEST_F(FakePortTest, ATypedNameOpensOnEnterOrOnLeavingThePickerAndAPasteAtOnce)
+// A click into the prompt and a paste open the pasted name. A name typed key
+// by key opens on Enter only: the keyboard leaving for the main menu, the
+// list, another window or another control chooses nothing, and the working
+// port stays open under the typing.
+TEST_F(FakePortTest, APasteIntoThePromptOpensAndATypedNameOnlyOnEnter)
 {
     Activate(form());
     QLineEdit *picker = form().ComboBox1->lineEdit();
+    QApplication::clipboard()->setText(kModem);
+    QTest::mouseClick(picker, Qt::LeftButton);
+    QTest::keyClick(picker, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(modem->held);
+    EXPECT_EQ(modem->purges, 1);  // opened once
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+
     auto type = [&](const QString &text) {
         QTest::mouseClick(picker, Qt::LeftButton);
         picker->selectAll();
         Type(form(), text);
     };
-    app->Pick_Port(kModem);
-    type(kOther);
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_TRUE(modem->held);
-    EXPECT_FALSE(other->held);
-    Type(form(), "\r");
+    QWidget elsewhere;
+    QMenuBar *menu = form().menuBar();
+    const QPoint firstMenu = menu->actionGeometry(menu->actions()[0]).center();
+    const struct {
+        const char *what;
+        std::function<void()> leave;
+        QString after;  // a half name waits for the user's return
+    } leaves[] = {
+        {"main menu",
+         [&] { QTest::mouseClick(menu, Qt::LeftButton, {}, firstMenu), Pump(50), menu->actions()[0]->menu()->close(); },
+         "/dev/ttyUS"},
+        {"list", [&] { form().ComboBox1->showPopup(), form().ComboBox1->hidePopup(); }, "/dev/ttyUS"},
+        {"another window",
+         [&] {
+             elsewhere.show(), QApplication::setActiveWindow(&elsewhere);
+             ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+             Activate(form());
+         },
+         "/dev/ttyUS"},
+        {"another control", [&] { QTest::mouseClick(form().Image1, Qt::LeftButton); }, kModem},
+    };
+    for (const auto &l : leaves) {
+        type("/dev/ttyUS");
+        l.leave();
+        Pump(50);
+        EXPECT_TRUE(messages().isEmpty()) << l.what << messages().join('|').toStdString();
+        EXPECT_TRUE(modem->held) << l.what;
+        EXPECT_EQ(form().ComboBox1->currentText(), l.after) << l.what;
+    }
+
+    type(kOther + '\r');
     EXPECT_TRUE(other->held);
     EXPECT_FALSE(modem->held);
     EXPECT_EQ(QApplication::focusWidget(), &form());
-
-    type("/dev/ttyUSB9");
-    EXPECT_TRUE(messages().isEmpty());
-    EXPECT_TRUE(other->held);
-    QTest::mouseClick(form().Image1, Qt::LeftButton);
+    type("/dev/ttyUSB9\r");
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
-
-    QApplication::clipboard()->setText(kModem);
-    type(QString());
-    QTest::keyClick(picker, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_TRUE(modem->held);
-    EXPECT_EQ(messages().size(), 1);
+    EXPECT_TRUE(other->held);
 }
 
 TEST(PtyTerminal, AVanishedDeviceIsReleasedAndTakenAgainWhenItComesBack)
@@ -280,57 +313,59 @@ TEST(MainWindow, EveryPageControlFitsItsPage)
     }
 }
 
-namespace {
-
-// The real serial backend, with one probed device name standing for a
-// pseudo-terminal, as a USB modem plugged in under that name would.
-class PluggedPort : public vexa::SerialPort {
-public:
-    PluggedPort(std::string name, std::string device) : name_(std::move(name)), device_(std::move(device)) {}
-    bool probe(const std::string &n) override { return real_.probe(Map(n)); }
-    bool open(const std::string &n) override { return real_.open(Map(n)); }
-    void close() override { real_.close(); }
-    bool isOpen() const override { return real_.isOpen(); }
-    bool getState(vexa::PortSettings &s) override { return real_.getState(s); }
-    bool setState(const vexa::PortSettings &s) override { return real_.setState(s); }
-    bool setupQueues(std::uint32_t in, std::uint32_t out) override { return real_.setupQueues(in, out); }
-    bool setEventMask(std::uint32_t mask) override { return real_.setEventMask(mask); }
-    bool purge(std::uint32_t flags) override { return real_.purge(flags); }
-    bool getTimeouts(vexa::PortTimeouts &t) override { return real_.getTimeouts(t); }
-    bool setTimeouts(const vexa::PortTimeouts &t) override { return real_.setTimeouts(t); }
-    bool getModemStatus(std::uint32_t &status) override { return real_.getModemStatus(status); }
-    bool setBreak() override { return real_.setBreak(); }
-    bool clearBreak() override { return real_.clearBreak(); }
-    bool prepareWait() override { return real_.prepareWait(); }
-    vexa::WaitResult waitForEvent(std::uint32_t &mask) override { return real_.waitForEvent(mask); }
-    bool bytesQueued(std::uint32_t &count) override { return real_.bytesQueued(count); }
-    bool read(std::uint8_t *b, std::uint32_t n, std::uint32_t &got) override { return real_.read(b, n, got); }
-    bool write(const std::uint8_t *data, std::uint32_t count) override { return real_.write(data, count); }
-    int lastError() const override { return real_.lastError(); }
-
-private:
-    std::string Map(const std::string &n) const { return n == name_ && !device_.empty() ? device_ : n; }
-    std::string name_, device_;
-    vexa::PosixSerialPort real_;
-};
-
-}  // namespace
-
 TEST(PtyTerminal, APortPluggedInAfterStartIsListedWhenThePickerOpens)
 {
-    const std::string name = "/dev/ttyUSB63";
-    std::string plugged;  // nothing at start
-    vexa::Set_Serial_Port_Factory([&] { return std::make_shared<PluggedPort>(name, plugged); });
+    DeviceTree tree;
+    vexa::Set_Device_Roots(tree.Roots());
     {
         Application app;
         QComboBox *picker = app.form->ComboBox1;
-        EXPECT_EQ(picker->findText(QString::fromStdString(name)), -1);
+        EXPECT_EQ(picker->count(), 0);
         Pty pty;
-        plugged = pty.slavePath().toStdString();
-        Pick_From_List(picker, QString::fromStdString(name));
+        tree.Plug("ttyUSB63", {"Z9"}, "", pty.slavePath().toStdString());
+        Pick_From_List(picker, tree.Node("ttyUSB63"));
         EXPECT_TRUE(app.form->PortHeld);
         app.form->Send_AT_Command("AT");
         EXPECT_EQ(pty.read(3), QByteArray("AT\r"));
     }
-    vexa::Set_Serial_Port_Factory(nullptr);
+    vexa::Set_Device_Roots({});
+}
+
+// With CheckBox7 ticked a restarting modem is taken again when it returns,
+// under its by-id name whatever ttyUSB number it gets, with a line on the
+// screen each time and no box; a port the user released stays released.
+TEST(PtyTerminal, ARestartingModemIsTakenAgainWhenTheBoxIsTicked)
+{
+    DeviceTree tree;
+    vexa::Set_Device_Roots(tree.Roots());
+    {
+        Application app;
+        TForm1 &f = *app.form;
+        const std::string link = "usb-SIMCOM_SIM7600_S1-if02-port0";
+        auto pty = std::make_unique<Pty>();
+        auto plug = [&](int n) {
+            tree.Plug("ttyUSB" + std::to_string(n), {"S1", "02"}, link, pty->slavePath().toStdString());
+        };
+        plug(0);
+        Click_Box(f.CheckBox7);
+        app.Pick_Port(tree.Node("serial/by-id/" + link));
+        for (int n = 1; n <= 3; ++n) {
+            tree.Unplug("ttyUSB" + std::to_string(n - 1));
+            pty = std::make_unique<Pty>();  // the old one closes: the device is gone
+            ASSERT_TRUE(Wait_Until([&] { return !f.PortHeld; })) << n;
+            plug(n);
+            ASSERT_TRUE(Wait_Until([&] { return f.PortHeld; })) << n;
+            f.Send_AT_Command("AT");
+            EXPECT_EQ(pty->read(3), QByteArray("AT\r")) << n;
+        }
+        EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
+        EXPECT_EQ(app.Work_Char_Log().count(Cp("ПОРТ ЗАНЯТ СНОВА")), 3);
+
+        f.SpeedButton26->click();
+        tree.Unplug("ttyUSB3");
+        plug(4);
+        Pump(300);
+        EXPECT_FALSE(f.PortHeld);
+    }
+    vexa::Set_Device_Roots({});
 }

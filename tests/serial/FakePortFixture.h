@@ -7,18 +7,28 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/FakeSerialPort.h"
+#include "support/DeviceTree.h"
 #include "support/TestSupport.h"
 
-// Names from the probed device families, so that the picker lists them.
-inline const char kModem[] = "/dev/ttyUSB0";
-inline const char kOther[] = "/dev/ttyUSB1";
+// Two USB adapters in a test device tree; the fake lines carry the names the
+// picker lists for them.
+inline const DeviceTree &Fake_Devices()
+{
+    static DeviceTree tree;
+    static const bool plugged = (tree.Plug("ttyUSB0", {"A0"}), tree.Plug("ttyUSB1", {"A1"}), true);
+    (void)plugged;
+    return tree;
+}
+inline const QString kModem = Fake_Devices().Node("ttyUSB0");
+inline const QString kOther = Fake_Devices().Node("ttyUSB1");
 
 class FakePortTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        modem = hub.Add(kModem);
-        other = hub.Add(kOther);
+        vexa::Set_Device_Roots(Fake_Devices().Roots());
+        modem = hub.Add(kModem.toStdString());
+        other = hub.Add(kOther.toStdString());
         modem->settings.BaudRate = 115200;
         vexa::Set_Serial_Port_Factory(hub.Factory());
         app = std::make_unique<Application>();
@@ -27,6 +37,7 @@ protected:
     {
         app.reset();
         vexa::Set_Serial_Port_Factory(nullptr);
+        vexa::Set_Device_Roots({});
     }
     TForm1 &form() { return *app->form; }
     QStringList messages() { return app->catcher.messages(); }
