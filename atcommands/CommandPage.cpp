@@ -14,7 +14,7 @@
 
 #include "atcommands/QuickCommands.h"
 #include "atcommands/QwickCommnds.h"
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 

@@ -10,7 +10,7 @@
 #include "atcommands/AtFiles.h"
 #include "atcommands/AtWidgets.h"
 #include "atcommands/TextLines.h"
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messages.h"

@@ -20,7 +20,7 @@
 #include <QTimer>
 
 #include "mainwindow/CaptionText.h"
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/JpegLogo.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/PortPicker.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <utility>
 
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 
 namespace {
 

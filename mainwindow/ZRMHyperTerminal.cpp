@@ -20,7 +20,7 @@
 #include "atcommands/ZRMComScript.h"
 #include "atcommands/ZRMCreateATcommandScriptForm.h"
 #include "mainwindow/CaptionText.h"
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/GlyphStrips.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"

@@ -1,8 +1,31 @@
 #include "platform/NoticeQueue.h"
 
+#include <set>
+
 namespace vexa {
 
-NoticeQueue::NoticeQueue(QObject *parent) : QObject(parent) {}
+namespace {
+
+std::mutex registryMutex;
+std::set<NoticeQueue *> &Registry()
+{
+    static std::set<NoticeQueue *> queues;
+    return queues;
+}
+
+}  // namespace
+
+NoticeQueue::NoticeQueue(QObject *parent) : QObject(parent)
+{
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    Registry().insert(this);
+}
+
+NoticeQueue::~NoticeQueue()
+{
+    const std::lock_guard<std::mutex> lock(registryMutex);
+    Registry().erase(this);
+}
 
 QString NoticeQueue::Key(MessageKind kind, const QString &text)
 {
@@ -16,8 +39,9 @@ bool NoticeQueue::Post(MessageKind kind, const QString &text)
         if (pending_.contains(Key(kind, text)))
             return false;
         pending_.insert(Key(kind, text));
+        waiting_.emplace_back(kind, text);
     }
-    QMetaObject::invokeMethod(this, [this, kind, text] { Show(kind, text); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] { Show_Next(); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -29,14 +53,40 @@ bool NoticeQueue::Pending(MessageKind kind, const QString &text) const
 
 // The notice stays pending while its box is open, so that a cause that
 // repeats meanwhile does not stack a second box on the first.
-void NoticeQueue::Show(MessageKind kind, const QString &text)
+void NoticeQueue::Show_Next()
 {
-    if (kind == MessageKind::Error)
-        Show_Error(text);
+    Notice notice;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (waiting_.empty())
+            return;  // shown already by Show_All_Waiting
+        notice = std::move(waiting_.front());
+        waiting_.pop_front();
+    }
+    if (notice.first == MessageKind::Error)
+        Show_Error(notice.second);
     else
-        Show_Message(text);
+        Show_Message(notice.second);
     const std::lock_guard<std::mutex> lock(mutex_);
-    pending_.remove(Key(kind, text));
+    pending_.remove(Key(notice.first, notice.second));
+}
+
+void NoticeQueue::Show_All_Waiting()
+{
+    std::set<NoticeQueue *> queues;
+    {
+        const std::lock_guard<std::mutex> lock(registryMutex);
+        queues = Registry();
+    }
+    for (NoticeQueue *queue : queues)
+        for (;;) {
+            {
+                const std::lock_guard<std::mutex> lock(queue->mutex_);
+                if (queue->waiting_.empty())
+                    break;
+            }
+            queue->Show_Next();
+        }
 }
 
 }  // namespace vexa

@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <deque>
 #include <mutex>
+#include <utility>
 
 #include "platform/Messages.h"
 
@@ -16,17 +18,23 @@ namespace vexa {
 class NoticeQueue : public QObject {
 public:
     explicit NoticeQueue(QObject *parent = nullptr);
+    ~NoticeQueue() override;
     // False when the same notice is open or waiting already.
     bool Post(MessageKind kind, const QString &text);
     // A notice of this kind and text is open or waiting.
     bool Pending(MessageKind kind, const QString &text) const;
+    // Opens every waiting notice of every queue now, in order: for a reader
+    // of the message seam (a test) that looks before the event loop turns.
+    static void Show_All_Waiting();
 
 private:
+    using Notice = std::pair<MessageKind, QString>;
     static QString Key(MessageKind kind, const QString &text);
-    void Show(MessageKind kind, const QString &text);
+    void Show_Next();
 
     mutable std::mutex mutex_;
-    QSet<QString> pending_;
+    QSet<QString> pending_;     // waiting or open
+    std::deque<Notice> waiting_;
 };
 
 }  // namespace vexa

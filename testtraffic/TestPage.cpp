@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "transfer/QweryFile.h"

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
 TForm6::TForm6(QWidget *parent)

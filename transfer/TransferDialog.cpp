@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/LocalTime.h"
 

@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "platform/NoticeQueue.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QCoreApplication>
@@ -41,10 +43,23 @@ MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
 }
 
 MessageCatcher::~MessageCatcher() { vexa::Set_Message_Sink(nullptr); }
-QStringList MessageCatcher::messages() const { return state_->messages; }
-QStringList MessageCatcher::errors() const { return state_->errors; }
+// Notices waiting in a queue are what the user is about to see: they count.
+QStringList MessageCatcher::messages() const
+{
+    vexa::NoticeQueue::Show_All_Waiting();
+    return state_->messages;
+}
+QStringList MessageCatcher::errors() const
+{
+    vexa::NoticeQueue::Show_All_Waiting();
+    return state_->errors;
+}
 QStringList MessageCatcher::warnings() const { return state_->warnings; }
-void MessageCatcher::clear() { state_->messages.clear(), state_->errors.clear(), state_->warnings.clear(); }
+void MessageCatcher::clear()
+{
+    vexa::NoticeQueue::Show_All_Waiting();
+    state_->messages.clear(), state_->errors.clear(), state_->warnings.clear();
+}
 
 struct FileDialogAnswers::State {
     QStringList answers;

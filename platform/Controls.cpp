@@ -1,4 +1,4 @@
-#include "mainwindow/Controls.h"
+#include "platform/Controls.h"
 
 #include <QComboBox>
 #include <QLabel>
