@@ -108,9 +108,15 @@ public:
     void Send_AT_Command(const QByteArray &command);
     // One whole write, exclusive of every other writer, without a message:
     // Uncounted when the sent-bytes counter does not hold a number (the
-    // bytes still go out), with the port's error number.
+    // bytes still go out). A retry, the rest of a write that failed, is not
+    // counted again. What the port took, and its error number, come back.
     enum class WriteOutcome { Written, Failed, Uncounted };
-    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error);
+    struct WriteReport {
+        std::uint32_t taken = 0;
+        int error = 0;
+    };
+    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, WriteReport &report,
+                                 bool retry = false, const std::atomic<bool> *stop = nullptr);
     // "Ошибка при записи в СОM порт " with the error number, shown on the
     // main thread, never over an open box of the same cause.
     void Report_Counter_Failure(int error);
@@ -370,7 +376,8 @@ public:
     void Send_Test_String();
     void Send_Timed_ASCII();
     void Start_Flood_Thread();
-    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count);
+    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
+                     const std::atomic<bool> &stop);
     void Flood_Failed(int run, WriteOutcome outcome, int error);
     void End_Flood();
 

@@ -8,7 +8,9 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <linux/sockios.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -133,6 +135,19 @@ void Watch_For_Dead_Link(int fd, int deadLinkMs)
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
     ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
+// Bytes the socket holds that the peer has not acknowledged, sent or not.
+int Socket_Queued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, SIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+std::uint64_t Now_Ms()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 int Connect(const NetworkPortAddress &address, std::chrono::steady_clock::time_point deadline)
@@ -316,7 +331,7 @@ void NetworkSerialPort::Send_Locked()
 
 // A unit whose wait ended goes, unless part of it has left: a request then
 // leaves whole, data up to where the stream stays whole.
-bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
+bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id, std::uint32_t *dataLeaving)
 {
     const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
     if (it == outgoing_.end())
@@ -328,6 +343,10 @@ bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
     if (!it->data)
         return false;
     it->bytes.resize(Whole_Escaped_Length(it->bytes, it->sent));
+    if (dataLeaving) {
+        const auto doubled = std::count(it->bytes.begin(), it->bytes.end(), kIac) / 2;
+        *dataLeaving = static_cast<std::uint32_t>(it->bytes.size() - static_cast<std::size_t>(doubled));
+    }
     if (it->sent == it->bytes.size()) {
         doneId_ = it->id;
         outgoing_.erase(it);
@@ -610,8 +629,18 @@ bool NetworkSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uin
     return true;
 }
 
-bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+std::size_t NetworkSerialPort::Sent_Locked(std::uint64_t id) const
 {
+    const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
+    return it == outgoing_.end() ? 0 : it->sent;
+}
+
+// The line moves while the socket takes more of the write, or sends on what
+// it holds.
+bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                              const std::atomic<bool> *stop)
+{
+    taken = 0;
     std::vector<std::uint8_t> bytes;
     Append_Escaped(data, count, bytes);
     std::unique_lock<std::mutex> lock(mutex_);
@@ -619,21 +648,35 @@ bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count)
         return false;
     if (count == 0)
         return true;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, reported_.BaudRate));
+    WriteWatch watch(Write_Bound_Ms(count, reported_.BaudRate), Now_Ms());
     const std::uint64_t generation = generation_;
     const std::uint64_t id = Queue_Locked(std::move(bytes), true);
-    changed_.wait_until(lock, deadline,
-                        [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
-    if (generation_ != generation || closing_)
-        return Fail(ECANCELED);
-    if (doneId_ >= id)
-        return true;
-    if (lost_)
-        return Fail(lostError_);
-    // Held back too long: what has not left is dropped, so that it does not
-    // reach the device later, out of order.
-    Withdraw_Locked(id);
-    return Fail(ETIMEDOUT);
+    std::size_t sent = Sent_Locked(id);
+    for (;;) {
+        changed_.wait_for(lock, std::chrono::milliseconds(watch.Wait_Ms(Now_Ms())),
+                          [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
+        if (generation_ != generation || closing_)
+            return Fail(ECANCELED);
+        if (doneId_ >= id) {
+            taken = count;
+            return true;
+        }
+        if (lost_)
+            return Fail(lostError_);
+        const std::uint64_t now = Now_Ms();
+        if (Sent_Locked(id) > sent) {
+            sent = Sent_Locked(id);
+            watch.Took(now);
+        }
+        watch.Queued(now, Socket_Queued(socket_));
+        const bool stopped = stop && *stop;
+        if (stopped || watch.Stalled(now)) {
+            // What has not left is dropped, so that it does not reach the
+            // device later, out of order.
+            Withdraw_Locked(id, &taken);
+            return Fail(stopped ? ECANCELED : ETIMEDOUT);
+        }
+    }
 }
 
 void NetworkSerialPort::Run()

@@ -344,34 +344,55 @@ bool PosixSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
     }
 }
 
-bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+namespace {
+
+std::uint64_t Now_Ms()
 {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// What the driver has yet to put on the line; -1 where it cannot tell.
+std::int64_t Output_Queued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+}  // namespace
+
+// A failed write leaves what the driver took queued, to leave when the line
+// frees: earlier writes' bytes among it were reported written. Only the rest
+// of this write, never handed over, is lost.
+bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                            const std::atomic<bool> *stop)
+{
+    taken = 0;
     Use use(life_);
     if (!use)
         return false;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, baudRate_));
-    std::uint32_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(use->fd, data + done, count - done);
+    WriteWatch watch(Write_Bound_Ms(count, baudRate_), Now_Ms());
+    while (taken < count) {
+        if (stop && *stop)
+            return Fail(ECANCELED);
+        const ssize_t n = ::write(use->fd, data + taken, count - taken);
         if (n > 0) {
-            done += static_cast<std::uint32_t>(n);
+            taken += static_cast<std::uint32_t>(n);
+            watch.Took(Now_Ms());
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return Fail(errno);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd fds[2] = {{use->fd, POLLOUT, 0}, {use->wake, POLLIN, 0}};
-        const int ready = left > 0 ? ::poll(fds, use->wake >= 0 ? 2 : 1, static_cast<int>(left)) : 0;
-        // Held off too long. What the driver took stays queued and leaves
-        // when the line frees: earlier writes' bytes among it were reported
-        // written. Only the rest of this write, never handed over, is lost.
-        if (ready == 0)
-            return Fail(ETIMEDOUT);
+        const int ready = ::poll(fds, use->wake >= 0 ? 2 : 1, static_cast<int>(watch.Wait_Ms(Now_Ms())));
         if (ready > 0 && (fds[1].revents & POLLIN))
             return Fail(ECANCELED);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
             return Fail(EIO);
+        const std::uint64_t now = Now_Ms();
+        watch.Queued(now, Output_Queued(use->fd));
+        if (watch.Stalled(now))
+            return Fail(ETIMEDOUT);
     }
     return true;
 }

@@ -38,7 +38,9 @@ public:
     WaitResult waitForEvent(std::uint32_t &eventMask) override;
     bool bytesQueued(std::uint32_t &count) override;
     bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
-    bool write(const std::uint8_t *data, std::uint32_t count) override;
+    using SerialPort::write;
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+               const std::atomic<bool> *stop) override;
 
     int lastError() const override;
 

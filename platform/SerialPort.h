@@ -3,6 +3,7 @@
 // operations the program needs, free of Qt and of any operating-system type,
 // so that a Windows backend can sit beside the POSIX one.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -85,8 +86,16 @@ public:
     virtual bool bytesQueued(std::uint32_t &count) = 0;
     // Reads what is queued without blocking.
     virtual bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) = 0;
-    // Hands every byte to the driver; bounded in time, false on failure or time-out.
-    virtual bool write(const std::uint8_t *data, std::uint32_t count) = 0;
+    // Hands every byte to the driver; false on failure, when the line has not
+    // moved for the write's bound (WriteBound.h), or soon after `stop` (when
+    // given) is set. `taken` is what the driver took, of a failed write too.
+    virtual bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                       const std::atomic<bool> *stop) = 0;
+    bool write(const std::uint8_t *data, std::uint32_t count)
+    {
+        std::uint32_t taken = 0;
+        return write(data, count, taken, nullptr);
+    }
 
     // The operating system's error number of the last failed call on this thread.
     virtual int lastError() const = 0;

@@ -308,9 +308,8 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
     return PortHandle;
 }
 
-// Closing ends every pending write at once, so the flood thread is joined
-// after it, never before: a write held off by the line would keep the
-// window waiting for its whole bound.
+// Closing ends every pending write at once; the flood thread, asked to end
+// before, is joined after it.
 void TForm1::Close_Port()
 {
     Ask_Test_Traffic_To_End();

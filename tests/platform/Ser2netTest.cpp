@@ -151,7 +151,7 @@ TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnects
 }
 
 // The flood through ser2net for a few seconds: every byte it counted
-// reaches the device, in order.
+// reaches the device, in order, but for the rest of an array that "Стоп" cut.
 TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
 {
     TForm1 &f = *app.form;
@@ -177,7 +177,8 @@ TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
     device.join();
     std::printf("flood through ser2net: %lld bytes in 2.5 s\n", (long long)far.size());
     EXPECT_GT(far.size(), 64 * 1024);
-    EXPECT_EQ(f.Edit14->text().toLongLong(), far.size());
+    EXPECT_GE(f.Edit14->text().toLongLong(), far.size());
+    EXPECT_LE(f.Edit14->text().toLongLong(), far.size() + 256);
     qsizetype wrong = 0;
     while (wrong < far.size() && std::uint8_t(far[wrong]) == std::uint8_t(wrong))
         ++wrong;
