@@ -14,6 +14,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/PeerSilence.h"
 #include "platform/WriteBound.h"
 
 namespace vexa {
@@ -122,19 +123,19 @@ int Connect_One(const addrinfo &address, std::chrono::steady_clock::time_point d
 }
 
 // A dead link (a pulled cable, a host gone without closing) answers nothing,
-// not even TCP's acknowledgements. Keepalive probes a quiet link; the user
-// time-out gives up on probes or data left unacknowledged for that long.
-// The socket then fails with ETIMEDOUT, as a closed one fails.
+// not even TCP's acknowledgements. Keepalive probes a quiet link and fails
+// the socket with ETIMEDOUT, as a closed one fails; a link with data on its
+// way the port's thread watches itself (PeerSilence.h). The kernel's user
+// time-out would also end a link whose peer answers every probe of a window
+// it keeps shut, so it is not used.
 void Watch_For_Dead_Link(int fd, int deadLinkMs)
 {
     const int on = 1, idle = std::max(1, deadLinkMs / 4000), interval = std::max(1, deadLinkMs / 8000);
     const int probes = std::max(1, (deadLinkMs / 1000 - idle) / interval);
-    const unsigned int userTimeout = static_cast<unsigned int>(deadLinkMs);
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
 }
 
 // Bytes the socket holds that the peer has not acknowledged, sent or not.
@@ -679,9 +680,15 @@ bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count, std
     }
 }
 
+// Every so often the port's thread looks whether the socket holds data the
+// peer has left unanswered: a look costs next to nothing, and a writer need
+// not wake the thread for it.
 void NetworkSerialPort::Run()
 {
     std::vector<std::uint8_t> buffer(65536);
+    PeerSilence silence(static_cast<std::uint32_t>(timing_.deadLinkMs));
+    const int lookMs = std::clamp(timing_.deadLinkMs / 4, 50, 1000);
+    std::uint64_t nextLook = 0;
     for (;;) {
         pollfd fds[2] = {{-1, 0, 0}, {wake_, POLLIN, 0}};
         {
@@ -695,7 +702,7 @@ void NetworkSerialPort::Run()
             if (events != 0)
                 fds[0] = {socket_, events, 0};
         }
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, lookMs) < 0) {
             if (errno == EINTR)
                 continue;
             std::lock_guard<std::mutex> lock(mutex_);
@@ -720,6 +727,19 @@ void NetworkSerialPort::Run()
         if ((fds[0].events & POLLOUT) && (got & (POLLOUT | POLLHUP | POLLERR))) {
             std::lock_guard<std::mutex> lock(mutex_);
             Send_Locked();
+        }
+        const std::uint64_t now = Now_Ms();
+        if (now < nextLook)
+            continue;
+        nextLook = now + static_cast<std::uint64_t>(lookMs);
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (Socket_Queued(socket_) == 0 || ::getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+            info = tcp_info{};
+        if (silence.Dead(now, info.tcpi_last_ack_recv, info.tcpi_unacked > 0, info.tcpi_probes)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Lose_Locked(ETIMEDOUT);
+            return;
         }
     }
 }

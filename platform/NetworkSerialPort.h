@@ -32,7 +32,8 @@ struct NetworkPortTiming {
     int openMs = 3000;    // name lookup, connection and the device's first answer, together
     // A link over which nothing comes back for about this long, not even the
     // acknowledgement of what was sent, is dead (a pulled cable, a host gone
-    // without closing): the port fails as an unplugged device does.
+    // without closing): the port fails as an unplugged device does. A peer
+    // that answers but takes nothing (its device held off) is alive.
     int deadLinkMs = 20000;
 };
 
