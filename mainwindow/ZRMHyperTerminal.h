@@ -101,6 +101,9 @@ public:
     // rather than in a box.
     bool Port_Lost(const std::shared_ptr<vexa::SerialPort> &port, const QString &why);
     PortRetake *Retake = nullptr;  // takes a lost port again when it returns
+    // "Ошибка открытия порта ", with who holds the port under it when known.
+    vexa::PortHolder Open_Failure_Holder;  // of the last open that failed
+    void Show_Open_Failure();
 
     // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
@@ -428,7 +431,7 @@ private:
     std::shared_ptr<vexa::SerialPort> Current_Port() const;
     void Close_Port();
     void Release_Port();
-    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name) const;
+    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name);
     void Take_Opened_Port(std::shared_ptr<vexa::SerialPort> port, const std::string &name);
     void Show_Working_Port_Name();
     bool Retake_Port(const QString &name);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/PortLock.h"
 #include "platform/PortNames.h"
 #include "platform/TermiosMapping.h"
 #include "platform/WriteBound.h"
@@ -37,26 +38,37 @@ int PosixSerialPort::lastError() const { return tLastError; }
 namespace {
 
 // Opens a serial device that no one holds, changing nothing on it: a tty
-// (not a file or a directory a typed name might reach) that takes our
-// advisory lock. The descriptor, or -1 with errno set.
-int Open_Free_Device(const std::string &deviceName, struct termios2 &tio)
+// (not a file or a directory a typed name might reach) with no living lock
+// file, not made exclusive by another program (which root could open all
+// the same) and that takes our advisory lock. The descriptor, or -1 with
+// errno set and, for a held device, who holds it where the system tells.
+int Open_Free_Device(const std::string &deviceName, struct termios2 &tio, PortHolder &holder)
 {
+    holder = {};
     const std::string path = Device_Name_For_Open(deviceName);
     if (path.empty()) {
         errno = ENOENT;
         return -1;
     }
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // Not even opened: opening raises DTR and RTS under the holder.
+    if (Lock_File_Held(path, holder)) {
+        errno = EBUSY;
         return -1;
-    int error = 0;
-    if (::ioctl(fd, TCGETS2, &tio) != 0)
-        error = ENOTTY;
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        error = EBUSY;
-    if (error == 0)
-        return fd;
-    ::close(fd);
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    int exclusive = 0;
+    if (fd >= 0) {
+        if (::ioctl(fd, TCGETS2, &tio) != 0)
+            error = ENOTTY;
+        else if ((::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            error = EBUSY;
+        if (error == 0)
+            return fd;
+        ::close(fd);
+    }
+    if (error == EBUSY)
+        holder = Program_Holding(path);
     errno = error;
     return -1;
 }
@@ -92,7 +104,7 @@ void Drop_Stalled_Output(int fd, std::uint32_t baudRate)
 bool PosixSerialPort::probe(const std::string &deviceName)
 {
     struct termios2 tio {};
-    const int fd = Open_Free_Device(deviceName, tio);
+    const int fd = Open_Free_Device(deviceName, tio, holder_);
     if (fd < 0)
         return Fail(errno);
     ::close(fd);
@@ -104,11 +116,11 @@ bool PosixSerialPort::open(const std::string &deviceName)
     if (isOpen())
         return Fail(EBUSY);
     struct termios2 tio {};
-    const int fd = Open_Free_Device(deviceName, tio);
+    const int fd = Open_Free_Device(deviceName, tio, holder_);
     if (fd < 0)
         return Fail(errno);
     int error = 0;
-    if (::ioctl(fd, TIOCEXCL) != 0)
+    if (::ioctl(fd, TIOCEXCL) != 0 || !lockFile_.Take(Device_Name_For_Open(deviceName), holder_))
         error = EBUSY;
     else {
         Make_Raw(tio);
@@ -116,6 +128,7 @@ bool PosixSerialPort::open(const std::string &deviceName)
             error = errno;
     }
     if (error != 0) {
+        lockFile_.Release();
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         return Fail(error);
@@ -137,6 +150,9 @@ void PosixSerialPort::close()
         if (d.wake >= 0)
             ::eventfd_write(d.wake, 1);
     }, [this](const Descriptors &d) {
+        // The lock file goes first: once the descriptor is closed, the
+        // device may be opened, even created afresh, by someone else.
+        lockFile_.Release();
         ::ioctl(d.fd, TIOCNXCL);
         Drop_Stalled_Output(d.fd, baudRate_);
         ::close(d.fd);
@@ -144,6 +160,8 @@ void PosixSerialPort::close()
             ::close(d.wake);
     });
 }
+
+PortHolder PosixSerialPort::holder() const { return holder_; }
 
 bool PosixSerialPort::isOpen() const
 {

@@ -48,6 +48,13 @@ struct PortTimeouts {
     std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// Another program that holds a device: its process number and name, as far
+// as the system tells (0 and empty when it does not).
+struct PortHolder {
+    int pid = 0;
+    std::string program;
+};
+
 // How a wait for a received character ended.
 enum class WaitResult {
     Event,    // the event mask holds what happened
@@ -64,6 +71,8 @@ public:
     virtual bool probe(const std::string &deviceName) = 0;
     // Opens the named device exclusively; a port another program holds fails.
     virtual bool open(const std::string &deviceName) = 0;
+    // Who held the device when the last open or probe failed for that reason.
+    virtual PortHolder holder() const { return {}; }
     // Closes the port; ends every pending wait and write at once. Idempotent.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;

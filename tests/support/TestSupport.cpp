@@ -19,7 +19,7 @@
 #include "platform/Messages.h"
 
 struct MessageCatcher::State {
-    QStringList messages, errors, warnings;
+    QStringList messages, errors, warnings, details;
 };
 
 MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
@@ -36,6 +36,9 @@ MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
         case vexa::MessageKind::Warning:
             state->warnings << text;
             break;
+        case vexa::MessageKind::Detail:
+            state->details << text;
+            break;
         }
     });
 }
@@ -44,7 +47,11 @@ MessageCatcher::~MessageCatcher() { vexa::Set_Message_Sink(nullptr); }
 QStringList MessageCatcher::messages() const { return state_->messages; }
 QStringList MessageCatcher::errors() const { return state_->errors; }
 QStringList MessageCatcher::warnings() const { return state_->warnings; }
-void MessageCatcher::clear() { state_->messages.clear(), state_->errors.clear(), state_->warnings.clear(); }
+QStringList MessageCatcher::details() const { return state_->details; }
+void MessageCatcher::clear()
+{
+    state_->messages.clear(), state_->errors.clear(), state_->warnings.clear(), state_->details.clear();
+}
 
 struct FileDialogAnswers::State {
     QStringList answers;
