@@ -101,6 +101,9 @@ public:
     // rather than in a box.
     bool Port_Lost(const std::shared_ptr<vexa::SerialPort> &port, const QString &why);
     PortRetake *Retake = nullptr;  // takes a lost port again when it returns
+    // "Ошибка открытия порта ", with who holds the port under it when known.
+    vexa::PortHolder Open_Failure_Holder;  // of the last open that failed
+    void Show_Open_Failure();
 
     // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
@@ -108,9 +111,15 @@ public:
     void Send_AT_Command(const QByteArray &command);
     // One whole write, exclusive of every other writer, without a message:
     // Uncounted when the sent-bytes counter does not hold a number (the
-    // bytes still go out), with the port's error number.
+    // bytes still go out). A retry, the rest of a write that failed, is not
+    // counted again. What the port took, and its error number, come back.
     enum class WriteOutcome { Written, Failed, Uncounted };
-    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error);
+    struct WriteReport {
+        std::uint32_t taken = 0;
+        int error = 0;
+    };
+    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, WriteReport &report,
+                                 bool retry = false, const std::atomic<bool> *stop = nullptr);
     // "Ошибка при записи в СОM порт " with the error number, shown on the
     // main thread, never over an open box of the same cause.
     void Report_Counter_Failure(int error);
@@ -370,7 +379,8 @@ public:
     void Send_Test_String();
     void Send_Timed_ASCII();
     void Start_Flood_Thread();
-    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count);
+    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
+                     const std::atomic<bool> &stop);
     void Flood_Failed(int run, WriteOutcome outcome, int error);
     void End_Flood();
 
@@ -421,7 +431,7 @@ private:
     std::shared_ptr<vexa::SerialPort> Current_Port() const;
     void Close_Port();
     void Release_Port();
-    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name) const;
+    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name);
     void Take_Opened_Port(std::shared_ptr<vexa::SerialPort> port, const std::string &name);
     void Show_Working_Port_Name();
     bool Retake_Port(const QString &name);

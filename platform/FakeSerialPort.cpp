@@ -107,9 +107,14 @@ public:
             }
         });
     }
-    bool write(const std::uint8_t *data, std::uint32_t count) override
+    using SerialPort::write;
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken, const std::atomic<bool> *) override
     {
-        return Call(line_ ? line_->failWrite : true, [&] { line_->written.insert(line_->written.end(), data, data + count); });
+        taken = 0;
+        return Call(line_ ? line_->failWrite : true, [&] {
+            line_->written.insert(line_->written.end(), data, data + count);
+            taken = count;
+        });
     }
     int lastError() const override { return tLastError; }
 

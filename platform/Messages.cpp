@@ -12,24 +12,35 @@ MessageSink &Sink()
     return sink;
 }
 
-void Show(MessageKind kind, const QString &text, QWidget *owner = QApplication::activeWindow())
+void Show(MessageKind kind, const QString &text, QWidget *owner = QApplication::activeWindow(),
+          const QString &detail = QString())
 {
     if (Sink()) {
         Sink()(kind, text);
+        if (!detail.isEmpty())
+            Sink()(MessageKind::Detail, detail);
         return;
     }
     const QString title = QApplication::applicationDisplayName();
-    if (kind == MessageKind::Error)
+    if (kind == MessageKind::Error) {
         QMessageBox::critical(owner, title, text);
-    else if (kind == MessageKind::Warning)
+    } else if (kind == MessageKind::Warning) {
         QMessageBox::warning(owner, QStringLiteral("Предупреждение"), text);
-    else
-        QMessageBox::information(owner, title, text);
+    } else {
+        QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, owner);
+        box.setInformativeText(detail);
+        box.exec();
+    }
 }
 
 }  // namespace
 
 void Show_Message(const QString &text) { Show(MessageKind::Message, text); }
+
+void Show_Message(const QString &text, const QString &detail)
+{
+    Show(MessageKind::Message, text, QApplication::activeWindow(), detail);
+}
 
 void Show_Error(const QString &text) { Show(MessageKind::Error, text); }
 

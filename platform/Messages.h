@@ -12,13 +12,17 @@ class QWidget;
 
 namespace vexa {
 
-enum class MessageKind { Message, Error, Warning };
+// Detail: the smaller text under the last message's own, which stays as it
+// always reads.
+enum class MessageKind { Message, Error, Warning, Detail };
 
 using MessageSink = std::function<void(MessageKind, const QString &)>;
 
 // Shows a modal box with the text and returns when the user dismissed it.
 // Main thread only.
 void Show_Message(const QString &text);
+// The same box with a detail under the text, when the detail is not empty.
+void Show_Message(const QString &text, const QString &detail);
 // The application's general error box: a failed operation and its reason.
 void Show_Error(const QString &text);
 // A warning box owned by the window, captioned "Предупреждение".

@@ -8,10 +8,13 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <linux/sockios.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/PeerSilence.h"
 #include "platform/WriteBound.h"
 
 namespace vexa {
@@ -120,19 +123,32 @@ int Connect_One(const addrinfo &address, std::chrono::steady_clock::time_point d
 }
 
 // A dead link (a pulled cable, a host gone without closing) answers nothing,
-// not even TCP's acknowledgements. Keepalive probes a quiet link; the user
-// time-out gives up on probes or data left unacknowledged for that long.
-// The socket then fails with ETIMEDOUT, as a closed one fails.
+// not even TCP's acknowledgements. Keepalive probes a quiet link and fails
+// the socket with ETIMEDOUT, as a closed one fails; a link with data on its
+// way the port's thread watches itself (PeerSilence.h). The kernel's user
+// time-out would also end a link whose peer answers every probe of a window
+// it keeps shut, so it is not used.
 void Watch_For_Dead_Link(int fd, int deadLinkMs)
 {
     const int on = 1, idle = std::max(1, deadLinkMs / 4000), interval = std::max(1, deadLinkMs / 8000);
     const int probes = std::max(1, (deadLinkMs / 1000 - idle) / interval);
-    const unsigned int userTimeout = static_cast<unsigned int>(deadLinkMs);
     ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
+// Bytes the socket holds that the peer has not acknowledged, sent or not.
+int Socket_Queued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, SIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+std::uint64_t Now_Ms()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 int Connect(const NetworkPortAddress &address, std::chrono::steady_clock::time_point deadline)
@@ -316,7 +332,7 @@ void NetworkSerialPort::Send_Locked()
 
 // A unit whose wait ended goes, unless part of it has left: a request then
 // leaves whole, data up to where the stream stays whole.
-bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
+bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id, std::uint32_t *dataLeaving)
 {
     const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
     if (it == outgoing_.end())
@@ -328,6 +344,10 @@ bool NetworkSerialPort::Withdraw_Locked(std::uint64_t id)
     if (!it->data)
         return false;
     it->bytes.resize(Whole_Escaped_Length(it->bytes, it->sent));
+    if (dataLeaving) {
+        const auto doubled = std::count(it->bytes.begin(), it->bytes.end(), kIac) / 2;
+        *dataLeaving = static_cast<std::uint32_t>(it->bytes.size() - static_cast<std::size_t>(doubled));
+    }
     if (it->sent == it->bytes.size()) {
         doneId_ = it->id;
         outgoing_.erase(it);
@@ -610,8 +630,18 @@ bool NetworkSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uin
     return true;
 }
 
-bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+std::size_t NetworkSerialPort::Sent_Locked(std::uint64_t id) const
 {
+    const auto it = std::find_if(outgoing_.begin(), outgoing_.end(), [id](const Unit &u) { return u.id == id; });
+    return it == outgoing_.end() ? 0 : it->sent;
+}
+
+// The line moves while the socket takes more of the write, or sends on what
+// it holds.
+bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                              const std::atomic<bool> *stop)
+{
+    taken = 0;
     std::vector<std::uint8_t> bytes;
     Append_Escaped(data, count, bytes);
     std::unique_lock<std::mutex> lock(mutex_);
@@ -619,26 +649,46 @@ bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count)
         return false;
     if (count == 0)
         return true;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, reported_.BaudRate));
+    WriteWatch watch(Write_Bound_Ms(count, reported_.BaudRate), Now_Ms());
     const std::uint64_t generation = generation_;
     const std::uint64_t id = Queue_Locked(std::move(bytes), true);
-    changed_.wait_until(lock, deadline,
-                        [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
-    if (generation_ != generation || closing_)
-        return Fail(ECANCELED);
-    if (doneId_ >= id)
-        return true;
-    if (lost_)
-        return Fail(lostError_);
-    // Held back too long: what has not left is dropped, so that it does not
-    // reach the device later, out of order.
-    Withdraw_Locked(id);
-    return Fail(ETIMEDOUT);
+    std::size_t sent = Sent_Locked(id);
+    for (;;) {
+        changed_.wait_for(lock, std::chrono::milliseconds(watch.Wait_Ms(Now_Ms())),
+                          [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
+        if (generation_ != generation || closing_)
+            return Fail(ECANCELED);
+        if (doneId_ >= id) {
+            taken = count;
+            return true;
+        }
+        if (lost_)
+            return Fail(lostError_);
+        const std::uint64_t now = Now_Ms();
+        if (Sent_Locked(id) > sent) {
+            sent = Sent_Locked(id);
+            watch.Took(now);
+        }
+        watch.Queued(now, Socket_Queued(socket_));
+        const bool stopped = stop && *stop;
+        if (stopped || watch.Stalled(now)) {
+            // What has not left is dropped, so that it does not reach the
+            // device later, out of order.
+            Withdraw_Locked(id, &taken);
+            return Fail(stopped ? ECANCELED : ETIMEDOUT);
+        }
+    }
 }
 
+// Every so often the port's thread looks whether the socket holds data the
+// peer has left unanswered: a look costs next to nothing, and a writer need
+// not wake the thread for it.
 void NetworkSerialPort::Run()
 {
     std::vector<std::uint8_t> buffer(65536);
+    PeerSilence silence(static_cast<std::uint32_t>(timing_.deadLinkMs));
+    const int lookMs = std::clamp(timing_.deadLinkMs / 4, 50, 1000);
+    std::uint64_t nextLook = 0;
     for (;;) {
         pollfd fds[2] = {{-1, 0, 0}, {wake_, POLLIN, 0}};
         {
@@ -652,7 +702,7 @@ void NetworkSerialPort::Run()
             if (events != 0)
                 fds[0] = {socket_, events, 0};
         }
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, lookMs) < 0) {
             if (errno == EINTR)
                 continue;
             std::lock_guard<std::mutex> lock(mutex_);
@@ -677,6 +727,19 @@ void NetworkSerialPort::Run()
         if ((fds[0].events & POLLOUT) && (got & (POLLOUT | POLLHUP | POLLERR))) {
             std::lock_guard<std::mutex> lock(mutex_);
             Send_Locked();
+        }
+        const std::uint64_t now = Now_Ms();
+        if (now < nextLook)
+            continue;
+        nextLook = now + static_cast<std::uint64_t>(lookMs);
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if (Socket_Queued(socket_) == 0 || ::getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+            info = tcp_info{};
+        if (silence.Dead(now, info.tcpi_last_ack_recv, info.tcpi_unacked > 0, info.tcpi_probes)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Lose_Locked(ETIMEDOUT);
+            return;
         }
     }
 }

@@ -32,7 +32,8 @@ struct NetworkPortTiming {
     int openMs = 3000;    // name lookup, connection and the device's first answer, together
     // A link over which nothing comes back for about this long, not even the
     // acknowledgement of what was sent, is dead (a pulled cable, a host gone
-    // without closing): the port fails as an unplugged device does.
+    // without closing): the port fails as an unplugged device does. A peer
+    // that answers but takes nothing (its device held off) is alive.
     int deadLinkMs = 20000;
 };
 
@@ -70,7 +71,9 @@ public:
     WaitResult waitForEvent(std::uint32_t &eventMask) override;
     bool bytesQueued(std::uint32_t &count) override;
     bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
-    bool write(const std::uint8_t *data, std::uint32_t count) override;
+    using SerialPort::write;
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+               const std::atomic<bool> *stop) override;
 
     int lastError() const override;
 
@@ -113,8 +116,10 @@ private:
     bool Ask_Within_Answer_Time(const std::vector<Question> &questions);
     std::uint64_t Queue_Locked(std::vector<std::uint8_t> bytes, bool data);
     void Send_Locked();
-    // True when nothing of the unit had left.
-    bool Withdraw_Locked(std::uint64_t id);
+    // True when nothing of the unit had left; a data unit's bytes that still
+    // leave, counted before escaping, go to dataLeaving.
+    bool Withdraw_Locked(std::uint64_t id, std::uint32_t *dataLeaving = nullptr);
+    std::size_t Sent_Locked(std::uint64_t id) const;
     void Lose_Locked(int error);
     void Wake() const;
     void Run();

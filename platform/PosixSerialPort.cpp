@@ -11,6 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "platform/PortLock.h"
 #include "platform/PortNames.h"
 #include "platform/TermiosMapping.h"
 #include "platform/WriteBound.h"
@@ -37,26 +38,37 @@ int PosixSerialPort::lastError() const { return tLastError; }
 namespace {
 
 // Opens a serial device that no one holds, changing nothing on it: a tty
-// (not a file or a directory a typed name might reach) that takes our
-// advisory lock. The descriptor, or -1 with errno set.
-int Open_Free_Device(const std::string &deviceName, struct termios2 &tio)
+// (not a file or a directory a typed name might reach) with no living lock
+// file, not made exclusive by another program (which root could open all
+// the same) and that takes our advisory lock. The descriptor, or -1 with
+// errno set and, for a held device, who holds it where the system tells.
+int Open_Free_Device(const std::string &deviceName, struct termios2 &tio, PortHolder &holder)
 {
+    holder = {};
     const std::string path = Device_Name_For_Open(deviceName);
     if (path.empty()) {
         errno = ENOENT;
         return -1;
     }
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    // Not even opened: opening raises DTR and RTS under the holder.
+    if (Lock_File_Held(path, holder)) {
+        errno = EBUSY;
         return -1;
-    int error = 0;
-    if (::ioctl(fd, TCGETS2, &tio) != 0)
-        error = ENOTTY;
-    else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        error = EBUSY;
-    if (error == 0)
-        return fd;
-    ::close(fd);
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int error = fd < 0 ? errno : 0;
+    int exclusive = 0;
+    if (fd >= 0) {
+        if (::ioctl(fd, TCGETS2, &tio) != 0)
+            error = ENOTTY;
+        else if ((::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive) || ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            error = EBUSY;
+        if (error == 0)
+            return fd;
+        ::close(fd);
+    }
+    if (error == EBUSY)
+        holder = Program_Holding(path);
     errno = error;
     return -1;
 }
@@ -92,7 +104,7 @@ void Drop_Stalled_Output(int fd, std::uint32_t baudRate)
 bool PosixSerialPort::probe(const std::string &deviceName)
 {
     struct termios2 tio {};
-    const int fd = Open_Free_Device(deviceName, tio);
+    const int fd = Open_Free_Device(deviceName, tio, holder_);
     if (fd < 0)
         return Fail(errno);
     ::close(fd);
@@ -104,11 +116,11 @@ bool PosixSerialPort::open(const std::string &deviceName)
     if (isOpen())
         return Fail(EBUSY);
     struct termios2 tio {};
-    const int fd = Open_Free_Device(deviceName, tio);
+    const int fd = Open_Free_Device(deviceName, tio, holder_);
     if (fd < 0)
         return Fail(errno);
     int error = 0;
-    if (::ioctl(fd, TIOCEXCL) != 0)
+    if (::ioctl(fd, TIOCEXCL) != 0 || !lockFile_.Take(Device_Name_For_Open(deviceName), holder_))
         error = EBUSY;
     else {
         Make_Raw(tio);
@@ -116,6 +128,7 @@ bool PosixSerialPort::open(const std::string &deviceName)
             error = errno;
     }
     if (error != 0) {
+        lockFile_.Release();
         ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         return Fail(error);
@@ -137,6 +150,9 @@ void PosixSerialPort::close()
         if (d.wake >= 0)
             ::eventfd_write(d.wake, 1);
     }, [this](const Descriptors &d) {
+        // The lock file goes first: once the descriptor is closed, the
+        // device may be opened, even created afresh, by someone else.
+        lockFile_.Release();
         ::ioctl(d.fd, TIOCNXCL);
         Drop_Stalled_Output(d.fd, baudRate_);
         ::close(d.fd);
@@ -144,6 +160,8 @@ void PosixSerialPort::close()
             ::close(d.wake);
     });
 }
+
+PortHolder PosixSerialPort::holder() const { return holder_; }
 
 bool PosixSerialPort::isOpen() const
 {
@@ -344,34 +362,55 @@ bool PosixSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
     }
 }
 
-bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count)
+namespace {
+
+std::uint64_t Now_Ms()
 {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// What the driver has yet to put on the line; -1 where it cannot tell.
+std::int64_t Output_Queued(int fd)
+{
+    int queued = 0;
+    return ::ioctl(fd, TIOCOUTQ, &queued) == 0 ? queued : -1;
+}
+
+}  // namespace
+
+// A failed write leaves what the driver took queued, to leave when the line
+// frees: earlier writes' bytes among it were reported written. Only the rest
+// of this write, never handed over, is lost.
+bool PosixSerialPort::write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                            const std::atomic<bool> *stop)
+{
+    taken = 0;
     Use use(life_);
     if (!use)
         return false;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(Write_Bound_Ms(count, baudRate_));
-    std::uint32_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::write(use->fd, data + done, count - done);
+    WriteWatch watch(Write_Bound_Ms(count, baudRate_), Now_Ms());
+    while (taken < count) {
+        if (stop && *stop)
+            return Fail(ECANCELED);
+        const ssize_t n = ::write(use->fd, data + taken, count - taken);
         if (n > 0) {
-            done += static_cast<std::uint32_t>(n);
+            taken += static_cast<std::uint32_t>(n);
+            watch.Took(Now_Ms());
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return Fail(errno);
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         pollfd fds[2] = {{use->fd, POLLOUT, 0}, {use->wake, POLLIN, 0}};
-        const int ready = left > 0 ? ::poll(fds, use->wake >= 0 ? 2 : 1, static_cast<int>(left)) : 0;
-        // Held off too long. What the driver took stays queued and leaves
-        // when the line frees: earlier writes' bytes among it were reported
-        // written. Only the rest of this write, never handed over, is lost.
-        if (ready == 0)
-            return Fail(ETIMEDOUT);
+        const int ready = ::poll(fds, use->wake >= 0 ? 2 : 1, static_cast<int>(watch.Wait_Ms(Now_Ms())));
         if (ready > 0 && (fds[1].revents & POLLIN))
             return Fail(ECANCELED);
         if (ready > 0 && (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)))
             return Fail(EIO);
+        const std::uint64_t now = Now_Ms();
+        watch.Queued(now, Output_Queued(use->fd));
+        if (watch.Stalled(now))
+            return Fail(ETIMEDOUT);
     }
     return true;
 }

@@ -1,12 +1,15 @@
 #pragma once
-// The serial port over Linux termios. Opens exclusively, keeps the driver's
-// line settings but makes the line discipline raw, waits with poll() on the
-// port plus a wake-up descriptor that close() signals, and bounds every write.
+// The serial port over Linux termios. Opens exclusively, honouring and
+// taking the locks other programs use (PortLock.h), keeps the driver's line
+// settings but makes the line discipline raw, waits with poll() on the port
+// plus a wake-up descriptor that close() signals, and fails a write only
+// when the line stops moving.
 
 #include <atomic>
 #include <mutex>
 
 #include "platform/PortLifetime.h"
+#include "platform/PortLock.h"
 #include "platform/SerialPort.h"
 
 namespace vexa {
@@ -20,6 +23,7 @@ public:
 
     bool probe(const std::string &deviceName) override;
     bool open(const std::string &deviceName) override;
+    PortHolder holder() const override;
     void close() override;
     bool isOpen() const override;
 
@@ -38,7 +42,9 @@ public:
     WaitResult waitForEvent(std::uint32_t &eventMask) override;
     bool bytesQueued(std::uint32_t &count) override;
     bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
-    bool write(const std::uint8_t *data, std::uint32_t count) override;
+    using SerialPort::write;
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+               const std::atomic<bool> *stop) override;
 
     int lastError() const override;
 
@@ -61,6 +67,8 @@ private:
     // A pseudo-terminal has no modem lines; these remember what was asked.
     std::atomic<bool> rtsOn_{true}, dtrOn_{true};
     std::atomic<std::uint32_t> baudRate_{9600};
+    DeviceLockFile lockFile_;  // taken by open, released by close
+    PortHolder holder_;        // of the last open or probe that found the device held
 };
 
 }  // namespace vexa

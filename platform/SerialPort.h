@@ -3,6 +3,7 @@
 // operations the program needs, free of Qt and of any operating-system type,
 // so that a Windows backend can sit beside the POSIX one.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,13 @@ struct PortTimeouts {
     std::uint32_t WriteTotalTimeoutConstant = 0;
 };
 
+// Another program that holds a device: its process number and name, as far
+// as the system tells (0 and empty when it does not).
+struct PortHolder {
+    int pid = 0;
+    std::string program;
+};
+
 // How a wait for a received character ended.
 enum class WaitResult {
     Event,    // the event mask holds what happened
@@ -63,6 +71,8 @@ public:
     virtual bool probe(const std::string &deviceName) = 0;
     // Opens the named device exclusively; a port another program holds fails.
     virtual bool open(const std::string &deviceName) = 0;
+    // Who held the device when the last open or probe failed for that reason.
+    virtual PortHolder holder() const { return {}; }
     // Closes the port; ends every pending wait and write at once. Idempotent.
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -85,8 +95,16 @@ public:
     virtual bool bytesQueued(std::uint32_t &count) = 0;
     // Reads what is queued without blocking.
     virtual bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) = 0;
-    // Hands every byte to the driver; bounded in time, false on failure or time-out.
-    virtual bool write(const std::uint8_t *data, std::uint32_t count) = 0;
+    // Hands every byte to the driver; false on failure, when the line has not
+    // moved for the write's bound (WriteBound.h), or soon after `stop` (when
+    // given) is set. `taken` is what the driver took, of a failed write too.
+    virtual bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                       const std::atomic<bool> *stop) = 0;
+    bool write(const std::uint8_t *data, std::uint32_t count)
+    {
+        std::uint32_t taken = 0;
+        return write(data, count, taken, nullptr);
+    }
 
     // The operating system's error number of the last failed call on this thread.
     virtual int lastError() const = 0;

@@ -49,7 +49,7 @@ OVERLAPPED *OverlappedRequest::Fresh_Record()
 }
 
 Finished Finish(HANDLE device, std::unique_ptr<OverlappedRequest> &request, BOOL started, HANDLE wake, DWORD waitMs,
-                Canceller cancel)
+                Canceller cancel, const std::function<bool()> &waitMore)
 {
     DWORD woke = WAIT_OBJECT_0;
     if (!started) {
@@ -58,6 +58,8 @@ Finished Finish(HANDLE device, std::unique_ptr<OverlappedRequest> &request, BOOL
             return {Outcome::Failed, 0, error};
         const HANDLE both[2] = {request->Event(), wake};
         woke = WaitForMultipleObjects(2, both, FALSE, waitMs);
+        while (woke == WAIT_TIMEOUT && waitMore && waitMore())
+            woke = WaitForMultipleObjects(2, both, FALSE, waitMs);
         if (woke != WAIT_OBJECT_0) {
             cancel(device, request->Record());
             if (WaitForSingleObject(request->Event(), kCancelBoundMs) != WAIT_OBJECT_0) {

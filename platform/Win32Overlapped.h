@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,12 +53,13 @@ struct Finished {
 using Canceller = BOOL(WINAPI *)(HANDLE, LPOVERLAPPED);
 
 // Sees a request through: the call that started it on its record returned
-// `started`. Waits for it, for `wake` (the port's close) or for waitMs; a
-// request cut short is cancelled and awaited within kCancelBoundMs. When
-// this returns the request is the caller's again, unless the driver kept it
-// past the bound: then `request` is empty, the memory kept aside for the
-// driver, and the outcome says what cut it short.
+// `started`. Waits for it, for `wake` (the port's close) or for waitMs, and
+// for waitMs again each time `waitMore` (when given) says so; a request cut
+// short is cancelled and awaited within kCancelBoundMs. When this returns
+// the request is the caller's again, unless the driver kept it past the
+// bound: then `request` is empty, the memory kept aside for the driver, and
+// the outcome says what cut it short.
 Finished Finish(HANDLE device, std::unique_ptr<OverlappedRequest> &request, BOOL started, HANDLE wake, DWORD waitMs,
-                Canceller cancel = CancelIoEx);
+                Canceller cancel = CancelIoEx, const std::function<bool()> &waitMore = nullptr);
 
 }  // namespace vexa

@@ -466,9 +466,12 @@ bool Win32SerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uint3
 }
 
 // The bytes go out from a copy the request owns, which outlives the call
-// when a driver keeps a cancelled request.
-bool Win32SerialPort::write(const std::uint8_t *data, std::uint32_t count)
+// when a driver keeps a cancelled request. The line moves while the driver
+// takes bytes or its output queue shrinks.
+bool Win32SerialPort::write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+                            const std::atomic<bool> *stop)
 {
+    taken = 0;
     Use use(life_);
     if (!use)
         return false;
@@ -478,24 +481,38 @@ bool Win32SerialPort::write(const std::uint8_t *data, std::uint32_t count)
     if (!request->Valid())
         return Fail_Last();
     request->Buffer().assign(data, data + count);
-    const ULONGLONG deadline = GetTickCount64() + Write_Bound_Ms(count, baudRate_);
-    std::uint32_t done = 0;
-    for (;;) {
+    const HANDLE handle = use->handle;
+    WriteWatch watch(Write_Bound_Ms(count, baudRate_), GetTickCount64());
+    bool stopped = false;
+    const auto moving = [&] {
         const ULONGLONG now = GetTickCount64();
+        COMSTAT status{};
+        DWORD errors = 0;
+        watch.Queued(now, ClearCommError(handle, &errors, &status) ? std::int64_t(status.cbOutQue) : -1);
+        stopped = stop && *stop;
+        return !stopped && !watch.Stalled(now);
+    };
+    for (;;) {
+        if (stop && *stop)
+            return Fail(ERROR_OPERATION_ABORTED);
         DWORD n = 0;
         const BOOL started =
-            WriteFile(use->handle, request->Buffer().data() + done, count - done, &n, request->Fresh_Record());
-        const Finished f = Finish(use->handle, request, started, use->wake, now < deadline ? DWORD(deadline - now) : 0);
-        done += f.count;
+            WriteFile(handle, request->Buffer().data() + taken, count - taken, &n, request->Fresh_Record());
+        const Finished f = Finish(handle, request, started, use->wake, kWriteLookMs, CancelIoEx, moving);
+        taken += f.count;
+        if (f.count > 0)
+            watch.Took(GetTickCount64());
         if (f.outcome == Outcome::Closed)
             return Fail(ERROR_OPERATION_ABORTED);
         if (f.outcome == Outcome::Failed)
             return Fail(f.error);
-        if (done >= count)
+        if (taken >= count)
             return true;
-        // Held off too long: the cancel ended this request only; what
-        // earlier writes handed over stays with the driver.
-        if (f.outcome == Outcome::TimedOut || !request || GetTickCount64() >= deadline)
+        if (stopped)
+            return Fail(ERROR_OPERATION_ABORTED);
+        // The cancel ended this request only; what earlier writes handed
+        // over stays with the driver.
+        if (f.outcome == Outcome::TimedOut || !request || watch.Stalled(GetTickCount64()))
             return Fail(ERROR_TIMEOUT);
     }
 }

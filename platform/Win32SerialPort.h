@@ -1,7 +1,8 @@
 #pragma once
 // The serial port over the Windows communications API (kernel32), opened for
 // overlapped I/O. An event of the port's own ends every pending wait, read
-// and write at once when the port is closed; writes are bounded in time.
+// and write at once when the port is closed; a write fails when the line
+// stops moving for its bound.
 //
 // The reader waits with WaitCommEvent for a received character. Some USB
 // drivers, and Wine on a pseudo-terminal, end every such wait at once as
@@ -72,7 +73,9 @@ public:
     // Never asks the driver for more than it holds, so it never blocks,
     // whatever the time-outs.
     bool read(std::uint8_t *buffer, std::uint32_t count, std::uint32_t &got) override;
-    bool write(const std::uint8_t *data, std::uint32_t count) override;
+    using SerialPort::write;
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken,
+               const std::atomic<bool> *stop) override;
 
     int lastError() const override;
 

@@ -13,6 +13,7 @@
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
 #include "platform/PortNames.h"
+#include "serial/PortHolderText.h"
 #include "serial/PortLists.h"
 #include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
@@ -42,10 +43,13 @@ void TForm1::Find_Free_Ports()
     ComboBox1->setEditText(shown);
 }
 
-std::shared_ptr<SerialPort> TForm1::Open_Port_Named(const std::string &name) const
+std::shared_ptr<SerialPort> TForm1::Open_Port_Named(const std::string &name)
 {
     auto port = Create_Serial_Port(name);
-    return port->open(name) ? port : nullptr;
+    if (port->open(name))
+        return port;
+    Open_Failure_Holder = port->holder();
+    return nullptr;
 }
 
 bool TForm1::Open_Selected_Port()
@@ -215,7 +219,7 @@ void TForm1::ComboBox1Change()
     std::shared_ptr<SerialPort> port;
     if (PortHandle && !Same_Device(name, Open_Port_Name.toStdString()) && !(port = Open_Port_Named(name))) {
         Show_Working_Port_Name();
-        Show_Message(QStringLiteral("Ошибка открытия порта "));
+        Show_Open_Failure();
         Clear_Focus();
         return;
     }
@@ -230,7 +234,7 @@ void TForm1::ComboBox1Change()
     if (port || Open_Selected_Port())
         Prepare_Opened_Port(OpenOrigin::Picker);
     else
-        Show_Message(QStringLiteral("Ошибка открытия порта "));
+        Show_Open_Failure();
     Clear_Focus();
 }
 
@@ -251,7 +255,7 @@ void TForm1::SpeedButton26Click()
     if (Open_Selected_Port())
         Prepare_Opened_Port(OpenOrigin::Button);
     else
-        Show_Message(QStringLiteral("Ошибка открытия порта "));
+        Show_Open_Failure();
     Clear_Focus();
 }
 
@@ -265,6 +269,11 @@ void TForm1::Release_Port()
     SpeedButton26->setText(QStringLiteral("Занять порт"));
     SpeedButton26->setEnabled(true);
     All_Modem_Signal_Indication_Dark();
+}
+
+void TForm1::Show_Open_Failure()
+{
+    Show_Message(QStringLiteral("Ошибка открытия порта "), Port_Holder_Text(Open_Failure_Holder));
 }
 
 bool TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port, const QString &why)
@@ -308,9 +317,8 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
     return PortHandle;
 }
 
-// Closing ends every pending write at once, so the flood thread is joined
-// after it, never before: a write held off by the line would keep the
-// window waiting for its whole bound.
+// Closing ends every pending write at once; the flood thread, asked to end
+// before, is joined after it.
 void TForm1::Close_Port()
 {
     Ask_Test_Traffic_To_End();

@@ -54,13 +54,17 @@ void TForm1::Show_Sent_Bytes()
 // writers in by turns, so a typed key waits for the flood's write in
 // progress, not for the flood. A writer never waits for the main thread
 // while it holds the lock.
-TForm1::WriteOutcome TForm1::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, int &error)
+TForm1::WriteOutcome TForm1::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, WriteReport &report,
+                                             bool retry, const std::atomic<bool> *stop)
 {
     const std::lock_guard<FairLock> writing(writeMutex_);
+    if (stop && *stop)
+        return WriteOutcome::Failed;  // stopped before it began: nothing handed over
     const auto port = Current_Port();
-    const bool counted = Count_Sent_Bytes(count);
-    const bool written = port && port->write(bytes, count);
-    error = port ? port->lastError() : 0;
+    const bool counted = retry || Count_Sent_Bytes(count);
+    report.taken = 0;
+    const bool written = port && port->write(bytes, count, report.taken, stop);
+    report.error = port ? port->lastError() : 0;
     if (!counted)
         return WriteOutcome::Uncounted;
     return written ? WriteOutcome::Written : WriteOutcome::Failed;
@@ -83,10 +87,10 @@ void TForm1::Report_Counter_Failure(int error)
 
 bool TForm1::Write_To_Port(const std::uint8_t *bytes, std::uint32_t count)
 {
-    int error = 0;
-    const WriteOutcome outcome = Write_Exclusive(bytes, count, error);
+    WriteReport report;
+    const WriteOutcome outcome = Write_Exclusive(bytes, count, report);
     if (outcome == WriteOutcome::Uncounted)
-        Report_Counter_Failure(error);
+        Report_Counter_Failure(report.error);
     return outcome == WriteOutcome::Written;
 }
 

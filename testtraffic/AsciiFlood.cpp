@@ -51,20 +51,25 @@ void TForm1::Start_Flood_Thread()
     TestTraffic.Flood_Failure_Shown = false;
     TestTraffic.Flood = std::make_unique<TInfinitySenrASCII>(TInfinitySenrASCII::Link{
         [this] { return SendASCII_Active && CTS_On && TestTraffic.Flow_Control; },
-        [this, run](const std::uint8_t *bytes, std::uint32_t count) { return Flood_Write(run, bytes, count); }});
+        [this, run](const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
+                    const std::atomic<bool> &stop) { return Flood_Write(run, bytes, count, retry, taken, stop); }});
     ASCII_Thread_Exists = true;
 }
 
 // On the flood thread. A failed write pauses the flood, which then goes
-// on; the main thread says why, without the flood waiting for it.
-bool TForm1::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count)
+// on; the main thread says why, without the flood waiting for it. A write
+// its owner stopped has nothing to say.
+bool TForm1::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
+                         const std::atomic<bool> &stop)
 {
-    int error = 0;
-    const WriteOutcome outcome = Write_Exclusive(bytes, count, error);
-    if (outcome == WriteOutcome::Written)
-        return true;
+    WriteReport report;
+    const WriteOutcome outcome = Write_Exclusive(bytes, count, report, retry, &stop);
+    taken = report.taken;
+    if (outcome == WriteOutcome::Written || stop)
+        return outcome == WriteOutcome::Written;
     QMetaObject::invokeMethod(
-        this, [this, run, outcome, error] { Flood_Failed(run, outcome, error); }, Qt::QueuedConnection);
+        this, [this, run, outcome, error = report.error] { Flood_Failed(run, outcome, error); },
+        Qt::QueuedConnection);
     return false;
 }
 
@@ -81,9 +86,9 @@ void TForm1::Flood_Failed(int run, WriteOutcome outcome, int error)
         vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
 }
 
-// The join is bounded by the write in progress, which the port's write
-// bound ends, or the port's close when that came first. The flood thread
-// never waits for the main thread, so the main thread may wait for it.
+// The join waits for the write in progress only until it sees the stop,
+// however long the line holds it off. The flood thread never waits for the
+// main thread, so the main thread may wait for it.
 void TForm1::End_Flood()
 {
     if (!TestTraffic.Flood)

@@ -36,16 +36,21 @@ void TInfinitySenrASCII::Idle()
 
 void TInfinitySenrASCII::Execute()
 {
-    auto terminated = [this] {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return terminated_;
-    };
-    while (!terminated()) {
+    const auto count = static_cast<std::uint32_t>(count_);
+    std::uint32_t at = 0;  // where the pass goes on after a failed write
+    bool retry = false;
+    while (!terminated_) {
         if (!link_.May_Send()) {
             Idle();
             continue;
         }
-        if (!link_.Write(buffer_.get(), static_cast<std::uint32_t>(count_)))
+        std::uint32_t taken = 0;
+        const bool written = link_.Write(buffer_.get() + at, count - at, retry, taken, terminated_);
+        at = written ? count : at + taken;
+        retry = at < count;
+        if (!retry)
+            at = 0;
+        if (!written)
             Idle();
     }
 }

@@ -102,8 +102,8 @@ void TForm1::Stop_Test_Traffic()
 
 // The flood by thread ends with the port; the test string and the timed
 // array go on, and their writes fail while no port is open. Asked to end
-// before the port closes and joined after: the close ends a write held off
-// by the line at once, where the join alone would wait it out.
+// before the port closes and joined after, so that it writes nothing to a
+// port that is closing.
 void TForm1::Ask_Test_Traffic_To_End()
 {
     if (!ASCII_Thread_Exists)

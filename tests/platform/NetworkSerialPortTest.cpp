@@ -11,6 +11,7 @@
 #include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
 #include "platform/NetworkSerialPort.h"
+#include "platform/PeerSilence.h"
 
 using namespace vexa;
 
@@ -262,28 +263,70 @@ TEST(NetworkSerialPort, ADroppedConnectionDeliversWhatCameFirstThenEndsTheWait)
 }
 
 // A server whose host is gone says nothing, not even that it is gone: the
-// link is found dead in about its time, with a wait or with writes pending.
+// link is found dead in about its time, whether quiet, with writes pending,
+// or with its window shut by a device held off before it went.
 TEST(NetworkSerialPort, ALinkThatGoesSilentIsFoundDeadInItsTime)
 {
-    for (const bool writing : {false, true}) {
+    enum Traffic { Quiet, Writing, HeldOff };
+    for (const Traffic traffic : {Quiet, Writing, HeldOff}) {
         ScriptedComPortServer server;
         NetworkSerialPort port(NetworkPortTiming{300, 1000, 1000});
         ASSERT_TRUE(port.open(server.Name()));
+        const std::vector<std::uint8_t> chunk(256, 'x');
+        if (traffic == HeldOff) {
+            server.Reading(false);
+            QElapsedTimer filling;
+            filling.start();
+            while (filling.elapsed() < 3000 && port.write(chunk.data(), chunk.size())) {
+            }
+        }
         server.Vanish();
         QElapsedTimer clock;
         clock.start();
         auto flooding = std::async(std::launch::async, [&] {
-            const std::vector<std::uint8_t> chunk(256, 'x');
-            while (writing && port.write(chunk.data(), chunk.size()))
+            while (traffic == Writing && port.write(chunk.data(), chunk.size()))
                 QThread::msleep(20);
         });
         std::uint32_t mask = 0;
-        EXPECT_EQ(port.waitForEvent(mask), WaitResult::Error) << writing;
+        EXPECT_EQ(port.waitForEvent(mask), WaitResult::Error) << traffic;
         const int error = port.lastError();  // a write may meet the dead socket first
-        EXPECT_TRUE(error == ETIMEDOUT || (writing && error == EPIPE)) << error;
-        EXPECT_GE(clock.elapsed(), 700) << writing;
-        EXPECT_LT(clock.elapsed(), 5000) << writing;
+        EXPECT_TRUE(error == ETIMEDOUT || (traffic == Writing && error == EPIPE)) << error;
+        EXPECT_GE(clock.elapsed(), 700) << traffic;
+        EXPECT_LT(clock.elapsed(), traffic == HeldOff ? 20000 : 5000) << traffic;  // a shut window is probed seldom
         flooding.get();
+    }
+}
+
+// Dead only when data goes unacknowledged for the dead-link time, or
+// several probes of a shut window in a row go unanswered: a peer that
+// answers each probe, however far apart they come, is alive.
+TEST(PeerSilence, OnlyAnAnswerAwaitedForTheDeadLinkTimeMeansDeath)
+{
+    struct Look {
+        std::uint64_t at, answerAgo;
+        bool inFlight;
+        std::uint32_t probes;
+    };
+    struct Case {
+        const char *what;
+        std::vector<Look> looks;
+        bool dead;
+    };
+    const Case cases[] = {
+        {"a quiet link", {{0, 0, false, 0}, {30000, 30000, false, 0}}, false},
+        {"data unacknowledged, not yet", {{1000, 1000, true, 0}, {20999, 20999, true, 0}}, false},
+        {"data unacknowledged", {{1000, 1000, true, 0}, {21000, 21000, true, 0}}, true},
+        {"acknowledged meanwhile", {{0, 0, true, 0}, {15000, 10, true, 0}, {30000, 15010, true, 0}}, false},
+        {"a shut window, a probe seen in flight", {{60000, 60000, false, 1}, {61000, 1000, false, 0}}, false},
+        {"a shut window, an answer lost", {{60000, 60000, false, 1}, {180000, 180000, false, 2}}, false},
+        {"a shut window, its probes unanswered", {{60000, 60000, false, 1}, {180000, 180000, false, 3}}, true},
+    };
+    for (const Case &c : cases) {
+        PeerSilence silence(20000);
+        bool dead = false;
+        for (const Look &look : c.looks)
+            dead = silence.Dead(look.at, look.answerAgo, look.inFlight, look.probes);
+        EXPECT_EQ(dead, c.dead) << c.what;
     }
 }
 

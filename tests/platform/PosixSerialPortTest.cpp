@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -178,7 +179,89 @@ TEST(PosixSerialPort, AWriteTheLineCannotTakeFailsAndDropsNothingTakenBefore)
     EXPECT_EQ(port.lastError(), ETIMEDOUT);
     EXPECT_GE(clock.elapsed(), 900);
     EXPECT_LT(clock.elapsed(), 10000);  // bounded, not hung
+
+    // Asked to stop, a held-off write ends at once.
+    std::atomic<bool> stop{false};
+    auto stopped = std::async(std::launch::async, [&] {
+        std::uint32_t taken = 0;
+        return port.write(ten, sizeof ten, taken, &stop) ? 0 : port.lastError();
+    });
+    QThread::msleep(200);
+    clock.restart();
+    stop = true;
+    EXPECT_EQ(stopped.get(), ECANCELED);
+    EXPECT_LT(clock.elapsed(), 300);
     EXPECT_EQ(pty.drain(500).count('x'), held);
+}
+
+// The far side takes a kilobyte every 50 ms: the write lasts longer than
+// its bound, yet the line never stands still, so it never times out.
+TEST(PosixSerialPort, AWriteOnALineThatMovesSlowlyLastsAsLongAsItNeeds)
+{
+    Pty pty;
+    PosixSerialPort port;
+    ASSERT_TRUE(port.open(Path(pty)));
+    PortSettings s;
+    ASSERT_TRUE(port.getState(s));
+    s.BaudRate = 4000000;
+    ASSERT_TRUE(port.setState(s));
+    std::atomic<bool> writing{true};
+    std::thread slowPeer([&] {
+        char bytes[1024];
+        while (writing) {
+            QThread::msleep(50);
+            while (::read(pty.master(), bytes, sizeof bytes) < 0 && errno == EINTR) {
+            }
+        }
+    });
+    const std::vector<std::uint8_t> block(64 * 1024, 'y');
+    QElapsedTimer clock;
+    clock.start();
+    std::uint32_t taken = 0;
+    const bool written = port.write(block.data(), block.size(), taken, nullptr);
+    const qint64 took = clock.elapsed();
+    writing = false;
+    slowPeer.join();
+    EXPECT_TRUE(written) << port.lastError();
+    EXPECT_EQ(taken, block.size());
+    std::printf("a slow line took %lld ms for 64 KiB, against a bound of %u ms\n", (long long)took,
+                Write_Bound_Ms(block.size(), s.BaudRate));
+    EXPECT_GT(took, Write_Bound_Ms(block.size(), s.BaudRate));
+}
+
+// The bound runs from the last time the line moved: bytes taken, or fewer
+// bytes in the driver's queue than at the last look.
+TEST(WriteWatch, TheBoundRunsFromTheLastMove)
+{
+    enum Kind { Took, Queued };
+    struct Look {
+        std::uint64_t at;
+        Kind kind;
+        std::int64_t level;
+    };
+    struct Case {
+        const char *what;
+        std::vector<Look> looks;
+        std::uint64_t stalledAt;
+    };
+    const Case cases[] = {
+        {"nothing moves", {}, 1000},
+        {"bytes taken", {{800, Took, 0}}, 1800},
+        {"a queue that drains", {{100, Queued, 4000}, {900, Queued, 3999}}, 1900},
+        {"a queue that stands", {{100, Queued, 4000}, {900, Queued, 4000}}, 1000},
+        {"a driver that cannot tell", {{100, Queued, -1}, {900, Queued, -1}}, 1000},
+        {"a queue grown by what was taken", {{100, Queued, 100}, {200, Took, 0}, {300, Queued, 356},
+                                             {1100, Queued, 300}}, 2100},
+    };
+    for (const Case &c : cases) {
+        WriteWatch watch(1000, 0);
+        for (const Look &look : c.looks)
+            look.kind == Took ? watch.Took(look.at) : watch.Queued(look.at, look.level);
+        EXPECT_FALSE(watch.Stalled(c.stalledAt - 1)) << c.what;
+        EXPECT_TRUE(watch.Stalled(c.stalledAt)) << c.what;
+        EXPECT_EQ(watch.Wait_Ms(c.stalledAt - 20), 20u) << c.what;
+    }
+    EXPECT_EQ(WriteWatch(1000, 0).Wait_Ms(0), kWriteLookMs);
 }
 
 TEST(WriteBound, ScalesWithCountAndSpeed)

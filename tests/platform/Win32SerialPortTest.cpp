@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -323,6 +324,19 @@ TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
             written += block.size();
     }
     const int error = port.lastError();
+    // Asked to stop, a held-off write ends at once.
+    std::atomic<bool> stop{false};
+    auto stopped = std::async(std::launch::async, [&] {
+        std::uint32_t taken = 0;
+        return port.write(reinterpret_cast<const std::uint8_t *>(block.data()), 4096, taken, &stop)
+                   ? 0
+                   : port.lastError();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto asked = Clock::now();
+    stop = true;
+    EXPECT_EQ(stopped.get(), ERROR_OPERATION_ABORTED);
+    EXPECT_LT(Ms_Since(asked), 700);
     ASSERT_TRUE(peer->Resume());
     ASSERT_GE(failedAfterMs, 0) << "the line took 1.6 MB with nobody reading";
     EXPECT_EQ(error, ERROR_TIMEOUT);

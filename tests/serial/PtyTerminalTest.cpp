@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/PortLock.h"
 #include "platform/PosixSerialPort.h"
 #include "serial/TReadTheart.h"
 #include "support/TestSupport.h"
@@ -89,6 +92,71 @@ TEST(PtyTerminal, AHeldPortDoesNotOpenTwiceAndReleaseLetsItGo)
     pty.write("x");
     ASSERT_TRUE(Wait_Until([&] { return second.form->Form4->Line_Count() == 1; }));
     EXPECT_EQ(first.form->Form4->Line_Count(), 0);
+}
+
+namespace {
+
+// A program of the test's, ended with it.
+struct Program {
+    Program(const QString &name, const QStringList &arguments)
+    {
+        process.start(name, arguments);
+        process.waitForStarted();
+        pid = int(process.processId());
+    }
+    ~Program()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    QProcess process;
+    int pid = 0;
+};
+
+QByteArray Lock_Text(qint64 pid) { return QByteArray::number(pid).rightJustified(10, ' ') + '\n'; }
+
+}  // namespace
+
+// A port another program holds, by a lock file or by flock, is not taken,
+// and the box says which program holds it; a lock file whose program is
+// gone is taken over. While it holds a port Vexa keeps a lock file of its own.
+TEST(PtyTerminal, APortAnotherProgramHoldsIsNamedAndNotTaken)
+{
+    enum Hold { LockFile, Flock, LeftOver };
+    for (const Hold hold : {LockFile, Flock, LeftOver}) {
+        Pty pty;
+        const std::string device = pty.slavePath().toStdString();
+        QFile lock(QString::fromStdString(vexa::Lock_Folders().front() + "/" + vexa::Lock_File_Name(device)));
+        Program holder(hold == Flock ? "flock" : "sleep",
+                             hold == Flock ? QStringList{pty.slavePath(), "sleep", "30"}
+                                           : QStringList{hold == LeftOver ? "0" : "30"});
+        if (hold == Flock) {
+            ASSERT_TRUE(Wait_Until([&] { return vexa::Program_Holding(device).pid == holder.pid; }));
+        } else {
+            ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+            lock.write(Lock_Text(holder.pid));
+            lock.close();
+        }
+        if (hold == LeftOver)
+            holder.process.waitForFinished();
+        Application app;
+        app.Pick_Port(pty.slavePath());
+        if (hold != LeftOver) {
+            EXPECT_FALSE(app.form->PortHeld) << hold;
+            EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")})) << hold;
+            EXPECT_EQ(app.catcher.details(), QStringList({QString::fromUtf8("Порт занят программой %1 (pid %2)")
+                                                              .arg(hold == Flock ? "flock" : "sleep")
+                                                              .arg(holder.pid)}));
+            lock.remove();
+            continue;
+        }
+        ASSERT_TRUE(app.form->PortHeld);
+        ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
+        EXPECT_EQ(lock.readAll(), Lock_Text(QCoreApplication::applicationPid()));
+        lock.close();
+        app.form->SpeedButton26->click();  // release
+        EXPECT_FALSE(lock.exists());
+    }
 }
 
 TEST(PtyTerminal, SwitchingPortsMovesTheReaderToTheNewPort)

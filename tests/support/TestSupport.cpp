@@ -21,7 +21,7 @@
 #include "platform/Messages.h"
 
 struct MessageCatcher::State {
-    QStringList messages, errors, warnings;
+    QStringList messages, errors, warnings, details;
 };
 
 MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
@@ -37,6 +37,9 @@ MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
             break;
         case vexa::MessageKind::Warning:
             state->warnings << text;
+            break;
+        case vexa::MessageKind::Detail:
+            state->details << text;
             break;
         }
     });
@@ -55,10 +58,15 @@ QStringList MessageCatcher::errors() const
     return state_->errors;
 }
 QStringList MessageCatcher::warnings() const { return state_->warnings; }
+QStringList MessageCatcher::details() const
+{
+    vexa::NoticeQueue::Show_All_Waiting();
+    return state_->details;
+}
 void MessageCatcher::clear()
 {
     vexa::NoticeQueue::Show_All_Waiting();
-    state_->messages.clear(), state_->errors.clear(), state_->warnings.clear();
+    state_->messages.clear(), state_->errors.clear(), state_->warnings.clear(), state_->details.clear();
 }
 
 struct FileDialogAnswers::State {

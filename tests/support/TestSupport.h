@@ -21,6 +21,7 @@ public:
     QStringList messages() const;
     QStringList errors() const;
     QStringList warnings() const;
+    QStringList details() const;  // the detail lines under messages
     void clear();
 
 private:

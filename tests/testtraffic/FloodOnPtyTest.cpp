@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <mutex>
 #include <poll.h>
 #include <thread>
@@ -130,44 +131,62 @@ TEST(FloodOnPty, CountersAgreeWithWhatTheLineCarriedBothWays)
 
     std::printf("flood over the pty: %llu bytes in about a second\n", (unsigned long long)modem.Read());
     EXPECT_GT(modem.Read(), 16u * 256);
-    EXPECT_EQ(f.Edit14->text().toULongLong(), modem.Read());
+    // "Стоп" may cut the array in progress, which counted whole.
+    EXPECT_GE(f.Edit14->text().toULongLong(), modem.Read());
+    EXPECT_LE(f.Edit14->text().toULongLong(), modem.Read() + 256);
     ASSERT_TRUE(Wait_Until([&] { return f.Edit13->text().toULongLong() == modem.Echoed(); }, 20000))
         << f.Edit13->text().toStdString() << " of " << modem.Echoed();
     const QByteArray line = modem.Bytes();
-    EXPECT_EQ(line, Ascii_Array().repeated(line.size() / 256));
+    EXPECT_TRUE(Ascii_Array().repeated(line.size() / 256 + 1).startsWith(line));
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
 // Nobody reads the line, as under CTS held off: a write that waits past its
-// bound pauses the flood, which goes on when the line frees; releasing the
-// port ends a write held off at once instead of waiting out its bound.
-TEST(FloodOnPty, AStalledLinePausesTheFloodAndReleasingDoesNotWaitItOut)
+// bound pauses the flood, whose tries count its array once and go on where
+// it stopped when the line frees. No way out waits out a write held off
+// (six seconds at 1200 bit/s).
+TEST(FloodOnPty, AStalledLinePausesTheFloodAndNoWayOutWaitsItOut)
 {
-    Application app;
-    TForm1 &f = *app.form;
-    Pty pty;
-    Ready(app, pty);
-    f.SpeedButton22->click();
-    ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }, 10000));
-    vexa::PortSettings s;
-    ASSERT_TRUE(f.PortHandle->getState(s));
-    s.BaudRate = 1200;  // from now on a write may wait six seconds
-    ASSERT_TRUE(f.PortHandle->setState(s));
-    {
-        MasterSide modem(pty.master(), false, std::chrono::microseconds(0));
-        ASSERT_TRUE(Wait_Until([&] { return modem.Read() > 256 * 1024; }));
-    }
-    EXPECT_TRUE(f.ASCII_Thread_Exists);
-    Pump(500);  // stalled again
+    const std::pair<const char *, std::function<void(TForm1 &)>> waysOut[] = {
+        {"Стоп", [](TForm1 &f) { f.SpeedButton21->click(); }},
+        {"entering the test page", [](TForm1 &f) { f.PageControl1->setCurrentIndex(3); }},
+        {"releasing the port", [](TForm1 &f) { f.SpeedButton26->click(); }},
+    };
+    for (const auto &[way, leave] : waysOut) {
+        Application app;
+        TForm1 &f = *app.form;
+        Pty pty;
+        Ready(app, pty);
+        f.PageControl1->setCurrentIndex(0);  // purges the line; the flood started here goes on
+        f.SpeedButton22->click();
+        ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }, 10000)) << way;
+        Pump(100);
+        const QString counted = f.Edit14->text();
+        Pump(2500);  // tries that fail
+        EXPECT_EQ(f.Edit14->text(), counted) << way;
 
-    QElapsedTimer clock;
-    clock.start();
-    f.SpeedButton26->click();  // "Освободить порт"
-    EXPECT_LT(clock.elapsed(), 2000);
-    EXPECT_FALSE(f.ASCII_Thread_Exists);
-    EXPECT_FALSE(f.PortHeld);
-    Pump(100);
-    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
+        vexa::PortSettings s;
+        ASSERT_TRUE(f.PortHandle->getState(s));
+        s.BaudRate = 1200;
+        ASSERT_TRUE(f.PortHandle->setState(s));
+        QByteArray line;
+        {
+            MasterSide modem(pty.master(), false, std::chrono::microseconds(0));
+            ASSERT_TRUE(Wait_Until([&] { return modem.Read() > 256 * 1024; })) << way;
+            line = modem.Bytes();
+        }
+        EXPECT_TRUE(Ascii_Array().repeated(line.size() / 256 + 1).startsWith(line)) << way;
+        EXPECT_TRUE(f.ASCII_Thread_Exists) << way;
+        Pump(1500);  // stalled again, on a write with the longer bound
+
+        QElapsedTimer clock;
+        clock.start();
+        leave(f);
+        EXPECT_LT(clock.elapsed(), 1000) << way;
+        EXPECT_FALSE(f.ASCII_Thread_Exists) << way;
+        Pump(100);
+        EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")})) << way;
+    }
 }
 
 TEST(FloodOnPty, ClosingTheWindowWhileFloodingEndsWithinASecondEveryTime)
@@ -202,11 +221,12 @@ TEST(FloodOnPty, ClosingTheWindowWhileFloodingEndsWithinASecondEveryTime)
         // A second is the aim (the slowest is printed); the bound here leaves
         // room for a loaded machine but not for a write left to its time-out.
         EXPECT_LT(clock.elapsed(), 2500) << "round " << round;
-        // What the pty still held when the port closed drains; after that,
+        // What the pty still held when the port closed drains (the kernel
+        // hands it on in 4 KiB steps, late on a busy machine); after that,
         // nothing more may come: no write outlived the window.
         std::uint64_t after = modem.Read();
         for (int i = 0; i < 40; ++i) {
-            Pump(50);
+            Pump(200);
             if (modem.Read() == after)
                 break;
             after = modem.Read();

@@ -20,16 +20,17 @@ public:
         : inner_(std::move(inner)), perPiece_(perPiece), pieceSize_(pieceSize), failing_(std::move(failing))
     {
     }
-    bool write(const std::uint8_t *data, std::uint32_t count) override
+    // Its line always moves: a write ends when it is done, stop or not.
+    bool write(const std::uint8_t *data, std::uint32_t count, std::uint32_t &taken, const std::atomic<bool> *) override
     {
-        std::uint32_t done = 0;
+        taken = 0;
         do {
-            const std::uint32_t piece = std::min(pieceSize_, count - done);
+            const std::uint32_t piece = std::min(pieceSize_, count - taken);
             std::this_thread::sleep_for(perPiece_);
-            if (*failing_ || !inner_->write(data + done, piece))
+            if (*failing_ || !inner_->write(data + taken, piece))
                 return false;
-            done += piece;
-        } while (done < count);
+            taken += piece;
+        } while (taken < count);
         return true;
     }
 
