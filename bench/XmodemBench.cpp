@@ -38,6 +38,7 @@
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
+#include "xmodem/FirmwareDownload.h"
 
 namespace {
 
@@ -221,7 +222,7 @@ Figures Vexa_Run(const QString &file, Blocks blocks, bool paced, const QString &
     form->ComboBox1->lineEdit()->selectAll();
     form->ComboBox1->lineEdit()->insert(QString::fromLocal8Bit(pty.name));
     form->PageControl1->setCurrentIndex(2);
-    FirmwareState &fw = form->Firmware;
+    FirmwareDownload &fw = *form->Firmware;
     Link link(pty.master, paced, folder, blocks.Bytes(), blocks.oneK);
     Run_Until([&] { return !fw.SpeedButton15->isHidden(); });
     fw.CheckBox6->setChecked(blocks.oneK);
