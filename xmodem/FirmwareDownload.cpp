@@ -29,7 +29,8 @@ constexpr ColorRef kOrangeBrown = 0x1C62C1;
 QByteArray Notice_Line(const QString &text) { return vexa::Cp1251_Encode(text) + '\r'; }
 
 // Said at the start of every download that is not a plain checksum one, when
-// 1024-byte blocks were asked for and the modem does not take them.
+// 1024-byte blocks were asked for and the modem does not take them, and when
+// the modem's latest request changes the check before its first ACK.
 QString Mode_Line(Xmodem_Mode mode)
 {
     switch (mode) {
@@ -144,14 +145,17 @@ bool FirmwareDownload::Open_Firmware_File()
 }
 
 // The block goes out before the page's fields are updated: the modem's
-// answer is what the download waits for, the fields can follow.
+// answer is what the download waits for, the fields can follow. An answer's
+// time counts from the first copy of its block: a copy's answer may be the
+// one that comes, and block 1 built again in another check is a copy too.
 void FirmwareDownload::Send_Block(Block_Action action)
 {
     const std::int64_t blockIndex = Sender.Blocks_Sent_Counter();
-    if (action == Block_Action::Next) {
+    if (action != Block_Action::Repeat) {
         std::uint8_t data[kXmodem1kDataSize];
         const auto wanted = static_cast<qint64>(Sender.Next_Data_Size());
-        if (File.read(reinterpret_cast<char *>(data), wanted) != wanted) {
+        if ((action == Block_Action::Rebuild && !File.seek(0)) ||
+            File.read(reinterpret_cast<char *>(data), wanted) != wanted) {
             Fail_On_Read_Error();
             return;
         }
@@ -161,11 +165,12 @@ void FirmwareDownload::Send_Block(Block_Action action)
     }
     TimerModemSilence->Start(std::max(1, Reply_Timeout_Ms));
     const bool written = link_.Write(Block.data(), static_cast<std::uint32_t>(Block.size()));
-    Since_Sent.Start();
-    if (action == Block_Action::Next)
+    if (action == Block_Action::Next) {
+        Since_Sent.Start();
         Edit9->setText(QString::number(blockIndex));
-    else
+    } else {
         Edit11->setText(QString::number(Sender.Repeats()));
+    }
     // The bar counts the new blocks sent, so that it ends full.
     Gauge2->setValue(static_cast<int>(std::min<qint64>(Sender.Blocks_Sent_Counter() - 1, INT_MAX)));
     Gauge3->setValue(Sender.Block_Number());
@@ -184,11 +189,12 @@ void FirmwareDownload::Fail_On_Read_Error()
                   Failure_Report::Error_Box);
 }
 
-void FirmwareDownload::Send_Eot()
+void FirmwareDownload::Send_Eot(bool first)
 {
     TimerModemSilence->Start(std::max(1, Reply_Timeout_Ms));
     const bool written = link_.Write(&kEot, 1);
-    Since_Sent.Start();
+    if (first)
+        Since_Sent.Start();
     if (!written)
         Port_Write_Failed();
 }
@@ -228,12 +234,18 @@ void FirmwareDownload::Take_Sender_Step(XmodemSender::Step step)
         console_.Print(Notice_Line(QStringLiteral("ПОВТОР ПАКЕТА...")), kRed);
         Send_Block(Block_Action::Repeat);
         break;
+    case Step::Rebuild_Block:
+        Print_Mode(Sender.Mode());
+        Show_Totals();
+        console_.Print(Notice_Line(QStringLiteral("ПОВТОР ПАКЕТА...")), kRed);
+        Send_Block(Block_Action::Rebuild);
+        break;
     case Step::Repeat_Eot:
         console_.Print(Notice_Line(QStringLiteral("ПОВТОР КОНЦА ПЕРЕДАЧИ...")), kRed);
-        Send_Eot();
+        Send_Eot(false);
         break;
     case Step::Send_Eot:
-        Send_Eot();
+        Send_Eot(true);
         break;
     case Step::Finished:
         Finish_Download();

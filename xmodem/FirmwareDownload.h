@@ -85,9 +85,9 @@ public:
     std::vector<std::uint8_t> Block;  // the block last built, for a repeat
     QFile File;                       // the firmware file while a download runs
     bool Can_Pending = false;         // the previous chunk ended with a CAN
-    // A NAK or 'C' came while no download ran. A group's file waits for one
-    // that came after the previous download, so that block 1 does not cross
-    // a request the modem sent before it.
+    // A NAK or 'C' came while no download ran. Each file of a group waits
+    // for one that came after the previous download, so that block 1 goes
+    // to a modem that asks for it, in the check it asks for.
     bool Modem_Ready = false;
     int Reply_Timeout_Ms = kModemReplyTimeoutMs;
     // Since the first copy of the block (or EOT) last sent, and the longest
@@ -103,7 +103,7 @@ public:
     vexa::Stopwatch Ready_Wait;  // since the group began waiting for the modem's request
 
 private:
-    enum class Block_Action { Next, Repeat };
+    enum class Block_Action { Next, Repeat, Rebuild };
 
     void Build_Page(QWidget *page);
     void Fit_Group_List();
@@ -113,7 +113,7 @@ private:
     void Show_Totals();
     void Send_Block(Block_Action action);
     void Fail_On_Read_Error();
-    void Send_Eot();
+    void Send_Eot(bool first);
     void Take_Sender_Step(XmodemSender::Step step);
     int Answer_Wait_Ms() const;
     void Release_Download();

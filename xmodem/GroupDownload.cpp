@@ -54,17 +54,19 @@ void FirmwareDownload::SpeedButton16Click()
     Group_Queue = queue;
     Group_Index = 0;
     Next_File_Ready = true;
+    Ready_Wait.Start();
     TimerProgrammingSeveralFiles->Start();
 }
 
-// The first file starts at once. Each later one waits for the modem's NAK
-// after the pause, and starts on it (Take_Sender_Step) or on the next tick;
-// a modem that does not ask within the reply time-out stops the group.
+// Each file waits for the modem's request (the first one since the last
+// download ended, each later one after the pause), and starts on it
+// (Take_Sender_Step) or on the next tick; a modem that does not ask within
+// the reply time-out stops the group.
 void FirmwareDownload::TimerProgrammingSeveralFilesTimer()
 {
     if (!Next_File_Ready || Sender.Running())
         return;
-    if (Group_Index == 0 || Modem_Ready) {
+    if (Modem_Ready) {
         Start_Next_Group_File();
         return;
     }
