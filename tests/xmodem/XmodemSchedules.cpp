@@ -1,7 +1,6 @@
 #include "xmodem/XmodemSchedules.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -17,26 +16,15 @@ namespace {
 
 using vexa::modemsim::XmodemReceiver;
 
-// Longer than any download of a schedule with every wait and retry.
-constexpr std::int64_t kScheduleLimitMs = 4 * 3600 * 1000;
-
 QByteArray Cp(const char *utf8) { return vexa::Cp1251_Encode(QString::fromUtf8(utf8)); }
 
-// The image is in the modem when it holds the file's bytes followed by
-// nothing but padding.
-bool Holds(const std::string &image, const QByteArray &content)
-{
-    const QByteArray held = QByteArray::fromStdString(image);
-    return held.startsWith(content) && held.mid(content.size()).count('\x1A') == held.size() - content.size();
-}
-
-// Vexa's side and the modem's side of one schedule. The modem stores each
-// block it accepts before it answers, and reads nothing meanwhile; its
-// answers leave in order.
+// Vexa's side and the modem's side of one schedule. The modem's answers
+// leave in order; one that accepts a block stores it before it answers and
+// waits for nothing meanwhile.
 class Simulation : public Console {
 public:
-    Simulation(const Schedule &s, const std::function<void(const QString &)> &trace, const QString &file)
-        : s_(s), trace_(trace), file_(file), random_(s.seed), rx_(s.nak_interval_ms, s.faults, s.asking),
+    Simulation(const Schedule &s, const std::function<void(const QString &)> &trace)
+        : s_(s), trace_(trace), random_(s.seed), rx_(s.nak_interval_ms, s.faults, s.asking),
           toModem_(clock_, random_, s.to_modem, {0, 0, 0, s.drop}, [this](const QByteArray &chunk) { Hear(chunk); }),
           toVexa_(clock_, random_, s.to_vexa, s.lose,
                   [this](const QByteArray &chunk) {
@@ -45,23 +33,27 @@ public:
                                             std::uint32_t(chunk.size()));
                   }),
           // A line without time on it is a port at some speed all the same.
-          link_([this](const QByteArray &bytes) { return Write(bytes); }, s.to_modem.baud ? s.to_modem.baud : 115200)
+          link_([this](const QByteArray &bytes) { return Write(bytes); }, s.to_modem.baud ? s.to_modem.baud : 115200),
+          fw_(std::make_unique<FirmwareDownload>(
+              &page_, clock_, link_, *this,
+              FirmwareDownload::Window_Hooks{[this](bool locked) { run_.locked = locked; }, [] {},
+                                             [](const char *, const QString &) { return QString(); }, [] {}}))
     {
-        fw_ = std::make_unique<FirmwareDownload>(
-            &page_, clock_, link_, *this,
-            FirmwareDownload::Window_Hooks{[this](bool locked) { run_.locked = locked; }, [] {},
-                                           [](const char *, const QString &) { return QString(); }, [] {}});
     }
 
-    Schedule_Run Run(const QByteArray &content)
+    Schedule_Run Run(const QString &file, const QByteArray &content)
     {
+        file_ = file;
         Answer(rx_.start(0), 0);
         Arm_Tick();
         for (const auto &[at, bytes] : s_.noise)
             clock_.After(at, [this, bytes = bytes] { toVexa_.Noise(bytes); });
-        run_.settled = clock_.Run_Until(kScheduleLimitMs);
+        run_.settled = clock_.Run_Until(4 * 3600 * 1000);
         run_.timers = clock_.Active_Timers();
-        run_.image_whole = Holds(rx_.image(), content);
+        // The file's bytes and then nothing but padding.
+        const QByteArray held = QByteArray::fromStdString(rx_.image());
+        run_.image_whole = held.startsWith(content) && held.count('\x1A') - content.count('\x1A') ==
+                                                           held.size() - content.size();
         return run_;
     }
 
@@ -73,27 +65,23 @@ public:
         if (complete || bytes.endsWith(Cp("Прошивка прервана.\r")) || bytes.endsWith(Cp("Прошивка не завершена.\r"))) {
             run_.complete = run_.complete || complete;
             ++run_.outcomes;
-            ended_ = true;
         } else if (bytes == Cp("МОДЕМ ГОТОВ К ПРОШИВКЕ...\r") && !std::exchange(pressing_, true)) {
-            clock_.After(s_.press_after_ms, [this] { Press(); });
+            clock_.After(s_.press_after_ms, [this] {
+                fw_->CheckBox6->setChecked(s_.one_k);
+                fw_->Show_Firmware_File(file_, true);
+                fw_->SpeedButton15Click();
+                run_.pressed = true;
+            });
         }
     }
     void New_Line() override {}
     void Notice(const QString &, vexa::MessageKind) override {}
 
 private:
-    void Press()
-    {
-        fw_->CheckBox6->setChecked(s_.one_k);
-        fw_->Show_Firmware_File(file_, true);
-        fw_->SpeedButton15Click();
-        run_.pressed = true;
-    }
-
     // One bit changed in a write: every check the receiver makes sees it.
     bool Write(QByteArray bytes)
     {
-        run_.written_after_end = run_.written_after_end || ended_;
+        run_.written_after_end = run_.written_after_end || run_.outcomes > 0;
         Trace("Vexa -> modem", bytes);
         if (std::bernoulli_distribution(s_.spoil)(random_))
             bytes[Pick(0, int(bytes.size()) - 1)] ^= char(1 << Pick(0, 7));
@@ -103,18 +91,15 @@ private:
 
     void Hear(const QByteArray &chunk)
     {
-        if (clock_.Now_Ms() < busyUntil_) {
-            unread_ += chunk;
-            return;
-        }
+        if (clock_.Now_Ms() < busyUntil_)
+            return void(unread_ += chunk);
         if (rx_.outcome() != XmodemReceiver::Outcome::Running)
             return;
         const std::size_t held = rx_.blocks();
         const XmodemReceiver::Step step = rx_.feed(chunk.toStdString(), clock_.Now_Ms());
         const int store = rx_.blocks() > held && s_.store_ms > 0 ? Pick(0, s_.store_ms) : 0;
-        Answer(step.reply, store);
-        if (step.outcome == XmodemReceiver::Outcome::Abandoned)
-            Answer(s_.after_cancel.toStdString(), store);
+        Answer(step.reply + (step.outcome == XmodemReceiver::Outcome::Abandoned ? s_.after_cancel.toStdString() : ""),
+               store);
         if (store == 0)
             return Arm_Tick();
         busyUntil_ = clock_.Now_Ms() + store;
@@ -130,9 +115,8 @@ private:
     {
         if (rx_.outcome() != XmodemReceiver::Outcome::Running)
             return;
-        const std::uint64_t generation = ++tickGeneration_;
-        clock_.After(rx_.deadline() - clock_.Now_Ms(), [this, generation] {
-            if (generation != tickGeneration_ || clock_.Now_Ms() < busyUntil_)
+        clock_.After(rx_.deadline() - clock_.Now_Ms(), [this, tick = ++tick_] {
+            if (tick != tick_ || clock_.Now_Ms() < busyUntil_)
                 return;
             Answer(rx_.tick(clock_.Now_Ms()).reply, 0);
             Arm_Tick();
@@ -147,19 +131,18 @@ private:
               QByteArray::fromStdString(reply));
         const int late = s_.turnaround_ms > 0 ? Pick(0, s_.turnaround_ms) : 0;
         answerAt_ = std::max(answerAt_, clock_.Now_Ms() + delay + late);
-        clock_.After(answerAt_ - clock_.Now_Ms(), [this, bytes = QByteArray::fromStdString(reply)] {
-            toVexa_.Send(bytes);
-        });
+        clock_.After(answerAt_ - clock_.Now_Ms(),
+                     [this, bytes = QByteArray::fromStdString(reply)] { toVexa_.Send(bytes); });
     }
 
     int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
 
-    void Trace(const char *way, const QByteArray &bytes)
+    void Trace(const char *what, const QByteArray &bytes)
     {
         if (trace_)
             trace_(QStringLiteral("%1 ms  %2 %3 bytes: %4")
                        .arg(clock_.Now_Ms(), 7)
-                       .arg(QLatin1String(way))
+                       .arg(QLatin1String(what))
                        .arg(bytes.size())
                        .arg(QString::fromLatin1(bytes.left(4).toHex(' '))));
     }
@@ -175,28 +158,26 @@ private:
     QWidget page_;
     std::unique_ptr<FirmwareDownload> fw_;
     Schedule_Run run_;
-    bool pressing_ = false, ended_ = false;
-    std::int64_t busyUntil_ = 0, answerAt_ = 0;
-    QByteArray unread_;
-    std::uint64_t tickGeneration_ = 0;
+    bool pressing_ = false;
+    std::int64_t answerAt_ = 0, busyUntil_ = 0;
+    QByteArray unread_;  // arrived while it stored a block
+    std::uint64_t tick_ = 0;
 };
 
 }  // namespace
 
 QString Schedule_Run::Fault() const
 {
-    if (False_Complete())
-        return QStringLiteral("complete, but the modem does not hold the image");
-    if (outcomes != (pressed ? 1 : 0))
-        return QStringLiteral("%1 outcomes").arg(outcomes);
-    if (!settled)
-        return QStringLiteral("still running when the schedule ended");
-    if (!timers.empty())
-        return QStringLiteral("timer %1 left running").arg(QString::fromStdString(timers.front()));
-    if (written_after_end)
-        return QStringLiteral("written after the end");
-    if (locked)
-        return QStringLiteral("the page stayed locked");
+    const std::pair<bool, const char *> faults[] = {
+        {False_Complete(), "complete, but the modem does not hold the image"},
+        {outcomes != (pressed ? 1 : 0), "not one outcome"},
+        {!settled, "still running when the schedule ended"},
+        {!timers.empty(), "a timer left running"},
+        {written_after_end, "written after the end"},
+        {locked, "the page stayed locked"}};
+    for (const auto &[broken, text] : faults)
+        if (broken)
+            return QString::fromLatin1(text);
     return {};
 }
 
@@ -207,12 +188,11 @@ Schedule_Run Run_Schedule(const Schedule &schedule, const std::function<void(con
     QByteArray content(schedule.size, '\0');
     for (char &byte : content)
         byte = char(random());
-    const QString file = QDir(folder.path()).filePath(QStringLiteral("image.bin"));
-    QFile out(file);
-    out.open(QIODevice::WriteOnly);
-    out.write(content);
-    out.close();
-    return Simulation(schedule, trace, file).Run(content);
+    QFile file(folder.filePath(QStringLiteral("image.bin")));
+    file.open(QIODevice::WriteOnly);
+    file.write(content);
+    file.close();
+    return Simulation(schedule, trace).Run(file.fileName(), content);
 }
 
 // Lines from a cable on the desk to a modem a second away, receivers of
@@ -228,10 +208,7 @@ Schedule Random_Schedule(std::uint64_t seed)
     s.size = chance(5) ? pick(32000, 40000) : pick(1, 5000);
     s.one_k = chance(50);
     const int kind = pick(0, 2);  // NAK, 'C', 'C' then NAK
-    s.asking.crc = kind > 0;
-    s.asking.fallbackAfter = kind == 2 ? 3 : 0;
-    s.asking.period = chance(50) ? pick(50, 3000) : 0;
-    s.asking.purge = pick(200, 1500);
+    s.asking = {kind > 0, chance(50) ? pick(50, 3000) : 0, kind == 2 ? 3 : 0, pick(200, 1500)};
     s.nak_interval_ms = pick(3000, 10000);
     s.store_ms = chance(15) ? pick(0, 10000) : chance(30) ? pick(0, 300) : 0;
     s.turnaround_ms = chance(30) ? pick(0, 500) : 0;
@@ -257,12 +234,9 @@ Schedule Random_Schedule(std::uint64_t seed)
         const char bytes[] = {'\x15', 'C', '\x18', char(pick(0x07, 0xFF))};
         s.noise.emplace_back(pick(0, 20000), QByteArray(1, bytes[pick(0, 3)]));
     }
-    if (chance(5))
-        s.faults.silentAfter = std::size_t(pick(1, 40));
-    if (chance(5)) {
-        s.faults.cancelAfter = std::size_t(pick(1, 40));
-        s.after_cancel = "\r\nCANCELLED BY MODEM\r\n";
-    }
+    s.faults.silentAfter = chance(5) ? std::size_t(pick(1, 40)) : 0;
+    s.faults.cancelAfter = chance(5) ? std::size_t(pick(1, 40)) : 0;
+    s.after_cancel = "\r\nCANCELLED BY MODEM\r\n";
     s.press_after_ms = pick(0, 3000);
     return s;
 }
