@@ -4,7 +4,9 @@
 // (8N1), once unpaced, which shows each sender's turnaround per block.
 //
 // Then both send it once more, paced, to `rx -c` in 1024-byte CRC blocks
-// (Vexa with "Блоки 1024 байт" ticked, `sx -k`).
+// (Vexa with "Блоки 1024 байт" ticked, `sx -k`); and 256 KiB so over a slow
+// line: the link relay paced at 115200 bit/s and 100 ms each way, as a modem
+// behind a network port is.
 //
 // The times run from the sender's first byte to its EOT, as the relay sees
 // them. The pacing here is the least this measurement needs: each chunk is
@@ -35,9 +37,11 @@
 #include <thread>
 #include <unistd.h>
 
+#include "link_relay.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
+#include "xmodem/FirmwareDownload.h"
 
 namespace {
 
@@ -45,6 +49,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kLineBitsPerSecond = 115200;
 constexpr double kBitsPerByte = 10;  // start, 8 data, stop
+constexpr int kSlowKib = 256;
 
 void Write_All(int fd, const char *bytes, ssize_t count)
 {
@@ -166,15 +171,27 @@ private:
     std::thread toReceiver_, toSender_;
 };
 
-struct Pty {
+// The sender's port and rx's end of the line: a pty's slave and master, or
+// the two far ends of the relay (then the relay paces and delays).
+struct Line {
     int master = -1, slave = -1;
     char name[256] = {};
-    Pty()
+    std::unique_ptr<vexa::linkrelay::LinkRelay> relay;
+    explicit Line(bool slow)
     {
-        if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty failed");
+        if (!slow) {
+            if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+                throw std::runtime_error("openpty failed");
+            return;
+        }
+        vexa::linkrelay::LinkOptions far{std::uint32_t(kLineBitsPerSecond)};
+        far.delay = std::chrono::milliseconds(100);
+        relay = std::make_unique<vexa::linkrelay::LinkRelay>(far, far);
+        std::snprintf(name, sizeof name, "%s", relay->Slave_A().c_str());
+        slave = ::open(name, O_RDWR | O_NOCTTY);
+        master = ::open(relay->Slave_B().c_str(), O_RDWR | O_NOCTTY);
     }
-    ~Pty()
+    ~Line()
     {
         ::close(master);
         if (slave >= 0)
@@ -214,15 +231,15 @@ struct Blocks {
 
 // Vexa as a user drives it: port picked, programming page, "Прошить" once
 // the receiver is ready.
-Figures Vexa_Run(const QString &file, Blocks blocks, bool paced, const QString &folder)
+Figures Vexa_Run(const QString &file, Blocks blocks, bool paced, const QString &folder, bool slow = false)
 {
-    Pty pty;
+    Line pty(slow);
     std::unique_ptr<TForm1> form(Create_Application_Forms());
     form->ComboBox1->lineEdit()->selectAll();
     form->ComboBox1->lineEdit()->insert(QString::fromLocal8Bit(pty.name));
     form->PageControl1->setCurrentIndex(2);
-    FirmwareState &fw = form->Firmware;
-    Link link(pty.master, paced, folder, blocks.Bytes(), blocks.oneK);
+    FirmwareDownload &fw = *form->Firmware;
+    Link link(pty.master, paced && !slow, folder, blocks.Bytes(), blocks.oneK);
     Run_Until([&] { return !fw.SpeedButton15->isHidden(); });
     fw.CheckBox6->setChecked(blocks.oneK);
     fw.Edit7->setText(file);
@@ -231,16 +248,16 @@ Figures Vexa_Run(const QString &file, Blocks blocks, bool paced, const QString &
     return Figures_Of(link, link.Done());
 }
 
-Figures Sx_Run(const QString &file, Blocks blocks, bool paced, const QString &folder)
+Figures Sx_Run(const QString &file, Blocks blocks, bool paced, const QString &folder, bool slow = false)
 {
-    Pty pty;
+    Line pty(slow);
     const QByteArray path = file.toLocal8Bit();
     const QByteArray where = folder.toLocal8Bit();
     const char *const sx[] = {"sx", "-q", "-b", path.constData(), blocks.oneK ? "-k" : nullptr, nullptr};
     const pid_t pid = Spawn(sx, pty.slave, pty.slave, where.constData());
     ::close(pty.slave);
     pty.slave = -1;
-    Link link(pty.master, paced, folder, blocks.Bytes(), blocks.oneK);
+    Link link(pty.master, paced && !slow, folder, blocks.Bytes(), blocks.oneK);
     int status = 0;
     ::waitpid(pid, &status, 0);
     return Figures_Of(link, link.Done() && WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -249,7 +266,7 @@ Figures Sx_Run(const QString &file, Blocks blocks, bool paced, const QString &fo
 QString Write_Firmware(const QString &folder, std::int64_t size)
 {
     QFile file(QDir(folder).filePath(QStringLiteral("firmware.bin")));
-    file.open(QIODevice::WriteOnly);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     std::uint32_t seed = 1;
     QByteArray bytes(size, '\0');
     for (char &byte : bytes) {
@@ -296,5 +313,12 @@ int main(int argc, char **argv)
                 vexa1k.seconds, sx1k.seconds);
     const bool ok1k = vexa1k.seconds > 0 && sx1k.seconds > 0;
     std::printf("xmodem-1k ratio %.2f\n", ok1k ? sx1k.seconds / vexa1k.seconds : 0.0);
-    return ok && ok1k ? 0 : 1;
+    const QString slowFile = Write_Firmware(start.path(), kSlowKib * 1024);
+    const Figures vexaSlow = Vexa_Run(slowFile, {kSlowKib, true}, true, start.path(), true);
+    const Figures sxSlow = Sx_Run(slowFile, {kSlowKib, true}, true, start.path(), true);
+    std::printf("%d KiB in 1024-byte CRC blocks, 100 ms each way: Vexa %6.2f s    sx -k %6.2f s\n", kSlowKib,
+                vexaSlow.seconds, sxSlow.seconds);
+    const bool okSlow = vexaSlow.seconds > 0 && sxSlow.seconds > 0;
+    std::printf("xmodem-slow ratio %.2f\n", okSlow ? sxSlow.seconds / vexaSlow.seconds : 0.0);
+    return ok && ok1k && okSlow ? 0 : 1;
 }

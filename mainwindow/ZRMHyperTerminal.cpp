@@ -34,6 +34,7 @@
 #include "serial/TReadTheart.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
+#include "xmodem/FirmwareDownload.h"
 
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent),
@@ -148,7 +149,7 @@ void TForm1::PageControl1Change()
         Clear_Screen();
         Rx_Xmodem = true;
         Purge_On_Page_Switch();
-        Clear_Programming_Fields();
+        Firmware->Clear_Fields();
         break;
     case 3:
         Hide_Quick_Panel();

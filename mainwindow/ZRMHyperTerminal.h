@@ -25,7 +25,6 @@
 #include "serial/FairLock.h"
 #include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransferState.h"
-#include "xmodem/FirmwareState.h"
 
 class QCheckBox;
 class QComboBox;
@@ -40,6 +39,7 @@ class PageControl;
 class PortRetake;
 class ScreenPicture;
 class TReadTheart;
+class FirmwareDownload;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -317,38 +317,17 @@ public:
     void Stop_Receiving();
 
     // ===== firmware download (xmodem/): one file and a group =====
-    FirmwareState Firmware;
+    // Made with the programming page (mainwindow/FirmwarePage.cpp).
+    std::unique_ptr<FirmwareDownload> Firmware;
     void Build_Programming_Page(QWidget *page);
-    void Clear_Programming_Fields();  // entering the programming page
-    // The receive branch of the programming page.
-    void Scan_Modem_Reply(const std::uint8_t *bytes, std::uint32_t count);
     void SpeedButton14Click();  // Choose_Firmware_File
     void SpeedButton15Click();  // "Прошить"
-    void Start_Download();
-    bool Open_Firmware_File();
-    void Send_Block(Block_Action action);
-    void Fail_On_Read_Error();
-    void Send_Eot();
-    void Finish_Download();
-    // Ends a running download (and a group) with the reason in words.
-    void Fail_Download(const QString &reason, Failure_Report report);
-    void TimerModemSilenceTimer();
-    void TimerCopyAnswersTimer();
-    int Copy_Answer_Wait_Ms() const;
-    // Ends a download or a group before the port it talks to is closed.
-    void Abandon_Download();
     void SpeedButton16Click();  // "Прошить группу файлов"
     void SpeedButton17Click();  // "Добавить"
     void SpeedButton18Click();  // "Удалить"
     void TimerProgrammingSeveralFilesTimer();
     void TimerRunNextTimer();
-    void Take_Sender_Step(XmodemSender::Step step);
-    void Release_Download();
-    void Start_Next_Group_File();
-    bool Stop_Group();  // true when a group was running
-    void Show_Firmware_File(const QString &path, bool reportError);
     QString Choose_Firmware(const char *dialog, const QString &filter);
-    void Fit_Group_List();
 
     // ===== test traffic (testtraffic/): test string and ASCII flood =====
     TestTrafficState TestTraffic;

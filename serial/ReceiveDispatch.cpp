@@ -5,6 +5,7 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "serial/CounterText.h"
+#include "xmodem/FirmwareDownload.h"
 
 void TForm1::Take_Received(const QByteArray &chunk)
 {
@@ -48,7 +49,7 @@ void TForm1::Dispatch_Received()
         Parse_File_Frames(bytes, Rx_Count);
         break;
     case 3:
-        Scan_Modem_Reply(bytes, Rx_Count);
+        Firmware->Scan_Modem_Reply(bytes, Rx_Count);
         break;
     case 4:
         if (const auto sum = Counter_Add(Edit13->text(), Rx_Count)) {

@@ -3,112 +3,108 @@
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QTimer>
 
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Console.h"
 #include "platform/Cp1251.h"
+#include "xmodem/FirmwareDownload.h"
 
-void TForm1::SpeedButton17Click()
+void FirmwareDownload::SpeedButton17Click()
 {
-    const QString path = Choose_Firmware("OpenDialog5", QStringLiteral("Файлы для прошивки в модем|*.*"));
+    const QString path = hooks_.Choose_File("OpenDialog5", QStringLiteral("Файлы для прошивки в модем|*.*"));
     if (path.isEmpty())
         return;
-    auto *entry = new QListWidgetItem(path, Firmware.CheckListBox1);
+    auto *entry = new QListWidgetItem(path, CheckListBox1);
     entry->setFlags(entry->flags() | Qt::ItemIsUserCheckable);
     entry->setCheckState(Qt::Unchecked);
     Fit_Group_List();
 }
 
-void TForm1::SpeedButton18Click()
+void FirmwareDownload::SpeedButton18Click()
 {
-    Clear_Focus();
-    QListWidget *list = Firmware.CheckListBox1;
-    if (list->count() == 0) {
-        File_Message(QStringLiteral("Список пуст"));
+    hooks_.Clear_Focus();
+    if (CheckListBox1->count() == 0) {
+        console_.Notice(QStringLiteral("Список пуст"));
         return;
     }
-    for (int row = list->count() - 1; row >= 0; --row)
-        if (list->item(row)->checkState() == Qt::Checked)
-            delete list->takeItem(row);
+    for (int row = CheckListBox1->count() - 1; row >= 0; --row)
+        if (CheckListBox1->item(row)->checkState() == Qt::Checked)
+            delete CheckListBox1->takeItem(row);
     Fit_Group_List();
 }
 
 // A group started while another runs replaces its queue. The pause after
 // an earlier download is over: its timer would wake the group in the middle
 // of its first file.
-void TForm1::SpeedButton16Click()
+void FirmwareDownload::SpeedButton16Click()
 {
-    Clear_Focus();
-    QListWidget *list = Firmware.CheckListBox1;
-    if (list->count() == 0) {
-        File_Message(QStringLiteral("Список пуст"));
+    hooks_.Clear_Focus();
+    if (CheckListBox1->count() == 0) {
+        console_.Notice(QStringLiteral("Список пуст"));
         return;
     }
     QStringList queue;
-    for (int row = 0; row < list->count(); ++row)
-        if (list->item(row)->checkState() == Qt::Checked)
-            queue << list->item(row)->text();
+    for (int row = 0; row < CheckListBox1->count(); ++row)
+        if (CheckListBox1->item(row)->checkState() == Qt::Checked)
+            queue << CheckListBox1->item(row)->text();
     if (queue.isEmpty()) {
-        File_Message(QStringLiteral("Нет выбраныых файлов"));
+        console_.Notice(QStringLiteral("Нет выбраныых файлов"));
         return;
     }
-    Firmware.TimerRunNext->stop();
-    Firmware.Group_Queue = queue;
-    Firmware.Group_Index = 0;
-    Firmware.Next_File_Ready = true;
-    Firmware.TimerProgrammingSeveralFiles->start();
+    TimerRunNext->Stop();
+    Group_Queue = queue;
+    Group_Index = 0;
+    Next_File_Ready = true;
+    Ready_Wait.Start();
+    TimerProgrammingSeveralFiles->Start();
 }
 
-// The first file starts at once. Each later one waits for the modem's NAK
-// after the pause, and starts on it (Take_Sender_Step) or on the next tick;
-// a modem that does not ask within the reply time-out stops the group.
-void TForm1::TimerProgrammingSeveralFilesTimer()
+// Each file waits for the modem's request (the first one since the last
+// download ended, each later one after the pause), and starts on it
+// (Take_Sender_Step) or on the next tick; a modem that does not ask within
+// the reply time-out stops the group.
+void FirmwareDownload::TimerProgrammingSeveralFilesTimer()
 {
-    FirmwareState &fw = Firmware;
-    if (!fw.Next_File_Ready || fw.Sender.Running())
+    if (!Next_File_Ready || Sender.Running())
         return;
-    if (fw.Group_Index == 0 || fw.Modem_Ready) {
+    if (Modem_Ready) {
         Start_Next_Group_File();
         return;
     }
-    if (fw.Ready_Wait.elapsed() < fw.Reply_Timeout_Ms)
+    if (Ready_Wait.Elapsed_Ms() < Reply_Timeout_Ms)
         return;
     Stop_Group();
     const QString text = QStringLiteral("Модем не готов к прошивке следующего файла. Группа файлов остановлена.");
-    Print_To_Screen(vexa::Cp1251_Encode(text) + '\r', kRed);
-    File_Message(text);
+    console_.Print(vexa::Cp1251_Encode(text) + '\r', kRed);
+    console_.Notice(text);
 }
 
-void TForm1::Start_Next_Group_File()
+void FirmwareDownload::Start_Next_Group_File()
 {
-    FirmwareState &fw = Firmware;
-    fw.Next_File_Ready = false;
-    const QString path = fw.Group_Queue.at(fw.Group_Index++);
+    Next_File_Ready = false;
+    const QString path = Group_Queue.at(Group_Index++);
     // The last entry ends the group; its download runs on as a single one.
-    if (fw.Group_Index >= fw.Group_Queue.size())
+    if (Group_Index >= Group_Queue.size())
         Stop_Group();
     Show_Firmware_File(path, false);
     Start_Download();
 }
 
 // After every finished download, also outside a group.
-void TForm1::TimerRunNextTimer()
+void FirmwareDownload::TimerRunNextTimer()
 {
-    Firmware.TimerRunNext->stop();
-    Firmware.Next_File_Ready = true;
-    Firmware.Modem_Ready = false;
-    Firmware.Ready_Wait.start();
+    TimerRunNext->Stop();
+    Next_File_Ready = true;
+    Modem_Ready = false;
+    Ready_Wait.Start();
 }
 
-bool TForm1::Stop_Group()
+bool FirmwareDownload::Stop_Group()
 {
-    FirmwareState &fw = Firmware;
-    const bool running = fw.TimerProgrammingSeveralFiles->isActive();
-    fw.TimerProgrammingSeveralFiles->stop();
-    fw.TimerRunNext->stop();
-    fw.Group_Queue.clear();
-    fw.Group_Index = 0;
-    fw.Next_File_Ready = false;
+    const bool running = TimerProgrammingSeveralFiles->Active();
+    TimerProgrammingSeveralFiles->Stop();
+    TimerRunNext->Stop();
+    Group_Queue.clear();
+    Group_Index = 0;
+    Next_File_Ready = false;
     return running;
 }

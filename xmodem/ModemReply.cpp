@@ -10,7 +10,7 @@ Modem_Answer Scan_Reply(const std::uint8_t *bytes, std::uint32_t count, bool &ca
         const std::uint8_t b = bytes[i];
         cancel = cancel || (canPending && b == kCan);
         canPending = b == kCan;
-        if (b == kAck || b == kNak) {
+        if (b == kAck) {
             ++answer.answers;
             answer.after_ack += ack;
         }

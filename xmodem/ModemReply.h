@@ -7,8 +7,9 @@ enum class Modem_Reply { None, Crc_Request, Nak, Ack, Cancel };
 
 struct Modem_Answer {
     Modem_Reply reply = Modem_Reply::None;
-    // ACK and NAK bytes in the chunk, and those of them after its first ACK:
-    // a receiver answers every copy of a repeated block.
+    // ACK bytes in the chunk, and those of them after its first: a receiver
+    // acknowledges every copy it gets of a block it holds. NAKs do not count:
+    // noise and the receiver's time-outs make NAKs that answer no copy.
     int answers = 0;
     int after_ack = 0;
 };

@@ -4,22 +4,32 @@
 
 void XmodemSender::Begin(std::int64_t size, Xmodem_Mode mode)
 {
-    const auto small = static_cast<std::int64_t>(kXmodemDataSize);
-    const auto large = static_cast<std::int64_t>(kXmodem1kDataSize);
-    std::int64_t longBlocks = 0, rest = size;
-    if (mode == Xmodem_Mode::Crc_1k) {
-        longBlocks = size / large + (size % large > kLongBlockAbove ? 1 : 0);
-        rest = std::max<std::int64_t>(0, size - longBlocks * large);
-    }
-    mode_ = mode;
-    total_ = longBlocks + (rest + small - 1) / small;
-    remaining_ = size;
-    blockNumber_ = 1;
-    counter_ = 1;
+    size_ = size;
+    crcMode_ = mode != Xmodem_Mode::Checksum ? mode : Xmodem_Mode::Crc;
+    Plan(mode);
     repeats_ = 0;
     rejections_ = 0;
     copies_ = 0;
+    rebuilt_ = false;
+    longStart_ = false;
     phase_ = Phase::Started;
+}
+
+// Block 1 is next, in the mode's block sizes.
+void XmodemSender::Plan(Xmodem_Mode mode)
+{
+    const auto small = static_cast<std::int64_t>(kXmodemDataSize);
+    const auto large = static_cast<std::int64_t>(kXmodem1kDataSize);
+    std::int64_t longBlocks = 0, rest = size_;
+    if (mode == Xmodem_Mode::Crc_1k) {
+        longBlocks = size_ / large + (size_ % large > kLongBlockAbove ? 1 : 0);
+        rest = std::max<std::int64_t>(0, size_ - longBlocks * large);
+    }
+    mode_ = mode;
+    total_ = longBlocks + (rest + small - 1) / small;
+    remaining_ = size_;
+    blockNumber_ = 1;
+    counter_ = 1;
 }
 
 std::size_t XmodemSender::Next_Block_Size() const
@@ -34,10 +44,12 @@ std::size_t XmodemSender::Next_Data_Size() const
 
 void XmodemSender::Next_Sent()
 {
+    longStart_ = longStart_ || (counter_ == 1 && Next_Block_Size() == kXmodem1kDataSize);
     remaining_ -= static_cast<std::int64_t>(Next_Data_Size());
     ++blockNumber_;  // an unsigned byte: 255 wraps to 0
     ++counter_;
-    copies_ = 1;
+    copies_ = rebuilt_ ? copies_ + 1 : 1;
+    rebuilt_ = false;
 }
 
 XmodemSender::Step XmodemSender::On_Reply(Modem_Answer answer)
@@ -60,8 +72,12 @@ XmodemSender::Step XmodemSender::On_Reply(Modem_Answer answer)
         crcAsked_ = answer.reply == Modem_Reply::Crc_Request;
         return Step::Modem_Ready;
     case Phase::Confirming:
+        // Copies queued on a slow line are answered a block's time apart:
+        // each answer starts the wait for the next one again.
         unanswered_ -= answer.answers;
-        return unanswered_ > 0 ? Step::Nothing : Go_On(deferred_);
+        if (unanswered_ <= 0)
+            return Go_On(deferred_);
+        return answer.answers > 0 ? Step::Await_Copies : Step::Nothing;
     case Phase::Ending:
         if (ack) {
             phase_ = Phase::Waiting;
@@ -74,12 +90,31 @@ XmodemSender::Step XmodemSender::On_Reply(Modem_Answer answer)
             return Acknowledged(answer);
         break;
     }
-    // A CRC receiver asks for block 1 again with 'C'; later on it, and every
-    // receiver, rejects with NAK.
-    const bool crcStart = phase_ == Phase::Started && mode_ != Xmodem_Mode::Checksum;
-    if (answer.reply == Modem_Reply::Crc_Request && !crcStart)
+    if (phase_ == Phase::Started)
+        return Follow_Request(answer.reply == Modem_Reply::Crc_Request);
+    // Once a block is in, every receiver rejects with NAK.
+    if (answer.reply == Modem_Reply::Crc_Request)
         return Step::Nothing;
     return Rejected();
+}
+
+// Before its first ACK the modem asks for block 1 again, with 'C' or NAK; a
+// request for the other check (a receiver that fell back to NAK, or one whose
+// 'C' follows a noise byte taken for a NAK) gets block 1 in that check. A
+// change counts as a rejection, so that requests that keep changing end too.
+XmodemSender::Step XmodemSender::Follow_Request(bool crc)
+{
+    crcAsked_ = crc;
+    if (crc == (mode_ != Xmodem_Mode::Checksum) || (crc && longStart_))
+        return Rejected();
+    if (++rejections_ >= kRejectLimit) {
+        phase_ = Phase::Waiting;
+        return Step::Block_Rejected;
+    }
+    ++repeats_;
+    Plan(crc ? crcMode_ : Xmodem_Mode::Checksum);
+    rebuilt_ = true;
+    return Step::Rebuild_Block;
 }
 
 XmodemSender::Step XmodemSender::Acknowledged(const Modem_Answer &answer)

@@ -12,7 +12,17 @@
 // already holds; a NAK that crossed the block on the line gets a copy the
 // receiver did not ask for, and so a second ACK. After the first ACK of a
 // block sent more than once, the next block waits until each further copy
-// has been answered or the caller's short wait for those answers has ended.
+// has been acknowledged or the caller's wait for those answers, started
+// again at each one, has ended.
+//
+// Until the first ACK the modem's latest request decides the check: a
+// receiver that asks 'C' gets CRC blocks, one that asks with NAK (also one
+// that falls back to NAK after asking 'C') gets checksum blocks, whatever
+// the request before it was. A change keeps block 1's size, so that an ACK
+// means the same data whichever form it answers. Only a block 1 of 1024
+// bytes cannot keep it: a NAK still gets its checksum form, and then no CRC
+// form again, so that the modem holds either the long form and cannot read
+// the checksum blocks that follow (the download fails), or the short one.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,7 +53,8 @@ public:
         Modem_Ready,        // waiting, and the modem asks for a download
         Send_Next,          // build and send the next block, then Next_Sent()
         Repeat_Block,       // send the last block again
-        Await_Copies,       // wait a little for the answers to the other copies, then Copies_Waited()
+        Rebuild_Block,      // the modem asks for the other check: build block 1 again in Mode(), then Next_Sent()
+        Await_Copies,       // wait (again) a little for the answers to the other copies, then Copies_Waited()
         Send_Eot,           // every block is acknowledged: send EOT
         Repeat_Eot,         // the EOT was rejected: send it again
         Finished,           // the EOT is acknowledged
@@ -68,7 +79,7 @@ public:
 
     Phase phase() const { return phase_; }
     bool Running() const { return phase_ != Phase::Waiting; }
-    // The modem's last request while waiting was 'C'.
+    // The modem's latest request, while waiting or before the first ACK, was 'C'.
     bool Crc_Asked() const { return crcAsked_; }
     Xmodem_Mode Mode() const { return mode_; }
     // Number and 1-based position of the next new block.
@@ -83,12 +94,16 @@ public:
     std::int64_t Repeats() const { return repeats_; }
 
 private:
+    void Plan(Xmodem_Mode mode);
+    Step Follow_Request(bool crc);
     Step Acknowledged(const Modem_Answer &answer);
     Step Rejected();
     Step Go_On(Step next);
 
     Phase phase_ = Phase::Waiting;
     Xmodem_Mode mode_ = Xmodem_Mode::Checksum;
+    Xmodem_Mode crcMode_ = Xmodem_Mode::Crc;  // block 1's CRC form
+    std::int64_t size_ = 0;
     bool crcAsked_ = false;
     std::uint8_t blockNumber_ = 1;
     std::int64_t counter_ = 1;
@@ -96,7 +111,9 @@ private:
     std::int64_t remaining_ = 0;  // file bytes not yet in a block
     std::int64_t repeats_ = 0;
     int rejections_ = 0;
-    int copies_ = 0;      // of the last block sent
+    int copies_ = 0;      // of the last block sent, in any check form
     int unanswered_ = 0;  // while confirming
     Step deferred_ = Step::Nothing;
+    bool rebuilt_ = false;    // block 1 is due again in another check form
+    bool longStart_ = false;  // block 1 went out with 1024 bytes
 };

@@ -188,3 +188,25 @@ TEST(LinkRelay, DamagesBytesAsANoisyLineDoes)
     const std::string got = b.Read(10, 300ms);
     EXPECT_NE(got, "hello, line");
 }
+
+TEST(LinkRelay, DelaysEachWayWithJitterAndKeepsTheOrder)
+{
+    LinkOptions far;
+    far.delay = 200ms;
+    far.jitter = 100ms;
+    LinkRelay relay(far, far);
+    End a(relay.Slave_A()), b(relay.Slave_B());
+    for (End *from : {&a, &b}) {
+        End *to = from == &a ? &b : &a;
+        const auto start = Clock::now();
+        std::string sent;
+        for (int i = 0; i < 20; ++i) {  // separate chunks, each late by its own jitter
+            sent += std::to_string(i) + ',';
+            from->Write(std::to_string(i) + ',');
+            std::this_thread::sleep_for(3ms);
+        }
+        const std::string first = to->Read(1);
+        EXPECT_GE(Clock::now() - start, 200ms);
+        EXPECT_EQ(first + to->Read(sent.size() - first.size()), sent);
+    }
+}

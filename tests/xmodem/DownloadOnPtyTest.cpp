@@ -88,7 +88,7 @@ TEST_F(DownloadOnPty, AWholeDownloadOnTheWire)
     for (QLineEdit *edit : {fw.Edit7, fw.Edit8, fw.Edit9, fw.Edit10, fw.Edit11})
         EXPECT_EQ(edit->text(), "") << edit->objectName().toStdString();
     EXPECT_EQ(blocks.texts(), QStringList({"1", "2", ""}));
-    EXPECT_TRUE(fw.TimerRunNext->isActive());
+    EXPECT_TRUE(fw.TimerRunNext->Active());
     const QByteArray screen = app.Work_Char_Log();
     EXPECT_TRUE(screen.contains(Cp("НАЧАЛО ПРОШИВКИ\rФАЙЛ: ") + Cp(qPrintable(app.start.file("fw.bin"))) + "\r"));
     EXPECT_TRUE(screen.contains(Cp("ПОВТОР КОНЦА ПЕРЕДАЧИ...\rПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r")));
@@ -153,7 +153,7 @@ TEST_F(DownloadOnPty, SilenceAfterTheEotStillEndsAComplete)
     Pump(50);
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
     EXPECT_TRUE(Screen_Shows("Модем не подтвердил конец передачи.\rПРОШИВКА МОДЕМА ЗАВЕРШЕНА\r"));
-    EXPECT_TRUE(fw.TimerRunNext->isActive());
+    EXPECT_TRUE(fw.TimerRunNext->Active());
 }
 
 // The box opens once the modem's bytes have been handled, so that what the
@@ -349,7 +349,7 @@ TEST_F(DownloadOnPty, AGroupWhoseModemNeverAsksAgainStops)
 TEST_F(DownloadOnPty, AGroupStartedRightAfterADownloadRunsWhole)
 {
     Ready();
-    fw.TimerRunNext->start();  // as every finished download leaves it
+    fw.TimerRunNext->Start();  // as every finished download leaves it
     fw.Reply_Timeout_Ms = 600;
     Add_To_Group(Write_Firmware("a.bin", Firmware_Bytes(9 * 128, 1)), true);
     Add_To_Group(Write_Firmware("b.bin", "b"), true);

@@ -17,6 +17,7 @@
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "support/TestSupport.h"
+#include "xmodem/FirmwareDownload.h"
 
 // Bytes of every value from a fixed seed, so that a file of any size has
 // control bytes (SOH, ACK, NAK, CAN, 0x1A) in its data.
@@ -62,7 +63,7 @@ class ProgrammingPageTest : public ::testing::Test {
 protected:
     Application app;
     TForm1 &f = *app.form;
-    FirmwareState &fw = f.Firmware;
+    FirmwareDownload &fw = *f.Firmware;
 
     // Opens the port as a user types its name, and shows the page.
     void Open_Page(const QString &port)
@@ -120,12 +121,12 @@ protected:
         EXPECT_FALSE(fw.File.isOpen());
         EXPECT_FALSE(fw.Gauge2->isVisible());
         EXPECT_FALSE(fw.Gauge3->isVisible());
-        EXPECT_FALSE(fw.TimerModemSilence->isActive());
+        EXPECT_FALSE(fw.TimerModemSilence->Active());
     }
 
     void Expect_No_Group()
     {
-        EXPECT_FALSE(fw.TimerProgrammingSeveralFiles->isActive());
+        EXPECT_FALSE(fw.TimerProgrammingSeveralFiles->Active());
         EXPECT_TRUE(fw.Group_Queue.isEmpty());
     }
 };

@@ -174,8 +174,8 @@ TEST(ModemReply, AckWinsOverNakAndOtherBytesAreNoise)
     EXPECT_EQ(Scan("CC\x18", can), Modem_Reply::Crc_Request);
     EXPECT_EQ(Scan("+CREG: 1\r\n", can), Modem_Reply::None);
     const Modem_Answer answer = Answer("\x15\x06\x06\x15", can);
-    EXPECT_EQ(answer.answers, 4);
-    EXPECT_EQ(answer.after_ack, 2);
+    EXPECT_EQ(answer.answers, 2);
+    EXPECT_EQ(answer.after_ack, 1);
 }
 
 TEST(ModemReply, TwoCansInARowCancelEvenAcrossChunks)

@@ -108,6 +108,15 @@ struct Lane {
     Clock::time_point lineFree;  // when the line finished its last byte
     bool blocked = false;        // the far side takes no more for now
     std::atomic<std::uint64_t> received{0}, forwarded{0};
+    std::mt19937 random{1};      // the jitter, the same on every run
+
+    // How much later than it was read a chunk may leave.
+    Clock::duration Lateness()
+    {
+        const auto jitter = options.jitter.count();
+        return options.delay +
+               std::chrono::milliseconds(jitter > 0 ? std::uniform_int_distribution<long long>(0, jitter)(random) : 0);
+    }
 
     Clock::duration Byte_Time() const
     {
@@ -148,8 +157,11 @@ void LinkRelay::State::Read(Lane &lane)
             lane.options.hook(buffer, static_cast<std::size_t>(n), out);
         else
             out.Send(buffer, static_cast<std::size_t>(n));
-        for (Outlet::Piece &piece : pieces)
+        const Clock::duration late = lane.Lateness();
+        for (Outlet::Piece &piece : pieces) {
+            piece.notBefore += late;
             lane.queue.push_back(std::move(piece));
+        }
     }
 }
 

@@ -12,6 +12,8 @@
 //     decides what goes on: the chunk as it is, split into pieces (each may
 //     wait a while after the chunk was read), a part of it, twice, nothing,
 //     or damaged as a noisy line damages bytes (Damaged, Damage_One_In);
+//   - delayed like a long line: what is read arrives a fixed time later, plus
+//     up to a jitter drawn anew for each chunk, never before what came first;
 //   - made dead: everything read is dropped until it is revived.
 // Pieces keep their order; a delayed piece holds back those after it, as a
 // slow line would. The relay knows nothing of what the bytes mean: protocol
@@ -91,6 +93,7 @@ struct LinkOptions {
     LinkOptions(std::uint32_t bits = 0, Hook h = {}) : bitsPerSecond(bits), hook(std::move(h)) {}
     std::uint32_t bitsPerSecond;  // 0: as fast as the pseudo-terminals go
     Hook hook;                    // empty: every chunk goes on as it is
+    std::chrono::milliseconds delay{0}, jitter{0};  // one way
 };
 
 class LinkRelay {

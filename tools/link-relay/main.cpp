@@ -1,12 +1,15 @@
 // vexa-link-relay: a serial link between two programs on one machine, with
-// an optional line speed, for trying two Vexa windows (or Vexa and a modem
-// program) at the pace of a real line.
+// an optional line speed and delay, for trying two Vexa windows (or Vexa and
+// a modem program) at the pace of a real line, or of a modem far away.
 //
 //   vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS]
+//                   [--delay MS] [--jitter MS]
 //                   [--damage N] [--seed S] [--link-a PATH] [--link-b PATH]
 //
 // Prints the two port paths and relays until interrupted. --rate paces both
-// directions (10 bits a byte); --damage damages one byte (flipped, inserted
+// directions (10 bits a byte); --delay holds each byte that long in each
+// direction, --jitter up to that much more for each chunk, keeping the order
+// of the bytes; --damage damages one byte (flipped, inserted
 // or lost) in about one chunk in N each way, drawn from the seed S (1 when
 // not given), as a noisy line would; --link-a/--link-b also name the ports
 // by symbolic links, removed at the end.
@@ -30,7 +33,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: vexa-link-relay [--rate BITS] [--a-to-b BITS] [--b-to-a BITS] "
-                 "[--damage N] [--seed S] [--link-a PATH] [--link-b PATH]\n");
+                 "[--delay MS] [--jitter MS] [--damage N] [--seed S] [--link-a PATH] [--link-b PATH]\n");
     return 2;
 }
 
@@ -49,7 +52,7 @@ bool Number(const char *text, std::uint32_t &number)
 int main(int argc, char **argv)
 {
     LinkOptions aToB, bToA;
-    std::uint32_t damage = 0, seed = 1;
+    std::uint32_t damage = 0, seed = 1, delay = 0, jitter = 0;
     std::string linkA, linkB;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -61,6 +64,10 @@ int main(int argc, char **argv)
         else if (option == "--a-to-b" && Number(value, aToB.bitsPerSecond))
             continue;
         else if (option == "--b-to-a" && Number(value, bToA.bitsPerSecond))
+            continue;
+        else if (option == "--delay" && Number(value, delay))
+            continue;
+        else if (option == "--jitter" && Number(value, jitter))
             continue;
         else if (option == "--damage" && Number(value, damage))
             continue;
@@ -74,6 +81,10 @@ int main(int argc, char **argv)
             return Usage();
     }
 
+    for (LinkOptions *lane : {&aToB, &bToA}) {
+        lane->delay = std::chrono::milliseconds(delay);
+        lane->jitter = std::chrono::milliseconds(jitter);
+    }
     if (damage > 0) {
         aToB.hook = vexa::linkrelay::Damage_One_In(damage, seed);
         bToA.hook = vexa::linkrelay::Damage_One_In(damage, seed + 1);

@@ -36,7 +36,7 @@ unsigned crc16(std::string_view data)
 } // namespace
 
 XmodemReceiver::XmodemReceiver(Millis nakInterval, XmodemFaults faults, XmodemAsking asking)
-    : nakInterval_(nakInterval), faults_(faults), asking_(asking)
+    : nakInterval_(nakInterval), faults_(faults), asking_(asking), crc_(asking.crc)
 {
     block_.reserve(3 + kLongDataSize + 2);
 }
@@ -48,9 +48,14 @@ std::string XmodemReceiver::start(Millis now)
     return std::string(1, request());
 }
 
-char XmodemReceiver::request() const
+char XmodemReceiver::request()
 {
-    return asking_.crc && blocks_ == 0 ? kCrcRequest : kNak;
+    if (crc_ && blocks_ == 0 && asking_.fallbackAfter > 0 && crcAsked_ >= asking_.fallbackAfter)
+        crc_ = false;
+    if (!crc_ || blocks_ > 0)
+        return kNak;
+    ++crcAsked_;
+    return kCrcRequest;
 }
 
 std::string XmodemReceiver::startNext(Millis now, Millis wait)
@@ -61,6 +66,8 @@ std::string XmodemReceiver::startNext(Millis now, Millis wait)
 
 Millis XmodemReceiver::deadline() const
 {
+    if (purging_)
+        return lastActivity_ + asking_.purge;
     Millis next = lastActivity_ + nakInterval_;
     if (firstBlockBy_ > 0 && blocks_ == 0)
         next = std::min(next, firstBlockBy_);
@@ -72,8 +79,10 @@ XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
     Step step;
     if (!input.empty())
         lastActivity_ = now;
-    while (step.consumed < input.size() && outcome_ == Outcome::Running)
+    while (step.consumed < input.size() && outcome_ == Outcome::Running && !purging_)
         handleByte(static_cast<unsigned char>(input[step.consumed++]), step);
+    if (purging_)
+        step.consumed = input.size(); // dropped while the line falls quiet
     step.outcome = outcome_;
     return step;
 }
@@ -81,7 +90,12 @@ XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
 XmodemReceiver::Step XmodemReceiver::tick(Millis now)
 {
     Step step;
-    if (outcome_ == Outcome::Running && firstBlockBy_ > 0 && blocks_ == 0 && now >= firstBlockBy_) {
+    if (outcome_ == Outcome::Running && purging_) {
+        if (now >= lastActivity_ + asking_.purge) {
+            purging_ = false;
+            step.reply.push_back(request());
+        }
+    } else if (outcome_ == Outcome::Running && firstBlockBy_ > 0 && blocks_ == 0 && now >= firstBlockBy_) {
         finish(Outcome::NoNextImage, {}, step);
     } else if (outcome_ == Outcome::Running && now >= lastActivity_ + nakInterval_) {
         lastActivity_ = now;
@@ -112,26 +126,29 @@ void XmodemReceiver::handleByte(unsigned char byte, Step& step)
     }
     const bool secondCan = sawCan_ && byte == kCan;
     sawCan_ = byte == kCan;
-    if (byte == kSoh || (asking_.crc && byte == kStx)) {
-        blockSize_ = 3 + (byte == kStx ? kLongDataSize : kDataSize) + (asking_.crc ? 2 : 1);
+    if (byte == kSoh || (crc_ && byte == kStx)) {
+        blockSize_ = 3 + (byte == kStx ? kLongDataSize : kDataSize) + (crc_ ? 2 : 1);
         block_.push_back(static_cast<char>(byte));
     } else if (byte == kEot) {
         finish(Outcome::Completed, std::string_view(&kAck, 1), step);
     } else if (secondCan) {
         finish(Outcome::Cancelled, {}, step);
+    } else if (byte != kCan) {
+        // Line noise, or the rest of a spoilt block: a careful receiver lets
+        // the line fall quiet and asks again; otherwise its time-out recovers.
+        purging_ = asking_.purge > 0 && blocks_ > 0;
     }
-    // Anything else between blocks is line noise; the time-out recovers.
 }
 
 void XmodemReceiver::checkBlock(Step& step)
 {
     const auto number = static_cast<unsigned char>(block_[1]);
     const auto complement = static_cast<unsigned char>(block_[2]);
-    const std::size_t checkSize = asking_.crc ? 2 : 1;
+    const std::size_t checkSize = crc_ ? 2 : 1;
     const std::string_view data = std::string_view(block_).substr(3, blockSize_ - 3 - checkSize);
     const auto last = [this](std::size_t back) { return static_cast<unsigned char>(block_[blockSize_ - back]); };
-    const unsigned check = asking_.crc ? (last(2) << 8) | last(1) : last(1);
-    const bool intact = number + complement == 0xFF && check == (asking_.crc ? crc16(data) : checksum(data));
+    const unsigned check = crc_ ? (last(2) << 8) | last(1) : last(1);
+    const bool intact = number + complement == 0xFF && check == (crc_ ? crc16(data) : checksum(data));
     if (!intact) {
         reject(step);
     } else if (blocks_ > 0 && number == lastNumber_) {
@@ -167,6 +184,8 @@ void XmodemReceiver::reject(Step& step)
 {
     if (++failures_ >= kMaxRetries)
         finish(Outcome::TooManyErrors, kAbort, step);
+    else if (asking_.purge > 0)
+        purging_ = true;
     else
         step.reply.push_back(request());
 }

@@ -22,10 +22,16 @@ struct XmodemFaults {
 // data bytes, or with 'C' for CRC-16 blocks of 128 (SOH) or 1024 (STX); and,
 // while it waits for the first block, again every `period` on a clock of its
 // own, whatever arrives meanwhile, as real receivers do (0: only when its
-// time-out ends a silence).
+// time-out ends a silence). Some bootloaders ask 'C' a few times and then
+// fall back to NAK and checksum blocks (fallbackAfter; 0: never). A careful
+// receiver answers a bad block, or a byte where a block should begin, only
+// once the line has been quiet for `purge`, so that the rest of a spoilt
+// transmission is not read as blocks or an EOT (0: at once).
 struct XmodemAsking {
     bool crc = false;
     Millis period = 0;
+    int fallbackAfter = 0;
+    Millis purge = 0;
 };
 
 // XMODEM receiver, checksum or CRC variant. Pure: the caller feeds bytes and
@@ -72,6 +78,10 @@ public:
     Step tick(Millis now);
 
     Millis deadline() const;
+    // Back at the line after work of its own (storing a block): the silence
+    // it waits out starts again.
+    void resume(Millis now) { lastActivity_ = now; }
+    Outcome outcome() const { return outcome_; }
     // All data of the accepted blocks, padding included.
     const std::string& image() const { return image_; }
     std::size_t blocks() const { return blocks_; }
@@ -82,12 +92,14 @@ private:
     void accept(std::string_view data, unsigned char number, Step& step);
     void reject(Step& step);
     void finish(Outcome outcome, std::string_view reply, Step& step);
-    char request() const;
+    char request();
     bool asking() const { return asking_.period > 0 && blocks_ == 0; }
 
     Millis nakInterval_;
     XmodemFaults faults_;
     XmodemAsking asking_;
+    bool crc_;         // the check it takes now
+    int crcAsked_ = 0; // 'C' requests so far
     Millis lastActivity_ = 0;
     Millis nextAsk_ = 0;
     Millis firstBlockBy_ = 0; // 0: no limit
@@ -101,6 +113,7 @@ private:
     unsigned char lastNumber_ = 0;
     int failures_ = 0;
     bool sawCan_ = false;
+    bool purging_ = false;
 };
 
 const char* describe(XmodemReceiver::Outcome outcome);
