@@ -258,7 +258,6 @@ void TForm1::Close_Port()
 {
     Ask_Test_Traffic_To_End();
     emit Port_Link->Closing();
-    End_File_Transfer();
     Abandon_Download();
     if (PortHandle)
         PortHandle->close();
