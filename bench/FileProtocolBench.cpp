@@ -163,10 +163,10 @@ double Protocol_Copy(std::uint32_t rate, const QByteArray &data, FrameDamager *d
     QTimer watch;
     bool started = false;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (receiver->FileTransfer.Receiver.State() == ReceiveSession::Phase::Asked)
+        if (receiver->Transfer->State.Receiver.State() == ReceiveSession::Phase::Asked)
             receiver->Form5->SpeedButton1->click();
-        started = started || sender->FileTransfer.Sender.State() == SendSession::Phase::Sending;
-        if ((started && sender->FileTransfer.Sender.State() == SendSession::Phase::Idle) || clock.elapsed() > kGiveUpMs)
+        started = started || sender->Transfer->State.Sender.State() == SendSession::Phase::Sending;
+        if ((started && sender->Transfer->State.Sender.State() == SendSession::Phase::Idle) || clock.elapsed() > kGiveUpMs)
             loop.quit();
     });
     watch.start(1);

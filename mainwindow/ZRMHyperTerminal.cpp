@@ -98,8 +98,6 @@ void TForm1::FormCreate()
             c = QColor(255, 255, 225);
         return ColorRef(c.red()) | ColorRef(c.green()) << 8 | ColorRef(c.blue()) << 16;
     }();
-    Packet_Interval = 90000;
-    Frame_Receive_Interval = 60000;
     Start_Directory = QDir::currentPath();
     Enter_Start_Directory();
     Create_Work_Char_Log();
@@ -111,8 +109,6 @@ void TForm1::FormCreate()
     Autoload_AT_List();
     Cursor_Phase = false;
     Timer_Cursor->start(kCursorBlinkMs);
-    Transfer_Buffer.assign(kTransferBufferSize, 0);
-    Transfer_Fill = 0;
     Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(PageControl1->currentIndex()));
 }
 
@@ -122,8 +118,6 @@ void TForm1::FormDestroy()
     Stop_Reader();
     Close_Port();
     Join_Readers();
-    Transfer_Buffer.clear();
-    Transfer_Buffer.shrink_to_fit();
 }
 
 void TForm1::Enter_Start_Directory() const { QDir::setCurrent(Start_Directory); }
@@ -287,6 +281,7 @@ TForm1 *Create_Application_Forms()
     form1->Form3 = new TForm3(form1);
     form1->Form5 = new TForm5(form1);
     form1->Form6 = new TForm6(form1);
+    form1->Transfer->Attach_Dialogs(form1->Form5, form1->Form6);
     form1->Form7 = new TForm7(form1);
     form1->Form4 = new TForm4(form1);
     form1->Form8 = new TForm8(form1);

@@ -24,7 +24,7 @@
 #include "serial/CounterText.h"
 #include "serial/FairLock.h"
 #include "testtraffic/TestTrafficState.h"
-#include "transfer/FileTransferState.h"
+#include "transfer/FileTransfer.h"
 
 class QCheckBox;
 class QComboBox;
@@ -51,7 +51,6 @@ class Window_Console;
 class Window_Link;
 
 constexpr std::uint32_t kRxBufferSize = 65536;     // also the driver queue size asked for
-constexpr std::uint32_t kTransferBufferSize = 32796;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -249,72 +248,25 @@ public:
     void SpeedButton_StopClick();
     void Send_If_CTS(const char *command);
 
-    // ===== file transfer (transfer/): frame protocol, sender, receiver =====
-    FileTransferState FileTransfer;
-    std::vector<std::uint8_t> Transfer_Buffer;
-    std::uint32_t Transfer_Fill = 0;
-    int Packet_Interval = 90000;        // wait for a reply, ms
-    int Frame_Receive_Interval = 60000;  // a begun frame must finish, ms
-    QComboBox *ComboBox7 = nullptr, *ComboBox8 = nullptr;
-    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr;  // chosen file, its size
+    // ===== file transfer (transfer/FileTransfer.h): frame protocol, sender, receiver =====
+    std::unique_ptr<FileTransfer> Transfer;
+    QComboBox *ComboBox7 = nullptr, *ComboBox8 = nullptr;  // its intervals
+    QLineEdit *Edit5 = nullptr, *Edit6 = nullptr;          // chosen file, its size
     QPushButton *SpeedButton11 = nullptr, *SpeedButton12 = nullptr, *SpeedButton13 = nullptr;
-    QTimer *FileNameSend = nullptr, *FileDataSend = nullptr, *TimerSendSession = nullptr,
-           *TimerReceiveAll = nullptr, *TimerReceiveWait = nullptr, *TimerShortFrame = nullptr;
     void Build_File_Page(QWidget *page);
     void Reset_File_Protocol();  // entering the file-transfer page
     void Leave_File_Page();      // another page was chosen
     // The receive branch of the file-transfer page.
     void Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count);
-    // Ends both sides of a transfer before the port it uses closes.
-    void End_File_Transfer();
-    void ComboBox7Change();
-    void ComboBox8Change();
-    void TimerReceiveAllTimer();
-    void TimerShortFrameTimer();
-    void On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length);
-    void On_File_Frame_Begun(FrameKind kind);
-    void On_File_Frame_Dropped(FrameKind kind);
-    // Echoes a protocol frame on the screen when it has a colour, then writes it.
-    bool Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo);
-    // Message boxes of the transfer and of the firmware download open after
-    // the handler that raised them has finished, one box per text at a time.
-    void File_Message(const QString &text);
-    void File_Error(const QString &text);
-    void Clear_Frame_Buffer();
-    void Start_File_Timer(QTimer *timer, int ms);
-    int Receive_Wait_Ms() const;
-    // sender (transfer/FileSender.cpp)
     void SpeedButton11Click();  // choose the file
     void SpeedButton12Click();  // announce it
     void SpeedButton13Click();  // replay the transfer log
-    void Send_Announcement();
-    void FileNameSendTimer();
-    void FileDataSendTimer();
-    void TimerSendSessionTimer();
-    void Repeat_Last_Frame();
-    void Cancel_Sending();  // the send dialog's "Отмена "
-    void On_Reply(bool accept);
-    void On_Acknowledgement(const std::uint8_t *frame);
-    void On_Error_Frame(bool fileNameCause);
-    bool Take_File_Name(const QString &path);
-    void Start_Data_Phase();
-    bool Open_Transfer_Log();
-    void Log_Transfer(const QByteArray &bytes);
-    SendSession::Verdict Sender_Time_Out(QTimer *wait);
-    void Act_On_Verdict(SendSession::Verdict verdict, bool announcement);
-    void Send_Cancel();
-    void Abort_Sending();
-    void Stop_Sending();
-    // receiver (transfer/FileReceiver.cpp)
-    void On_Announcement(const std::uint8_t *frame);
-    void On_Data_Frame(const std::uint8_t *frame, std::uint32_t length);
-    void Accept_File();  // the receive dialog's "Принять"
-    void Refuse_File();  // the receive dialog's "Отмена"
-    void Send_Acknowledgement(std::uint64_t number);
-    void TimerReceiveWaitTimer();
-    void On_Sender_Cancel();
-    void Drop_Received_File();
-    void Stop_Receiving();
+    void ComboBox7Change();
+    void ComboBox8Change();
+    // Message boxes of the firmware download open after the handler that
+    // raised them has finished, one box per text at a time.
+    void File_Message(const QString &text);
+    void File_Error(const QString &text);
 
     // ===== firmware download (xmodem/): one file and a group =====
     // Made with the programming page (mainwindow/FirmwarePage.cpp).

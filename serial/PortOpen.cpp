@@ -323,7 +323,6 @@ void TForm1::Close_Port()
 {
     Ask_Test_Traffic_To_End();
     emit Port_Link->Closing();
-    End_File_Transfer();
     Script_Port_Closed();
     if (PortHandle)
         PortHandle->close();

@@ -1,16 +1,16 @@
 // The file-transfer page: its controls and timers, the two interval boxes,
-// what the main window asks of the file protocol on a page switch and before
-// the port closes, and the way the transfer's message boxes open.
+// entering and leaving the page, and the port going away.
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
+#include "platform/Clock.h"
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
+#include "serial/Link.h"
+#include "transfer/FileTransfer.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 
@@ -20,7 +20,29 @@ constexpr int kDataPollMs = 10;
 
 }  // namespace
 
-void TForm1::Build_File_Page(QWidget *page)
+FileTransfer::FileTransfer(QWidget *page, vexa::Clock &clock, Link &link, Console &console, FileTransferHost host)
+    : link_(link), console_(console), host_(std::move(host)), page_(page)
+{
+    Transfer_Buffer.assign(kMaxFrameLength, 0);
+    Build_Page(page);
+    FileNameSend = clock.Make_Timer("FileNameSend", Packet_Interval, true, [this] { FileNameSendTimer(); });
+    FileDataSend = clock.Make_Timer("FileDataSend", kDataPollMs, false, [this] { FileDataSendTimer(); });
+    TimerSendSession =
+        clock.Make_Timer("TimerSendSession", Packet_Interval, true, [this] { TimerSendSessionTimer(); });
+    TimerReceiveAll =
+        clock.Make_Timer("TimerReceiveAll", Frame_Receive_Interval, true, [this] { TimerReceiveAllTimer(); });
+    TimerReceiveWait =
+        clock.Make_Timer("TimerReceiveWait", Packet_Interval, true, [this] { TimerReceiveWaitTimer(); });
+    TimerShortFrame =
+        clock.Make_Timer("TimerShortFrame", Frame_Receive_Interval, true, [this] { TimerShortFrameTimer(); });
+    TimerSendRefusal =
+        clock.Make_Timer("TimerSendRefusal", Packet_Interval, true, [this] { TimerSendRefusalTimer(); });
+    connect(&link_, &Link::Closing, this, &FileTransfer::End_File_Transfer);
+}
+
+FileTransfer::~FileTransfer() = default;
+
+void FileTransfer::Build_Page(QWidget *page)
 {
     Label(QStringLiteral("Имя файла: "), page, 6, 10);
     Edit5 = Field("Edit5", page, {6, 26, 331, 20}, FieldUse::ReadOnly);
@@ -39,49 +61,45 @@ void TForm1::Build_File_Page(QWidget *page)
     ComboBox8 = Combo("ComboBox8", page, {6, 232, 100, 22});
     ComboBox8->setEditText(QStringLiteral("60000"));
 
-    FileNameSend = Timer("FileNameSend", this, Packet_Interval, true);
-    FileDataSend = Timer("FileDataSend", this, kDataPollMs);
-    TimerSendSession = Timer("TimerSendSession", this, Packet_Interval, true);
-    TimerReceiveAll = Timer("TimerReceiveAll", this, Frame_Receive_Interval, true);
-    TimerReceiveWait = Timer("TimerReceiveWait", this, Packet_Interval, true);
-    TimerShortFrame = Timer("TimerShortFrame", this, Frame_Receive_Interval, true);
-
     On_User_Change(ComboBox7, this, [this] { ComboBox7Change(); });
     On_User_Change(ComboBox8, this, [this] { ComboBox8Change(); });
-    connect(SpeedButton11, &QPushButton::clicked, this, &TForm1::SpeedButton11Click);
-    connect(SpeedButton12, &QPushButton::clicked, this, &TForm1::SpeedButton12Click);
-    connect(SpeedButton13, &QPushButton::clicked, this, &TForm1::SpeedButton13Click);
-    connect(FileNameSend, &QTimer::timeout, this, &TForm1::FileNameSendTimer);
-    connect(FileDataSend, &QTimer::timeout, this, &TForm1::FileDataSendTimer);
-    connect(TimerSendSession, &QTimer::timeout, this, &TForm1::TimerSendSessionTimer);
-    connect(TimerReceiveAll, &QTimer::timeout, this, &TForm1::TimerReceiveAllTimer);
-    connect(TimerReceiveWait, &QTimer::timeout, this, &TForm1::TimerReceiveWaitTimer);
-    connect(TimerShortFrame, &QTimer::timeout, this, &TForm1::TimerShortFrameTimer);
+    connect(SpeedButton11, &QPushButton::clicked, this, &FileTransfer::SpeedButton11Click);
+    connect(SpeedButton12, &QPushButton::clicked, this, &FileTransfer::SpeedButton12Click);
+    connect(SpeedButton13, &QPushButton::clicked, this, &FileTransfer::SpeedButton13Click);
 }
 
-// Choosing the file-transfer page forgets any half-received frame and the
-// sender's retries.
-void TForm1::Reset_File_Protocol()
+void FileTransfer::Attach_Dialogs(TForm5 *receive, TForm6 *send)
+{
+    Form5 = receive;
+    Form6 = send;
+    connect(Form5, &TForm5::Accept_Pressed, this, &FileTransfer::Accept_File);
+    connect(Form5, &TForm5::Refuse_Pressed, this, &FileTransfer::Refuse_File);
+    connect(Form6, &TForm6::Cancel_Pressed, this, &FileTransfer::Cancel_Sending);
+}
+
+void FileTransfer::Enter_Page()
 {
     Clear_Frame_Buffer();
-    FileTransfer.Sender.Reset_Retries();
+    State.Sender.Reset_Retries();
 }
 
 // One protocol owns the port at a time. Another page hands received bytes
 // elsewhere and may start its own traffic (a firmware download among it), so
 // a transfer does not outlive its page: both sides stop, the other end is
-// told with a refusal and the user with a message. The caller has purged
+// told with a refusal and the user with a message. The window has purged
 // the port already, so the refusal is not purged with it.
-void TForm1::Leave_File_Page()
+void FileTransfer::Leave_Page()
 {
-    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle ||
-                         FileTransfer.Receiver.State() != ReceiveSession::Phase::Idle;
-    if (FileTransfer.Sender.State() != SendSession::Phase::Idle)
+    const bool running =
+        State.Sender.State() != SendSession::Phase::Idle || State.Receiver.State() != ReceiveSession::Phase::Idle;
+    if (State.Sender.State() != SendSession::Phase::Idle)
         Cancel_Sending();
+    TimerSendRefusal->Stop();
     Refuse_File();
+    State.Receiver.Forget();
     Clear_Frame_Buffer();
     if (running)
-        File_Message(QStringLiteral("Передача файла прервана: открыта другая страница"));
+        Notice(QStringLiteral("Передача файла прервана: открыта другая страница"));
 }
 
 namespace {
@@ -113,49 +131,31 @@ void Apply_Interval(QComboBox *box, int &interval)
 
 }  // namespace
 
-void TForm1::ComboBox7Change()
+void FileTransfer::ComboBox7Change()
 {
     Apply_Interval(ComboBox7, Packet_Interval);
-    Clear_Focus();
+    host_.Clear_Focus();
 }
 
-void TForm1::ComboBox8Change()
+void FileTransfer::ComboBox8Change()
 {
     Apply_Interval(ComboBox8, Frame_Receive_Interval);
-    Clear_Focus();
-}
-
-void TForm1::File_Message(const QString &text)
-{
-    if (FileTransfer.Open_Messages.contains(text))
-        return;
-    FileTransfer.Open_Messages.insert(text);
-    QMetaObject::invokeMethod(
-        this,
-        [this, text] {
-            vexa::Show_Message(text);
-            FileTransfer.Open_Messages.remove(text);
-        },
-        Qt::QueuedConnection);
-}
-
-void TForm1::File_Error(const QString &text)
-{
-    QMetaObject::invokeMethod(this, [text] { vexa::Show_Error(text); }, Qt::QueuedConnection);
+    host_.Clear_Focus();
 }
 
 // The port is going: both sides stop where they are, with their files
 // closed and a half-received file removed.
-void TForm1::End_File_Transfer()
+void FileTransfer::End_File_Transfer()
 {
     if (!Form5 || !Form6)
-        return;  // the windows are still being made
-    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle ||
-                         FileTransfer.Receiver.State() == ReceiveSession::Phase::Receiving;
+        return;
+    const bool running = State.Sender.State() != SendSession::Phase::Idle ||
+                         State.Receiver.State() == ReceiveSession::Phase::Receiving;
     Stop_Sending();
+    TimerSendRefusal->Stop();
     Form6->hide();
     Stop_Receiving();
     Clear_Frame_Buffer();
     if (running)
-        File_Message(QStringLiteral("Передача файла прервана: порт закрыт"));
+        Notice(QStringLiteral("Передача файла прервана: порт закрыт"));
 }

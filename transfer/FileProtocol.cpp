@@ -3,26 +3,28 @@
 // that turns out broken, or does not finish in time, is answered at once so
 // that the other side repeats it without waiting out its interval.
 
-#include <QTimer>
+#include <climits>
 #include <cstring>
 
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Clock.h"
+#include "serial/Link.h"
+#include "transfer/FileTransfer.h"
 
-namespace {
-
-class FrameRouter : public FrameParser::Listener {
+class FileTransfer::Router : public FrameParser::Listener {
 public:
-    explicit FrameRouter(TForm1 &form) : form_(form) {}
-    void Frame_Begun(FrameKind kind) override { form_.On_File_Frame_Begun(kind); }
-    void Frame_Dropped(FrameKind kind) override { form_.On_File_Frame_Dropped(kind); }
+    explicit Router(FileTransfer &transfer) : transfer_(transfer) {}
+    void Frame_Begun(FrameKind kind) override { transfer_.On_File_Frame_Begun(kind); }
+    void Frame_Dropped(FrameKind kind) override { transfer_.On_File_Frame_Dropped(kind); }
     void Frame_Complete(FrameKind kind, const std::uint8_t *frame, std::uint32_t length) override
     {
-        form_.On_File_Frame(kind, frame, length);
+        transfer_.On_File_Frame(kind, frame, length);
     }
 
 private:
-    TForm1 &form_;
+    FileTransfer &transfer_;
 };
+
+namespace {
 
 // A frame short of its length whose held bytes end with its end token is
 // taken for one that lost bytes on the line once nothing more came for this
@@ -38,68 +40,85 @@ bool Body_Is(const std::uint8_t *frame, const char *body)
 
 }  // namespace
 
-void TForm1::Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count)
+void FileTransfer::Parse_File_Frames(const std::uint8_t *bytes, std::uint32_t count)
 {
-    FrameRouter router(*this);
-    FileTransfer.Parser.Feed(bytes, count, router);
-    if (FileTransfer.Parser.Ends_Short())
-        Start_File_Timer(TimerShortFrame, std::min(kShortFrameQuietMs, Frame_Receive_Interval));
+    State.Heard = State.Heard || count > 0;
+    Router router(*this);
+    State.Parser.Feed(bytes, count, router);
+    if (State.Parser.Ends_Short())
+        TimerShortFrame->Start(std::min(kShortFrameQuietMs, Frame_Receive_Interval));
     else
-        TimerShortFrame->stop();
+        TimerShortFrame->Stop();
 }
 
-void TForm1::TimerShortFrameTimer()
+void FileTransfer::TimerShortFrameTimer()
 {
-    TimerShortFrame->stop();
-    if (!FileTransfer.Parser.Ends_Short())
+    TimerShortFrame->Stop();
+    if (!State.Parser.Ends_Short())
         return;
-    FrameRouter router(*this);
-    FileTransfer.Parser.Drop_Open(router);
+    Router router(*this);
+    State.Parser.Drop_Open(router);
 }
 
-void TForm1::On_File_Frame_Begun(FrameKind kind)
+// A sender sends no reply frame but its refusal: a reply frame reaching a
+// side that receives, whole or broken, is the sender stopping.
+bool FileTransfer::Refusal_Expected() const
 {
-    if (Timed_Kind(kind))
-        Start_File_Timer(TimerReceiveAll, Frame_Receive_Interval);
-    if (kind == FrameKind::Data && FileTransfer.Receiver.State() == ReceiveSession::Phase::Receiving)
-        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+    return State.Sender.State() == SendSession::Phase::Idle && State.Receiver.Busy();
+}
+
+void FileTransfer::On_File_Frame_Begun(FrameKind kind)
+{
+    if (Timed_Kind(kind) || (kind == FrameKind::Reply && Refusal_Expected()))
+        TimerReceiveAll->Start(Frame_Receive_Interval);
+    if (kind == FrameKind::Data && State.Receiver.State() == ReceiveSession::Phase::Receiving)
+        TimerReceiveWait->Start(Receive_Wait_Ms());
 }
 
 // A broken announcement or data frame is asked for again; a broken answer
 // to a waiting sender makes it repeat as an error frame would.
-void TForm1::On_File_Frame_Dropped(FrameKind kind)
+void FileTransfer::On_File_Frame_Dropped(FrameKind kind)
 {
     switch (kind) {
     case FrameKind::Announcement:
-        TimerReceiveAll->stop();
+        TimerReceiveAll->Stop();
         Send_File_Frame(Error_Frame(kErrorFileName), kGreen);
         break;
     case FrameKind::Data:
-        TimerReceiveAll->stop();
-        if (FileTransfer.Receiver.State() == ReceiveSession::Phase::Receiving)
+        TimerReceiveAll->Stop();
+        if (State.Receiver.State() == ReceiveSession::Phase::Receiving)
             Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
         break;
     case FrameKind::Reply:
+        if (Refusal_Expected()) {
+            TimerReceiveAll->Stop();
+            On_Sender_Cancel();
+        }
+        On_Error_Frame(State.Sender.State() == SendSession::Phase::Announcing);
+        break;
     case FrameKind::Acknowledgement:
     case FrameKind::Error:
-        On_Error_Frame(FileTransfer.Sender.State() == SendSession::Phase::Announcing);
+        On_Error_Frame(State.Sender.State() == SendSession::Phase::Announcing);
         break;
     case FrameKind::None:
         break;
     }
 }
 
-void TForm1::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length)
+void FileTransfer::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint32_t length)
 {
     if (Timed_Kind(kind))
-        TimerReceiveAll->stop();
+        TimerReceiveAll->Stop();
     switch (kind) {
     case FrameKind::Announcement:
         On_Announcement(frame);
         break;
     case FrameKind::Reply:
+        TimerReceiveAll->Stop();
         if (Body_Is(frame, kReceiveOk) || Body_Is(frame, kReceiveNo))
             On_Reply(Body_Is(frame, kReceiveOk));
+        else if (Refusal_Expected())
+            On_Sender_Cancel();
         break;
     case FrameKind::Data:
         On_Data_Frame(frame, length);
@@ -117,45 +136,44 @@ void TForm1::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std::uint3
 }
 
 // An announcement or data frame that began and did not finish in time: the
-// sender is asked to send it again.
-void TForm1::TimerReceiveAllTimer()
+// sender is asked to send it again. A reply that did not finish is dropped
+// as broken.
+void FileTransfer::TimerReceiveAllTimer()
 {
-    TimerReceiveAll->stop();
-    const FrameKind open = FileTransfer.Parser.Open_Kind();
+    TimerReceiveAll->Stop();
+    const FrameKind open = State.Parser.Open_Kind();
+    if (open == FrameKind::Reply) {
+        Router router(*this);
+        State.Parser.Drop_Open(router);
+        return;
+    }
     if (!Timed_Kind(open))
         return;
-    FileTransfer.Parser.Clear();
+    State.Parser.Clear();
     Send_File_Frame(Error_Frame(open == FrameKind::Announcement ? kErrorFileName : kErrorDataSend), kGreen);
 }
 
-void TForm1::Clear_Frame_Buffer()
+void FileTransfer::Clear_Frame_Buffer()
 {
-    FileTransfer.Parser.Clear();
-    TimerReceiveAll->stop();
-    TimerShortFrame->stop();
+    State.Parser.Clear();
+    TimerReceiveAll->Stop();
+    TimerShortFrame->Stop();
 }
 
-bool TForm1::Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo)
+bool FileTransfer::Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo)
 {
     if (echo)
-        Print_To_Screen(frame, *echo);
-    const bool written = Write_To_Port(frame);
+        console_.Print(frame, *echo);
+    const bool written = link_.Write(frame);
     if (!written)
-        File_Message(QStringLiteral("Oшибка записи в порт"));
+        Notice(QStringLiteral("Oшибка записи в порт"));
     return written;
-}
-
-// No timer starts at 0 ms or less: it would fire without pause.
-void TForm1::Start_File_Timer(QTimer *timer, int ms)
-{
-    if (ms > 0)
-        timer->start(ms);
 }
 
 // A sender on the same intervals repeats an unanswered frame after a packet
 // interval, and the repeat needs up to a frame-receive interval to show: only
 // a silence longer than both makes the receiver ask.
-int TForm1::Receive_Wait_Ms() const
+int FileTransfer::Receive_Wait_Ms() const
 {
     const std::int64_t ms = std::int64_t(Packet_Interval) + Frame_Receive_Interval;
     return static_cast<int>(std::min<std::int64_t>(ms, INT_MAX));

@@ -8,10 +8,12 @@
 // end but success tells the sender with a refusal, which it takes for a
 // cancel in the middle of a transfer.
 
+#include <QFileInfo>
 #include <QLineEdit>
-#include <QTimer>
+#include <cstring>
 
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Clock.h"
+#include "transfer/FileTransfer.h"
 #include "transfer/QweryFile.h"
 
 namespace {
@@ -28,20 +30,22 @@ bool Written(QSaveFile &file, const std::uint8_t *bytes, qint64 n, bool last)
 
 }  // namespace
 
-void TForm1::On_Announcement(const std::uint8_t *frame)
+void FileTransfer::On_Announcement(const std::uint8_t *frame)
 {
     Announced announced;
     switch (Read_Announcement(frame, announced)) {
     case AnnouncementCheck::BadSize:
         return;
     case AnnouncementCheck::BadName:
+        if (State.Receiver.Busy())
+            return;
         Send_File_Frame(Reply_Frame(false), kGrey);
-        File_Message(QStringLiteral("Недопустимое имя принимаемого файла, в приеме отказано"));
+        Notice(QStringLiteral("Недопустимое имя принимаемого файла, в приеме отказано"));
         return;
     case AnnouncementCheck::Good:
         break;
     }
-    ReceiveSession &receiver = FileTransfer.Receiver;
+    ReceiveSession &receiver = State.Receiver;
     if (receiver.On_Announcement(announced) == ReceiveSession::AnnouncementAction::AcceptAgain) {
         Send_File_Frame(Reply_Frame(true), kGrey);
         return;
@@ -56,16 +60,15 @@ void TForm1::On_Announcement(const std::uint8_t *frame)
     Form5->Show_Centred();
 }
 
-void TForm1::Accept_File()
+void FileTransfer::Accept_File()
 {
-    ReceiveSession &receiver = FileTransfer.Receiver;
+    ReceiveSession &receiver = State.Receiver;
     if (receiver.State() != ReceiveSession::Phase::Asked)
         return;
-    Enter_Start_Directory();
     const QString name = *Local_File_Name(receiver.Current().name);
-    auto file = std::make_unique<QSaveFile>(Received_File_Path(Start_Directory, name));
+    auto file = std::make_unique<QSaveFile>(Received_File_Path(Enter_Start_Directory(), name));
     if (!file->open(QIODevice::WriteOnly)) {
-        File_Error(QStringLiteral("Не удалось создать файл ") + file->fileName() + QStringLiteral(": ") +
+        Error(QStringLiteral("Не удалось создать файл ") + file->fileName() + QStringLiteral(": ") +
                    file->errorString());
         return;
     }
@@ -77,33 +80,39 @@ void TForm1::Accept_File()
         const bool stored = file->commit();
         Send_File_Frame(Reply_Frame(true), kGrey);
         Form5->hide();
-        if (stored)
-            File_Message(QStringLiteral("Файл пуст, размер = 0 байт"));
-        else
-            File_Error(Write_Failed(*file));
+        if (!stored) {
+            receiver.Store_Failed();
+            Error(Write_Failed(*file));
+            return;
+        }
+        State.Kept = file->fileName();
+        Notice(QStringLiteral("Файл пуст, размер = 0 байт"));
         return;
     }
-    FileTransfer.Received = std::move(file);
+    State.Received = std::move(file);
     Form5->Start_Clock();
-    Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+    TimerReceiveWait->Start(Receive_Wait_Ms());
     Send_File_Frame(Reply_Frame(true), kGrey);
 }
 
 // "Отмена" refuses an announced file, or ends a receive under way; either
 // way the sender is told.
-void TForm1::Refuse_File()
+void FileTransfer::Refuse_File()
 {
-    const ReceiveSession::Phase phase = FileTransfer.Receiver.State();
+    const ReceiveSession::Phase phase = State.Receiver.State();
     Stop_Receiving();
     if (phase != ReceiveSession::Phase::Idle)
         Send_File_Frame(Reply_Frame(false), kGrey);
 }
 
-void TForm1::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length)
+void FileTransfer::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length)
 {
     const auto number = Field_Number(frame + kNumberOffset, kNumberFieldWidth);
-    ReceiveSession &receiver = FileTransfer.Receiver;
-    switch (receiver.On_Data(number, length)) {
+    const std::uint32_t n = length - kDataOverhead;
+    const bool likeLast = State.Last_Stored.size() == qsizetype(n) &&
+                          std::memcmp(State.Last_Stored.constData(), frame + kDataOffset, n) == 0;
+    ReceiveSession &receiver = State.Receiver;
+    switch (receiver.On_Data(number, length, likeLast)) {
     case ReceiveSession::DataAction::Drop:
         return;
     case ReceiveSession::DataAction::Refuse:
@@ -111,86 +120,113 @@ void TForm1::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length)
         return;
     case ReceiveSession::DataAction::Ask_Again:
         Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
-        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+        TimerReceiveWait->Start(Receive_Wait_Ms());
         return;
     case ReceiveSession::DataAction::Acknowledge_Again:
         Send_Acknowledgement(*number);
         if (receiver.State() == ReceiveSession::Phase::Receiving)
-            Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+            TimerReceiveWait->Start(Receive_Wait_Ms());
         return;
+    case ReceiveSession::DataAction::Wrong_File:
+    {
+        const QString kept = QFileInfo(State.Kept).fileName();
+        Send_File_Frame(Reply_Frame(false), kGrey);
+        Drop_Kept_File();
+        Error(QStringLiteral("Принятый файл испорчен на линии и удален: ") + kept);
+        return;
+    }
     case ReceiveSession::DataAction::Store:
         break;
     }
     const bool last = receiver.Complete();
-    if (!Written(*FileTransfer.Received, frame + kDataOffset, length - kDataOverhead, last)) {
-        const QString reason = Write_Failed(*FileTransfer.Received);
+    if (!Written(*State.Received, frame + kDataOffset, n, last)) {
+        const QString reason = Write_Failed(*State.Received);
         receiver.Store_Failed();
         Stop_Receiving();
         Send_File_Frame(Reply_Frame(false), kGrey);
-        File_Error(reason);
+        Error(reason);
         return;
     }
+    State.Last_Stored = QByteArray(reinterpret_cast<const char *>(frame + kDataOffset), n);
     Form5->Edit3->setText(QString::number(*number));
     Form5->Show_Progress(*number, receiver.Total());
     Send_Acknowledgement(*number);
-    if (last)
-        Stop_Receiving();
-    else
-        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+    if (!last) {
+        TimerReceiveWait->Start(Receive_Wait_Ms());
+        return;
+    }
+    State.Kept = State.Received->fileName();
+    Stop_Receiving();
 }
 
-void TForm1::Send_Acknowledgement(std::uint64_t number) { Send_File_Frame(Acknowledgement_Frame(number), std::nullopt); }
+void FileTransfer::Send_Acknowledgement(std::uint64_t number) { Send_File_Frame(Acknowledgement_Frame(number), std::nullopt); }
 
 // No data frame began for longer than a sender on our intervals would take
 // to repeat one: ask for it. A live sender repeats on the request whatever
 // its own interval; one that answers none of them has gone.
-void TForm1::TimerReceiveWaitTimer()
+void FileTransfer::TimerReceiveWaitTimer()
 {
-    TimerReceiveWait->stop();
-    if (FileTransfer.Parser.Open_Kind() == FrameKind::Data) {  // a frame is on its way
-        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+    TimerReceiveWait->Stop();
+    if (State.Parser.Open_Kind() == FrameKind::Data) {  // a frame is on its way
+        TimerReceiveWait->Start(Receive_Wait_Ms());
         return;
     }
-    switch (FileTransfer.Receiver.On_Silence()) {
+    switch (State.Receiver.On_Silence()) {
     case ReceiveSession::SilenceAction::Ignore:
         return;
     case ReceiveSession::SilenceAction::Ask_Again:
         // Before the first frame the acceptance itself may have been lost.
-        if (FileTransfer.Receiver.Stored() == 0)
+        if (State.Receiver.Stored() == 0)
             Send_File_Frame(Reply_Frame(true), kGrey);
         else
             Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
-        Start_File_Timer(TimerReceiveWait, Receive_Wait_Ms());
+        TimerReceiveWait->Start(Receive_Wait_Ms());
         return;
     case ReceiveSession::SilenceAction::Give_Up:
         Stop_Receiving();
         Send_File_Frame(Reply_Frame(false), kGrey);
-        File_Message(QStringLiteral("Нет соединения или нет ответа удаленной стороны"));
+        Notice(QStringLiteral("Нет соединения или нет ответа удаленной стороны"));
         return;
     }
 }
 
 // The sender stopped (its user cancelled, it could not read the file or it
-// gave up) and said so with a refusal.
-void TForm1::On_Sender_Cancel()
+// gave up) and said so with a refusal. After the last frame was stored, it
+// stopped without hearing so and tells its user the file did not go: the
+// file goes too.
+void FileTransfer::On_Sender_Cancel()
 {
-    if (!FileTransfer.Receiver.On_Sender_Cancel())
+    switch (State.Receiver.On_Sender_Cancel()) {
+    case ReceiveSession::CancelResult::Ignore:
         return;
-    Stop_Receiving();
-    File_Message(QStringLiteral("Передача файла прекращена удаленной стороной"));
+    case ReceiveSession::CancelResult::Given_Up:
+        Drop_Kept_File();
+        break;
+    case ReceiveSession::CancelResult::Stopped:
+        Stop_Receiving();
+        break;
+    }
+    Notice(QStringLiteral("Передача файла прекращена удаленной стороной"));
+}
+
+void FileTransfer::Drop_Kept_File()
+{
+    QFile::remove(State.Kept);
+    State.Kept.clear();
 }
 
 // A receive that was not completed leaves nothing under the file's name.
-void TForm1::Drop_Received_File()
+void FileTransfer::Drop_Received_File()
 {
-    TimerReceiveWait->stop();
-    FileTransfer.Received.reset();
+    TimerReceiveWait->Stop();
+    State.Received.reset();
+    State.Last_Stored.clear();
     Form5->Stop_Clock();
 }
 
-void TForm1::Stop_Receiving()
+void FileTransfer::Stop_Receiving()
 {
     Drop_Received_File();
-    FileTransfer.Receiver.End();
+    State.Receiver.End();
     Form5->hide();
 }

@@ -9,11 +9,12 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Clock.h"
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
+#include "serial/Link.h"
+#include "transfer/FileTransfer.h"
 #include "transfer/SendFile.h"
 
 using vexa::Cp1251_Encode;
@@ -34,80 +35,100 @@ QByteArray Cp(const char *utf8) { return Cp1251_Encode(QString::fromUtf8(utf8));
 
 }  // namespace
 
-void TForm1::SpeedButton11Click()
+void FileTransfer::SpeedButton11Click()
 {
-    Enter_Start_Directory();
-    const QString path = vexa::Choose_File(
-        this, {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog3"), Start_Directory,
-               QStringLiteral("Файлы любых типов|*.*"), QString()});
-    Clear_Focus();
+    const QString start = Enter_Start_Directory();
+    const QString path = vexa::Choose_File(page_->window(), {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog3"),
+                                                             start, QStringLiteral("Файлы любых типов|*.*"), QString()});
+    host_.Clear_Focus();
     if (path.isEmpty())
         return;
     Edit5->setText(path);
-    FileTransfer.Name_Field.fill('\0');
-    FileTransfer.Size_Field.fill('\0');
+    State.Name_Field.fill('\0');
+    State.Size_Field.fill('\0');
     if (Take_File_Name(path)) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             Edit5->clear();
-            File_Error(Open_Failed(file));
+            Error(Open_Failed(file));
             return;
         }
         Edit6->setText(QString::number(file.size()));
     }
     const QByteArray sizeText = Cp1251_Encode(Edit6->text()).left(kSizeFieldWidth);
-    FileTransfer.Size_Field.replace(0, sizeText.size(), sizeText);
-    Print_To_Screen(FileTransfer.Size_Field, kBlack);
+    State.Size_Field.replace(0, sizeText.size(), sizeText);
+    console_.Print(State.Size_Field, kBlack);
 }
 
 // The name travels in cp1251 and in at most 48 characters. A name that
 // cannot travel leaves no file chosen, so that nothing is announced without
 // a name.
-bool TForm1::Take_File_Name(const QString &path)
+bool FileTransfer::Take_File_Name(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     const QByteArray bytes = Cp1251_Encode(name);
     if (vexa::Cp1251_Decode(bytes) != name) {
         Edit5->clear();
-        File_Message(QStringLiteral("Имя файла содержит знаки, которых нет в кодировке 1251"));
+        Notice(QStringLiteral("Имя файла содержит знаки, которых нет в кодировке 1251"));
         return false;
     }
     if (name.size() > kMaxNameLength) {
         Edit5->clear();
-        File_Message(QStringLiteral("Превышена дллинна имени файла"));
+        Notice(QStringLiteral("Превышена дллинна имени файла"));
         return false;
     }
-    FileTransfer.Name_Field.replace(0, bytes.size(), bytes);
-    Print_To_Screen(FileTransfer.Name_Field, kBlack);
+    State.Name_Field.replace(0, bytes.size(), bytes);
+    console_.Print(State.Name_Field, kBlack);
     return true;
 }
 
-void TForm1::SpeedButton12Click()
+void FileTransfer::SpeedButton12Click()
 {
-    Clear_Focus();
+    host_.Clear_Focus();
     if (Edit5->text().isEmpty()) {
-        File_Message(QStringLiteral("Не выбран файл для передачи"));
+        Notice(QStringLiteral("Не выбран файл для передачи"));
         return;
     }
-    FileTransfer.Sender.Announced();
+    State.Sender.Announced();
+    TimerSendRefusal->Stop();
     Send_Announcement();
 }
 
-void TForm1::Send_Announcement()
+void FileTransfer::Send_Announcement()
 {
-    if (Send_File_Frame(Announcement_Frame(FileTransfer.Name_Field, FileTransfer.Size_Field), kGrey))
-        Start_File_Timer(FileNameSend, Packet_Interval);
+    State.Heard = false;
+    if (Send_File_Frame(Announcement_Frame(State.Name_Field, State.Size_Field), kGrey))
+        FileNameSend->Start(Packet_Interval);
     else
-        FileTransfer.Sender.End();
+        State.Sender.End();
 }
 
-void TForm1::Send_Cancel() { Send_File_Frame(Reply_Frame(false), kGrey); }
+void FileTransfer::Send_Cancel() { Send_File_Frame(Reply_Frame(false), kGrey); }
 
-void TForm1::FileNameSendTimer() { Act_On_Verdict(Sender_Time_Out(FileNameSend), true); }
-
-void TForm1::On_Reply(bool accept)
+// The receiver must hear that this side stopped, most of all when it may
+// hold the whole file: then it is told twice more, a packet interval apart.
+void FileTransfer::Tell_Stopped()
 {
-    switch (FileTransfer.Sender.On_Reply(accept)) {
+    Send_Cancel();
+    State.Refusals_Left = State.Sender.Stopped_After_Last() ? kRefusalsAfterLast : 0;
+    if (State.Refusals_Left > 0)
+        TimerSendRefusal->Start(Packet_Interval);
+}
+
+void FileTransfer::TimerSendRefusalTimer()
+{
+    if (!State.Sender.Stopped_After_Last() || State.Refusals_Left <= 0)
+        return;
+    Send_Cancel();
+    if (--State.Refusals_Left > 0)
+        TimerSendRefusal->Start(Packet_Interval);
+}
+
+void FileTransfer::FileNameSendTimer() { Act_On_Verdict(Sender_Time_Out(*FileNameSend), true); }
+
+void FileTransfer::On_Reply(bool accept)
+{
+    switch (State.Sender.On_Reply(accept)) {
     case SendSession::ReplyResult::Ignore:
         if (!accept)
             On_Sender_Cancel();  // not ours: the sender of a file we receive stopped
@@ -116,48 +137,48 @@ void TForm1::On_Reply(bool accept)
         Send_Cancel();
         return;
     case SendSession::ReplyResult::Accepted:
-        FileNameSend->stop();
+        FileNameSend->Stop();
         Start_Data_Phase();
         return;
     case SendSession::ReplyResult::Aborted:
         Stop_Sending();
         break;
     case SendSession::ReplyResult::Refused:
-        FileNameSend->stop();
+        FileNameSend->Stop();
         break;
     }
-    File_Message(QStringLiteral("В приеме файла отказано удаленной стороной"));
+    Notice(QStringLiteral("В приеме файла отказано удаленной стороной"));
 }
 
-void TForm1::Start_Data_Phase()
+void FileTransfer::Start_Data_Phase()
 {
-    FileTransfer.Source = std::make_unique<QFile>(Edit5->text());
-    if (!FileTransfer.Source->open(QIODevice::ReadOnly)) {
-        File_Error(Open_Failed(*FileTransfer.Source));
+    State.Source = std::make_unique<QFile>(Edit5->text());
+    if (!State.Source->open(QIODevice::ReadOnly)) {
+        Error(Open_Failed(*State.Source));
         Abort_Sending();
         return;
     }
-    Screen_New_Line();
-    Print_To_Screen(Cp("***НАЧАЛО ПЕРЕДАЧИ ФАЙЛА***"), kMagenta);
-    Screen_New_Line();
+    console_.New_Line();
+    console_.Print(Cp("***НАЧАЛО ПЕРЕДАЧИ ФАЙЛА***"), kMagenta);
+    console_.New_Line();
     if (!Open_Transfer_Log())
         return;
-    const auto size = Field_Number(reinterpret_cast<const std::uint8_t *>(FileTransfer.Size_Field.constData()),
+    const auto size = Field_Number(reinterpret_cast<const std::uint8_t *>(State.Size_Field.constData()),
                                    kSizeFieldWidth);
-    if (!size || std::uint64_t(FileTransfer.Source->size()) != *size) {
+    if (!size || std::uint64_t(State.Source->size()) != *size) {
         Abort_Sending();
-        File_Message(File_Changed());
+        Notice(File_Changed());
         return;
     }
-    if (!FileTransfer.Sender.Start_Data(*size)) {
+    if (!State.Sender.Start_Data(*size)) {
         Stop_Sending();
-        File_Message(QStringLiteral("Файл пуст, размер = 0 байт"));
+        Notice(QStringLiteral("Файл пуст, размер = 0 байт"));
         return;
     }
-    FileDataSend->start();
+    FileDataSend->Start();
     SpeedButton11->setEnabled(false);
     SpeedButton12->setEnabled(false);
-    const std::uint64_t total = FileTransfer.Sender.Total();
+    const std::uint64_t total = State.Sender.Total();
     Form6->Edit1->setText(Edit5->text());
     Form6->Edit2->setText(Edit6->text());
     Form6->Show_Progress(0, total);
@@ -168,12 +189,11 @@ void TForm1::Start_Data_Phase()
     Form6->Start_Clock();
 }
 
-bool TForm1::Open_Transfer_Log()
+bool FileTransfer::Open_Transfer_Log()
 {
-    Enter_Start_Directory();
-    FileTransfer.Log = std::make_unique<QFile>(QDir(Start_Directory).filePath(QLatin1String(kLogFile)));
-    if (!FileTransfer.Log->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        File_Error(Open_Failed(*FileTransfer.Log));
+    State.Log = std::make_unique<QFile>(QDir(Enter_Start_Directory()).filePath(QLatin1String(kLogFile)));
+    if (!State.Log->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        Error(Open_Failed(*State.Log));
         Abort_Sending();
         return false;
     }
@@ -182,90 +202,102 @@ bool TForm1::Open_Transfer_Log()
     return true;
 }
 
-void TForm1::Log_Transfer(const QByteArray &bytes)
+void FileTransfer::Log_Transfer(const QByteArray &bytes)
 {
-    if (FileTransfer.Log) {
-        FileTransfer.Log->write(bytes);
-        FileTransfer.Log->flush();
+    if (State.Log) {
+        State.Log->write(bytes);
+        State.Log->flush();
     }
 }
 
-void TForm1::FileDataSendTimer()
+void FileTransfer::FileDataSendTimer()
 {
-    SendSession &sender = FileTransfer.Sender;
+    SendSession &sender = State.Sender;
     if (!sender.May_Send())
         return;
     const std::uint32_t n = sender.Next_Length();
     const std::uint64_t k = sender.Take_Next_Frame();
     std::uint8_t *frame = Transfer_Buffer.data();
     Transfer_Fill = Put_Data_Frame(k, n, frame);
-    if (FileTransfer.Source->read(reinterpret_cast<char *>(frame + kDataOffset), n) != qint64(n)) {
+    if (State.Source->read(reinterpret_cast<char *>(frame + kDataOffset), n) != qint64(n)) {
         Abort_Sending();
-        File_Message(File_Changed());
+        Notice(File_Changed());
         return;
     }
-    const bool written = Write_To_Port(frame, Transfer_Fill);
-    Start_File_Timer(TimerSendSession, Packet_Interval);
+    const bool written = link_.Write(frame, Transfer_Fill);
+    State.Heard = false;
+    TimerSendSession->Start(Packet_Interval);
     Form6->Edit3->setText(QString::number(k));
     Form6->Show_Progress(k, sender.Total());
     if (written) {
         const QByteArray line = Cp("Пакет №: ") + QByteArray::number(qulonglong(k)) + "   ";
         Log_Transfer(line + '\r');
-        Print_To_Screen(line + '\r', kBlack);
+        console_.Print(line + '\r', kBlack);
         return;
     }
     Log_Transfer((k == sender.Total() ? QByteArray("Error write in COM port") : Cp("Ошибка записи в порт")) + '\r');
-    Print_To_Screen(Cp("Ошибка записи в порт"), kBlack);
-    File_Message(QStringLiteral("Oшибка записи в порт"));
+    console_.Print(Cp("Ошибка записи в порт"), kBlack);
+    Notice(QStringLiteral("Oшибка записи в порт"));
 }
 
-void TForm1::On_Acknowledgement(const std::uint8_t *frame)
+void FileTransfer::On_Acknowledgement(const std::uint8_t *frame)
 {
     const auto number = Field_Number(frame + kNumberOffset, kNumberFieldWidth);
     if (!number)
         return;
-    const SendSession::AckResult result = FileTransfer.Sender.On_Acknowledgement(*number);
+    const SendSession::AckResult result = State.Sender.On_Acknowledgement(*number);
     if (result == SendSession::AckResult::Ignore)
         return;  // the wait goes on, and its time-out repeats the frame
-    TimerSendSession->stop();
+    if (result == SendSession::AckResult::Late) {
+        Send_Cancel();
+        return;
+    }
+    TimerSendSession->Stop();
     Log_Transfer(Cp("БЕЗ ОШИБОК") + "\r\r");
-    Print_To_Screen(Cp("БЕЗ ОШИБОК"), kMaroon);
-    Print_To_Screen(QByteArray("\r"), kBlack);
+    console_.Print(Cp("БЕЗ ОШИБОК"), kMaroon);
+    console_.Print(QByteArray("\r"), kBlack);
     if (result == SendSession::AckResult::Next)
         return;
     Log_Transfer(Cp("***КОНЕЦ ПЕРЕДАЧИ ФАЙЛА***") + "\r\r");
-    Print_To_Screen(Cp("***КОНЕЦ ПЕРЕДАЧИ ФАЙЛА***"), kMagenta);
-    Screen_New_Line();
+    console_.Print(Cp("***КОНЕЦ ПЕРЕДАЧИ ФАЙЛА***"), kMagenta);
+    console_.New_Line();
     Stop_Sending();
     Form6->hide();
 }
 
-void TForm1::TimerSendSessionTimer() { Act_On_Verdict(Sender_Time_Out(TimerSendSession), false); }
+void FileTransfer::TimerSendSessionTimer() { Act_On_Verdict(Sender_Time_Out(*TimerSendSession), false); }
 
 // The wait for a reply or an acknowledgement ran out. Part of an answer
-// still held is dropped: the repeat will bring a whole one.
-SendSession::Verdict TForm1::Sender_Time_Out(QTimer *wait)
+// still held is dropped: the repeat will bring a whole one. Bytes that came
+// since the frame went out, and were dropped as no whole frame, were an
+// answer spoilt on the line: the line is alive, and the repeat is not one
+// of the retries kept for silence.
+SendSession::Verdict FileTransfer::Sender_Time_Out(vexa::Timer &wait)
 {
-    wait->stop();
-    const bool partial = FileTransfer.Parser.Holds_Bytes();
-    const SendSession::Verdict verdict = FileTransfer.Sender.On_Time_Out(partial);
+    wait.Stop();
+    const bool partial = State.Parser.Holds_Bytes() || State.Heard;
+    const SendSession::Verdict verdict = State.Sender.On_Time_Out(partial);
     if (verdict != SendSession::Verdict::Ignore && partial)
         Clear_Frame_Buffer();
     return verdict;
 }
 
-void TForm1::On_Error_Frame(bool fileNameCause)
+void FileTransfer::On_Error_Frame(bool fileNameCause)
 {
-    const SendSession::Verdict verdict = FileTransfer.Sender.On_Error(fileNameCause);
+    const SendSession::Verdict verdict = State.Sender.On_Error(fileNameCause);
     if (verdict == SendSession::Verdict::Ignore)
         return;
-    (fileNameCause ? FileNameSend : TimerSendSession)->stop();
+    if (verdict == SendSession::Verdict::Refuse) {  // asked for a frame after this side stopped
+        Send_Cancel();
+        return;
+    }
+    (fileNameCause ? FileNameSend : TimerSendSession)->Stop();
     Act_On_Verdict(verdict, fileNameCause);
 }
 
 // A wait ended without its answer: send the announcement or the last data
 // frame again, or give up.
-void TForm1::Act_On_Verdict(SendSession::Verdict verdict, bool announcement)
+void FileTransfer::Act_On_Verdict(SendSession::Verdict verdict, bool announcement)
 {
     if (verdict == SendSession::Verdict::Ignore)
         return;
@@ -274,65 +306,65 @@ void TForm1::Act_On_Verdict(SendSession::Verdict verdict, bool announcement)
         return;
     }
     Stop_Sending();
-    Send_Cancel();  // in case only its answers were lost
-    File_Message(No_Answer());
+    Tell_Stopped();  // in case only its answers were lost
+    Notice(No_Answer());
 }
 
 // The wait restarts even when the write failed, so that the repeats run out
 // and the transfer ends instead of waiting for ever.
-void TForm1::Repeat_Last_Frame()
+void FileTransfer::Repeat_Last_Frame()
 {
-    const bool written = Write_To_Port(Transfer_Buffer.data(), Transfer_Fill);
-    Start_File_Timer(TimerSendSession, Packet_Interval);
-    Form6->Edit5->setText(QString::number(FileTransfer.Sender.Repeats()));
+    const bool written = link_.Write(Transfer_Buffer.data(), Transfer_Fill);
+    State.Heard = false;
+    TimerSendSession->Start(Packet_Interval);
+    Form6->Edit5->setText(QString::number(State.Sender.Repeats()));
     if (!written)
-        File_Message(QStringLiteral("Oшибка записи в порт повтороного пакета"));
+        Notice(QStringLiteral("Oшибка записи в порт повтороного пакета"));
 }
 
-void TForm1::Cancel_Sending()
+void FileTransfer::Cancel_Sending()
 {
     Abort_Sending();
     Form6->hide();
 }
 
 // This side stops before the file is through: the receiver is told.
-void TForm1::Abort_Sending()
+void FileTransfer::Abort_Sending()
 {
-    const bool running = FileTransfer.Sender.State() != SendSession::Phase::Idle;
-    FileTransfer.Sender.Abandon();
+    const bool running = State.Sender.State() != SendSession::Phase::Idle;
+    State.Sender.Abandon();
     Stop_Sending();
     if (running)
-        Send_Cancel();
+        Tell_Stopped();
 }
 
 // Every timer of the sending side stops and each of its files closes once.
 // The send dialog stays where it stood, for the user to read and close.
-void TForm1::Stop_Sending()
+void FileTransfer::Stop_Sending()
 {
-    FileNameSend->stop();
-    FileDataSend->stop();
-    TimerSendSession->stop();
-    if (FileTransfer.Sender.State() != SendSession::Phase::Idle)
-        FileTransfer.Sender.End();
-    FileTransfer.Source.reset();
-    FileTransfer.Log.reset();
+    FileNameSend->Stop();
+    FileDataSend->Stop();
+    TimerSendSession->Stop();
+    if (State.Sender.State() != SendSession::Phase::Idle)
+        State.Sender.End();
+    State.Source.reset();
+    State.Log.reset();
     Form6->Stop_Clock();
     SpeedButton11->setEnabled(true);
     SpeedButton12->setEnabled(true);
 }
 
-void TForm1::SpeedButton13Click()
+void FileTransfer::SpeedButton13Click()
 {
-    Clear_Focus();
-    Enter_Start_Directory();
-    QFile log(QDir(Start_Directory).filePath(QLatin1String(kLogFile)));
+    host_.Clear_Focus();
+    QFile log(QDir(Enter_Start_Directory()).filePath(QLatin1String(kLogFile)));
     if (!log.open(QIODevice::ReadOnly)) {
-        File_Error(Open_Failed(log));
+        Error(Open_Failed(log));
         return;
     }
-    Print_To_Screen(QByteArray("***PROTOCOL OF LAST FILE SEND BEGIN***"), kGreen);
-    Print_To_Screen(QByteArray("\r"), kGreen);
-    Print_To_Screen(log.readAll(), kBlack);
-    Print_To_Screen(QByteArray("***PROTOCOL OF LAST FILE SEND END***"), kGreen);
-    Print_To_Screen(QByteArray("\r"), kGreen);
+    console_.Print(QByteArray("***PROTOCOL OF LAST FILE SEND BEGIN***"), kGreen);
+    console_.Print(QByteArray("\r"), kGreen);
+    console_.Print(log.readAll(), kBlack);
+    console_.Print(QByteArray("***PROTOCOL OF LAST FILE SEND END***"), kGreen);
+    console_.Print(QByteArray("\r"), kGreen);
 }

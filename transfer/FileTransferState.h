@@ -1,11 +1,10 @@
 #pragma once
 // State of the file-transfer subsystem: the frame parser, the sender and the
-// receiver. TForm1 holds one of these; only the main thread touches it.
+// receiver. Only the thread the subsystem runs on touches it.
 
 #include <QByteArray>
 #include <QFile>
 #include <QSaveFile>
-#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -24,12 +23,12 @@ struct FileTransferState {
 
     std::unique_ptr<QFile> Source;  // the file being sent
     std::unique_ptr<QFile> Log;     // Logs/FileLog.atl during a data phase
+    bool Heard = false;             // bytes arrived since the sender last wrote a frame
+    int Refusals_Left = 0;          // refusals still to send after stopping
     // The file being received: a temporary file in ReseiveFile (unnamed
     // where the system allows) that takes the announced name only when its
     // last frame is stored; dropping it removes it.
     std::unique_ptr<QSaveFile> Received;
-
-    // Texts of the message boxes open or about to open, so that one cause
-    // never stacks a second box on its first.
-    QSet<QString> Open_Messages;
+    QByteArray Last_Stored;  // the data of the frame stored last, to know a spoilt repeat of it
+    QString Kept;            // the completed file, until the sender's story is known
 };

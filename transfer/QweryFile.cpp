@@ -4,7 +4,6 @@
 #include <QPushButton>
 
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
 
 TForm5::TForm5(QWidget *parent)
     : TransferDialog(parent, "Form5", QStringLiteral("Прием файла"), QSize(360, 230))
@@ -23,6 +22,6 @@ TForm5::TForm5(QWidget *parent)
     connect(SpeedButton2, &QPushButton::clicked, this, &TForm5::SpeedButton2Click);
 }
 
-void TForm5::SpeedButton1Click() { Form1->Accept_File(); }
+void TForm5::SpeedButton1Click() { emit Accept_Pressed(); }
 
-void TForm5::SpeedButton2Click() { Form1->Refuse_File(); }
+void TForm5::SpeedButton2Click() { emit Refuse_Pressed(); }

@@ -16,4 +16,8 @@ public:
 
     void SpeedButton1Click();
     void SpeedButton2Click();
+
+signals:
+    void Accept_Pressed();
+    void Refuse_Pressed();
 };

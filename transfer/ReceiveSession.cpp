@@ -17,7 +17,7 @@ AnnouncementCheck Read_Announcement(const std::uint8_t *frame, Announced &announ
 
 std::optional<QString> Local_File_Name(const QByteArray &cp1251Name)
 {
-    if (cp1251Name.isEmpty() || cp1251Name == "." || cp1251Name.contains(".."))
+    if (cp1251Name.count('.') + cp1251Name.count(' ') == cp1251Name.size())
         return std::nullopt;
     for (const char c : cp1251Name) {
         const auto byte = static_cast<unsigned char>(c);
@@ -36,8 +36,8 @@ QString Received_File_Path(const QString &startDirectory, const QString &name)
 
 ReceiveSession::AnnouncementAction ReceiveSession::On_Announcement(const Announced &announced)
 {
-    if (phase_ == Phase::Receiving && stored_ == 0 && announced.name == announced_.name &&
-        announced.size == announced_.size)
+    const bool same = announced.name == announced_.name && announced.size == announced_.size;
+    if (same && ((phase_ == Phase::Receiving && stored_ == 0) || (finished_ && plan_.total == 0)))
         return AnnouncementAction::AcceptAgain;
     End();
     finished_ = abandoned_ = false;
@@ -52,8 +52,9 @@ void ReceiveSession::Accept()
     plan_ = Packet_Plan(announced_.size);
     stored_ = 0;
     unanswered_ = 0;
-    finished_ = false;
-    phase_ = plan_.total > 0 ? Phase::Receiving : Phase::Idle;
+    doubted_ = false;
+    finished_ = plan_.total == 0;
+    phase_ = finished_ ? Phase::Idle : Phase::Receiving;
 }
 
 bool ReceiveSession::Expected_Length(std::uint64_t number, std::uint32_t length) const
@@ -61,17 +62,28 @@ bool ReceiveSession::Expected_Length(std::uint64_t number, std::uint32_t length)
     return length == Data_Frame_Length(announced_.size, number);
 }
 
-ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> number, std::uint32_t length)
+ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> number, std::uint32_t length,
+                                                   bool likeLast)
 {
     if (phase_ != Phase::Receiving) {
         if (finished_ && number && *number == stored_ && stored_ > 0 && Expected_Length(*number, length))
             return DataAction::Acknowledge_Again;
+        if (finished_ && number && *number > 0 && *number < stored_ && Expected_Length(*number, length)) {
+            Store_Failed();
+            return DataAction::Wrong_File;
+        }
         return abandoned_ ? DataAction::Refuse : DataAction::Drop;
     }
     unanswered_ = 0;
+    const bool doubted = doubted_;
+    doubted_ = false;
     if (!number)
         return DataAction::Ask_Again;
     if (*number == stored_ + 1 && *number <= plan_.total && Expected_Length(*number, length)) {
+        if (likeLast && stored_ > 0 && !doubted) {
+            doubted_ = true;
+            return DataAction::Ask_Again;
+        }
         if (++stored_ == plan_.total) {
             finished_ = true;
             phase_ = Phase::Idle;
@@ -100,12 +112,16 @@ ReceiveSession::SilenceAction ReceiveSession::On_Silence()
     return SilenceAction::Ask_Again;
 }
 
-bool ReceiveSession::On_Sender_Cancel()
+ReceiveSession::CancelResult ReceiveSession::On_Sender_Cancel()
 {
+    if (phase_ == Phase::Idle && finished_) {
+        finished_ = false;
+        return CancelResult::Given_Up;
+    }
     if (phase_ == Phase::Idle)
-        return false;
+        return CancelResult::Ignore;
     End();
-    return true;
+    return CancelResult::Stopped;
 }
 
 void ReceiveSession::End()

@@ -4,7 +4,6 @@
 #include <QPushButton>
 
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
 
 TForm6::TForm6(QWidget *parent)
     : TransferDialog(parent, "Form6", QStringLiteral("Передача файла"), QSize(360, 250))
@@ -22,4 +21,4 @@ TForm6::TForm6(QWidget *parent)
     connect(SpeedButton1, &QPushButton::clicked, this, &TForm6::SpeedButton1Click);
 }
 
-void TForm6::SpeedButton1Click() { Form1->Cancel_Sending(); }
+void TForm6::SpeedButton1Click() { emit Cancel_Pressed(); }

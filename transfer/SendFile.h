@@ -15,4 +15,7 @@ public:
     QTimer *TimerTimeSendFile;
 
     void SpeedButton1Click();
+
+signals:
+    void Cancel_Pressed();
 };

@@ -15,7 +15,7 @@ void SendSession::Announced()
 SendSession::ReplyResult SendSession::On_Reply(bool accept)
 {
     if (phase_ == Phase::Sending && !accept) {
-        End();
+        Abandon();
         return ReplyResult::Aborted;
     }
     if (phase_ == Phase::Idle && abandoned_ && accept)
@@ -43,11 +43,15 @@ bool SendSession::Start_Data(std::uint64_t size)
 std::uint64_t SendSession::Take_Next_Frame()
 {
     maySend_ = false;
-    return ++sent_;
+    if (++sent_ == plan_.total)
+        retries_ = 0;
+    return sent_;
 }
 
 SendSession::AckResult SendSession::On_Acknowledgement(std::uint64_t number)
 {
+    if (Stopped_After_Last() && number == sent_)
+        return AckResult::Late;
     if (!Awaiting_Acknowledgement() || number != sent_)
         return AckResult::Ignore;
     uncounted_ = 0;
@@ -61,6 +65,8 @@ SendSession::AckResult SendSession::On_Acknowledgement(std::uint64_t number)
 
 SendSession::Verdict SendSession::On_Error(bool fileNameCause)
 {
+    if (phase_ == Phase::Idle && !fileNameCause && abandoned_)
+        return Verdict::Refuse;
     const bool expected = fileNameCause ? phase_ == Phase::Announcing : Awaiting_Acknowledgement();
     return expected ? Uncounted_Repeat() : Verdict::Ignore;
 }
@@ -101,7 +107,11 @@ void SendSession::End()
 
 void SendSession::Abandon()
 {
-    const bool abandoned = abandoned_ || phase_ != Phase::Idle;
+    if (phase_ != Phase::Idle) {
+        stoppedAfterLast_ = phase_ == Phase::Sending && sent_ == plan_.total;
+        abandoned_ = true;
+    }
+    const bool abandoned = abandoned_;
     End();
     abandoned_ = abandoned;
 }

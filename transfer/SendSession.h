@@ -18,8 +18,13 @@
 //
 // A sender that stopped before its file was through (it gave up, was
 // cancelled or could not read) counts as abandoned until it announces
-// again: an acceptance arriving then is late, and the receiver must be told
-// that nothing will come.
+// again: an acceptance or a request for its frame arriving then is late, and
+// the receiver must be told again that nothing will come. Stopping once the
+// last frame was sent leaves the receiver perhaps holding the whole file
+// while this side tells its user that it failed; so the last frame has all
+// the retries again, and an acknowledgement of it arriving afterwards is
+// answered with the refusal too.
+
 
 #include <cstdint>
 
@@ -31,9 +36,9 @@ constexpr int kMaxUncountedRepeats = 10;
 class SendSession {
 public:
     enum class Phase { Idle, Announcing, Sending };
-    enum class Verdict { Ignore, Repeat, GiveUp };
+    enum class Verdict { Ignore, Repeat, GiveUp, Refuse };
     enum class ReplyResult { Ignore, Accepted, Refused, Aborted, Late };
-    enum class AckResult { Ignore, Next, Last };
+    enum class AckResult { Ignore, Next, Last, Late };
 
     Phase State() const { return phase_; }
     bool May_Send() const { return phase_ == Phase::Sending && maySend_; }
@@ -58,7 +63,8 @@ public:
     std::uint32_t Next_Length() const { return Data_Length(size_, sent_ + 1); }
     AckResult On_Acknowledgement(std::uint64_t number);
     // FNFN error while announcing, DATASEND error while awaiting an
-    // acknowledgement.
+    // acknowledgement; Refuse for a DATASEND error after this side stopped
+    // early.
     Verdict On_Error(bool fileNameCause);
     // The reply or acknowledgement wait ran out; partial tells whether part
     // of an answer was held.
@@ -68,6 +74,8 @@ public:
     // Cancel or failure on this side.
     void Abandon();
     bool Abandoned() const { return abandoned_; }
+    // Stopped with every frame sent, so the receiver may have the file.
+    bool Stopped_After_Last() const { return abandoned_ && stoppedAfterLast_; }
     // Entering the file-transfer page forgets the retries.
     void Reset_Retries() { retries_ = 0; }
 
@@ -83,4 +91,5 @@ private:
     int uncounted_ = 0;
     std::uint64_t repeats_ = 0;
     bool abandoned_ = false;
+    bool stoppedAfterLast_ = false;
 };

@@ -10,7 +10,6 @@
 #include <climits>
 
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/LocalTime.h"
 
 namespace {
@@ -19,7 +18,7 @@ constexpr int kClockTickMs = 1000;
 }
 
 TransferDialog::TransferDialog(QWidget *parent, const char *name, const QString &caption, QSize size)
-    : QDialog(parent), Form1(qobject_cast<TForm1 *>(parent))
+    : QDialog(parent)
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);

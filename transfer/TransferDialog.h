@@ -11,7 +11,6 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
-class TForm1;
 
 class TransferDialog : public QDialog {
     Q_OBJECT
@@ -36,8 +35,6 @@ protected:
     void closeEvent(QCloseEvent *e) override;
     // The 1000 ms timer whose tick shows the elapsed time in the field.
     QTimer *Clock(const char *timerName, QLineEdit *field);
-
-    TForm1 *Form1;
 
 private:
     void Show_Elapsed();

@@ -40,7 +40,7 @@ TEST(MainWindow, StartsWithItsWindowsCaptionAndControls)
     EXPECT_EQ(f.PageControl1->currentIndex(), 0);
     EXPECT_EQ(f.Status_Panel_Text(3), QString::fromUtf8("Процесс: ВВОД КОМАНД"));
     EXPECT_EQ(f.Status_Panel_Text(0), QString::fromUtf8("Порт:"));
-    EXPECT_EQ(f.Transfer_Buffer.size(), 32796u);
+    EXPECT_EQ(f.Transfer->Transfer_Buffer.size(), 32796u);
     EXPECT_TRUE(f.Timer_Cursor->isActive());
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_FALSE(f.Image3->pixmap().isNull());

@@ -212,7 +212,7 @@ TEST_F(PeerTransfer, CancelSilenceOrASenderThatStopsLeavesNoFile)
         }
         EXPECT_FALSE(form().Form5->isVisible());
         EXPECT_EQ(Received_Entries(app), QStringList());
-        EXPECT_FALSE(form().TimerReceiveWait->isActive());
+        EXPECT_FALSE(form().Transfer->TimerReceiveWait->Active());
         peer.Write(wire::Data(2, data.mid(32768, 32768)));  // refused, not stored
         EXPECT_EQ(peer.Frames_For(200), QList<QByteArray>{wire::Reply(false)});
         app.catcher.clear();
@@ -243,9 +243,8 @@ TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
         }
         form().PageControl1->setCurrentIndex(2);  // where a firmware download would start
         EXPECT_EQ(peer.Frames_For(700), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
-        for (const QTimer *timer : {form().FileNameSend, form().FileDataSend, form().TimerSendSession,
-                                    form().TimerReceiveAll, form().TimerReceiveWait})
-            EXPECT_FALSE(timer->isActive()) << timer->objectName().toStdString();
+        for (const char *timer : {"FileNameSend", "FileDataSend", "TimerSendSession", "TimerReceiveAll", "TimerReceiveWait"})
+            EXPECT_FALSE(form().findChild<QTimer *>(timer)->isActive()) << timer;
         EXPECT_FALSE(form().Form5->isVisible() || form().Form6->isVisible());
         EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: открыта другая страница")});
         app.catcher.clear();
@@ -333,9 +332,9 @@ TEST_F(PeerTransfer, TheSenderRepeatsOnAWrongAcknowledgementAndStopsWhenTheRecei
     EXPECT_EQ(Finish(script), QStringList({"FNFN0", "DTDT1", "DTDT1", "DTDT2", "DTDT3", "0"}));
     EXPECT_EQ(form().Form6->Edit5->text(), "1");  // frames sent again
     EXPECT_EQ(messages(), QStringList{QString::fromUtf8("В приеме файла отказано удаленной стороной")});
-    EXPECT_EQ(form().FileTransfer.Sender.State(), SendSession::Phase::Idle);
-    EXPECT_FALSE(form().FileDataSend->isActive());
-    EXPECT_FALSE(form().TimerSendSession->isActive());
+    EXPECT_EQ(form().Transfer->State.Sender.State(), SendSession::Phase::Idle);
+    EXPECT_FALSE(form().Transfer->FileDataSend->Active());
+    EXPECT_FALSE(form().Transfer->TimerSendSession->Active());
     EXPECT_TRUE(form().SpeedButton12->isEnabled());
 }
 
@@ -351,13 +350,15 @@ TEST_F(PeerTransfer, EndlessErrorFramesEndTheTransfer)
             ++frames;
             peer.Write(wire::Error("DATASEND"));
         }
-        peer.Write(wire::Error("DATASEND"));  // after the end: nothing is resent
-        return frames + peer.Frames_For(300).size();
+        peer.Write(wire::Error("DATASEND"));  // after the end: no frame again, only the refusal
+        return std::make_pair(frames, peer.Frames_For(300));
     });
     Send_File(app, path);
-    EXPECT_EQ(Finish(script), 1 + 10);
+    const auto [frames, after] = Finish(script);
+    EXPECT_EQ(frames, 1 + 10);
+    EXPECT_EQ(after, QList<QByteArray>{wire::Reply(false)});
     EXPECT_EQ(messages(), QStringList{No_Answer()});
-    EXPECT_EQ(form().FileTransfer.Sender.State(), SendSession::Phase::Idle);
+    EXPECT_EQ(form().Transfer->State.Sender.State(), SendSession::Phase::Idle);
 }
 
 TEST_F(PeerTransfer, AFileChangedAfterItsAnnouncementIsNotSent)
@@ -418,9 +419,9 @@ TEST_F(PeerTransfer, IntervalsAreWholePositiveMilliseconds)
     EXPECT_EQ(app.catcher.errors(), QStringList({QString::fromUtf8("Интервал должен быть больше 0 мс"),
                                                  QString::fromUtf8("Интервал должен быть больше 0 мс"),
                                                  QString::fromUtf8("\"abc\" не является целым числом")}));
-    EXPECT_EQ(form().Packet_Interval, 1000);
-    EXPECT_EQ(form().Frame_Receive_Interval, 1000);
+    EXPECT_EQ(form().Transfer->Packet_Interval, 1000);
+    EXPECT_EQ(form().Transfer->Frame_Receive_Interval, 1000);
     EXPECT_EQ(form().ComboBox7->currentText(), "1000");
     Type_Interval(form().ComboBox7, "15000");
-    EXPECT_EQ(form().Packet_Interval, 15000);
+    EXPECT_EQ(form().Transfer->Packet_Interval, 15000);
 }

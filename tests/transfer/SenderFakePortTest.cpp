@@ -61,8 +61,8 @@ TEST_F(FakePortSender, AMessageBoxMidTransferSendsNothingTwiceOrOutOfOrder)
     EXPECT_EQ(shown, QStringList{QString::fromUtf8("Oшибка записи в порт")});
     // Thirty ticks of FileDataSend passed under the box: frame 2 was tried
     // once, and the wait for its acknowledgement runs.
-    EXPECT_EQ(form().FileTransfer.Sender.Sent(), 2u);
-    EXPECT_TRUE(form().TimerSendSession->isActive());
+    EXPECT_EQ(form().Transfer->State.Sender.Sent(), 2u);
+    EXPECT_TRUE(form().Transfer->TimerSendSession->Active());
 
     modem->failWrite = false;  // the repeat after the interval goes through
     ASSERT_TRUE(Wait_Until([&] { return Written().size() == announcement.size() + 2 * 32796; }, 3000));
@@ -86,10 +86,10 @@ TEST_F(FakePortSender, CancelStopsEveryTimerAndClosesTheFiles)
     QTest::mouseClick(form().Form6->SpeedButton1, Qt::LeftButton);
     EXPECT_TRUE(Written().endsWith(wire::Reply(false)));  // the receiver is told at once
     EXPECT_FALSE(form().Form6->isVisible());
-    EXPECT_FALSE(form().FileDataSend->isActive());
-    EXPECT_FALSE(form().TimerSendSession->isActive());
-    EXPECT_FALSE(form().FileTransfer.Source);
-    EXPECT_FALSE(form().FileTransfer.Log);
+    EXPECT_FALSE(form().Transfer->FileDataSend->Active());
+    EXPECT_FALSE(form().Transfer->TimerSendSession->Active());
+    EXPECT_FALSE(form().Transfer->State.Source);
+    EXPECT_FALSE(form().Transfer->State.Log);
     const qsizetype sent = Written().size();
     Answer(wire::Ack(1));  // too late: nothing follows
     Pump(1300);
@@ -105,8 +105,8 @@ TEST_F(FakePortSender, ReleasingThePortEndsTheTransferOnce)
     ASSERT_TRUE(Wait_Until([&] { return form().Form6->isVisible() && Written().size() > 80; }));
     form().SpeedButton26->click();  // "Освободить порт"
     EXPECT_FALSE(form().Form6->isVisible());
-    EXPECT_FALSE(form().FileDataSend->isActive());
-    EXPECT_FALSE(form().TimerSendSession->isActive());
+    EXPECT_FALSE(form().Transfer->FileDataSend->Active());
+    EXPECT_FALSE(form().Transfer->TimerSendSession->Active());
     EXPECT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
     Pump(100);
     EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: порт закрыт")});

@@ -167,12 +167,23 @@ TEST(ReceiveSession, AnAnnouncementAgainBeforeDataIsAcceptedAgain)
     r.Accept();
     r.End();  // cancelled: a frame still coming is refused
     EXPECT_EQ(r.On_Data(1, 32796), ReceiveSession::DataAction::Refuse);
+
+    // An empty file is whole once accepted; its announcement again (the
+    // acceptance was lost) is answered again, not asked of the user.
+    const Announced empty{"e", "0", 0};
+    r.On_Announcement(empty);
+    r.Accept();
+    EXPECT_TRUE(r.Complete());
+    EXPECT_EQ(r.State(), ReceiveSession::Phase::Idle);
+    EXPECT_EQ(r.On_Announcement(empty), ReceiveSession::AnnouncementAction::AcceptAgain);
 }
 
 TEST(ReceiveSession, HostileAnnouncementsAreRefusedOrDropped)
 {
-    for (const char *name : {"../x", "/tmp/x", "a\\b", "..", ".", "", "x\ty", "a..b"})
+    for (const char *name : {"../x", "/tmp/x", "a\\b", "..", ".", "", "x\ty", "...", ". .."})
         EXPECT_EQ(Check(name, "10"), AnnouncementCheck::BadName) << name;
+    for (const char *name : {"modem..v2.bin", "a..b", "..x", "x.."})
+        EXPECT_EQ(Check(name, "10"), AnnouncementCheck::Good) << name;
     EXPECT_EQ(Check(QByteArray("\x98"), "10"), AnnouncementCheck::BadName);
     for (const char *size : {"abc", "-5", "99999999999999999999", "", "1e5"})
         EXPECT_EQ(Check("x", size), AnnouncementCheck::BadSize) << size;

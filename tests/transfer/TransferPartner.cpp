@@ -63,7 +63,7 @@ int main(int argc, char **argv)
     std::unique_ptr<TForm1> form(Create_Application_Forms());
     form->ComboBox1->lineEdit()->selectAll();
     form->ComboBox1->lineEdit()->insert(args[1]);
-    form->Packet_Interval = form->Frame_Receive_Interval = args[4].toInt();
+    form->Transfer->Packet_Interval = form->Transfer->Frame_Receive_Interval = args[4].toInt();
     form->PageControl1->setCurrentIndex(1);
     std::printf("ready\n");  // the port is open and purged: frames may come
     std::fflush(stdout);
@@ -72,7 +72,7 @@ int main(int argc, char **argv)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (receive) {
-            const ReceiveSession &r = form->FileTransfer.Receiver;
+            const ReceiveSession &r = form->Transfer->State.Receiver;
             if (r.State() == ReceiveSession::Phase::Asked)
                 form->Form5->SpeedButton1->click();
             started = started || r.State() == ReceiveSession::Phase::Receiving;
@@ -80,7 +80,7 @@ int main(int argc, char **argv)
                 app.exit(status = 0);
             return;
         }
-        const SendSession &s = form->FileTransfer.Sender;
+        const SendSession &s = form->Transfer->State.Sender;
         started = started || s.State() == SendSession::Phase::Sending;
         if (started && s.State() == SendSession::Phase::Idle && !form->Form6->isVisible())
             app.exit(status = 0);  // the last frame was acknowledged

@@ -52,7 +52,7 @@ void Send_File(Application &app, const QString &path)
 
 bool Sender_Idle(Application &app)
 {
-    return app.form->FileTransfer.Sender.State() == SendSession::Phase::Idle && !app.form->Form6->isVisible();
+    return app.form->Transfer->State.Sender.State() == SendSession::Phase::Idle && !app.form->Form6->isVisible();
 }
 
 QStringList Received_Entries(const Application &app)

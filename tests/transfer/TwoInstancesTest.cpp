@@ -252,12 +252,12 @@ TEST(TwoInstances, ALinkThatStaysDeadEndsBothSidesWithNoFileLeft)
     // Both windows report through the one message seam the last catcher holds.
     EXPECT_TRUE(Wait_Until([&] { return receiver.catcher.messages().size() == 2; }, 6000));
     EXPECT_EQ(receiver.catcher.messages(), QStringList(2, noAnswer));
-    EXPECT_EQ(sender.form->FileTransfer.Sender.State(), SendSession::Phase::Idle);
-    EXPECT_EQ(receiver.form->FileTransfer.Receiver.State(), ReceiveSession::Phase::Idle);
+    EXPECT_EQ(sender.form->Transfer->State.Sender.State(), SendSession::Phase::Idle);
+    EXPECT_EQ(receiver.form->Transfer->State.Receiver.State(), ReceiveSession::Phase::Idle);
     EXPECT_FALSE(receiver.form->Form5->isVisible());
     EXPECT_EQ(Received_Entries(receiver), QStringList());
-    EXPECT_FALSE(sender.form->FileDataSend->isActive());
-    EXPECT_FALSE(receiver.form->TimerReceiveWait->isActive());
+    EXPECT_FALSE(sender.form->Transfer->FileDataSend->Active());
+    EXPECT_FALSE(receiver.form->Transfer->TimerReceiveWait->Active());
 }
 
 // One frame in twenty, either way, is damaged once: a byte added or lost
@@ -325,5 +325,5 @@ TEST(TwoInstances, AFileThatCannotBeStoredIsNeverAcknowledged)
     EXPECT_EQ(*acknowledgements, 2);
     EXPECT_FALSE(QFileInfo::exists(folder));
     EXPECT_FALSE(Read_File(sender.start.file("Logs/FileLog.atl")).contains(Cp("***КОНЕЦ ПЕРЕДАЧИ ФАЙЛА***")));
-    EXPECT_EQ(sender.form->FileTransfer.Sender.State(), SendSession::Phase::Idle);
+    EXPECT_EQ(sender.form->Transfer->State.Sender.State(), SendSession::Phase::Idle);
 }
