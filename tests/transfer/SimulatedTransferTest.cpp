@@ -9,6 +9,8 @@
 #include "transfer/FileFrames.h"
 #include "transfer/TransferSimulation.h"
 
+using namespace transfer_sim;
+
 namespace {
 
 const char kNoAnswer[] = "Нет соединения или нет ответа удаленной стороны";

@@ -16,6 +16,8 @@
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 
+namespace transfer_sim {
+
 namespace {
 
 using Random = std::mt19937_64;
@@ -300,3 +302,5 @@ Outcome Run_Schedule(const Schedule &s)
                          run.receiver_told.join("; "));
     return run;
 }
+
+}  // namespace transfer_sim

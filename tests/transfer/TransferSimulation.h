@@ -22,6 +22,8 @@
 
 #include "support/SimulatedLine.h"
 
+namespace transfer_sim {
+
 // The bytes a frame arrives as (empty: lost whole). toReceiver tells the
 // direction; nth counts the frames of its kind that way, from 1.
 using FrameFate = std::function<QByteArray(const QByteArray &frame, int nth, bool toReceiver)>;
@@ -59,3 +61,5 @@ struct Outcome {
 };
 
 Outcome Run_Schedule(const Schedule &schedule);
+
+}  // namespace transfer_sim

@@ -12,6 +12,8 @@
 #include "support/VirtualClock.h"
 #include "xmodem/FirmwareDownload.h"
 
+namespace xmodem_sim {
+
 namespace {
 
 using vexa::modemsim::XmodemReceiver;
@@ -240,3 +242,5 @@ Schedule Random_Schedule(std::uint64_t seed)
     s.press_after_ms = pick(0, 3000);
     return s;
 }
+
+}  // namespace xmodem_sim

@@ -16,6 +16,8 @@
 #include "support/SimulatedLine.h"
 #include "tools/modem-sim/xmodem_receiver.h"
 
+namespace xmodem_sim {
+
 struct Schedule {
     std::uint64_t seed = 1;                // the line's faults, jitter and chunks; the image's bytes
     int size = 1000;                       // of the image
@@ -46,3 +48,5 @@ struct Schedule_Run {
 Schedule Random_Schedule(std::uint64_t seed);
 // trace, when given, hears each byte moved and each line printed.
 Schedule_Run Run_Schedule(const Schedule &schedule, const std::function<void(const QString &)> &trace = {});
+
+}  // namespace xmodem_sim

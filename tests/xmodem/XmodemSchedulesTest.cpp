@@ -15,6 +15,8 @@
 #include "xmodem/FirmwareDownload.h"
 #include "xmodem/XmodemSchedules.h"
 
+using namespace xmodem_sim;
+
 namespace {
 
 struct Named_Schedule {
