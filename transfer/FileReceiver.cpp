@@ -73,6 +73,7 @@ void FileTransfer::Accept_File()
         return;
     }
     receiver.Accept();
+    State.Last_Stored.clear();
     const std::uint64_t total = receiver.Total();
     Form5->Edit4->setText(QString::number(total));
     Form5->Show_Progress(0, total);
@@ -220,7 +221,6 @@ void FileTransfer::Drop_Received_File()
 {
     TimerReceiveWait->Stop();
     State.Received.reset();
-    State.Last_Stored.clear();
     Form5->Stop_Clock();
 }
 

@@ -52,7 +52,7 @@ void ReceiveSession::Accept()
     plan_ = Packet_Plan(announced_.size);
     stored_ = 0;
     unanswered_ = 0;
-    doubted_ = false;
+    doubted_ = suspect_ = false;
     finished_ = plan_.total == 0;
     phase_ = finished_ ? Phase::Idle : Phase::Receiving;
 }
@@ -68,7 +68,8 @@ ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> 
     if (phase_ != Phase::Receiving) {
         if (finished_ && number && *number == stored_ && stored_ > 0 && Expected_Length(*number, length))
             return DataAction::Acknowledge_Again;
-        if (finished_ && number && *number > 0 && *number < stored_ && Expected_Length(*number, length)) {
+        if (finished_ && suspect_ && likeLast && number && *number > 0 && *number < stored_ &&
+            Expected_Length(*number, length)) {
             Store_Failed();
             return DataAction::Wrong_File;
         }
@@ -84,6 +85,7 @@ ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> 
             doubted_ = true;
             return DataAction::Ask_Again;
         }
+        suspect_ = likeLast;
         if (++stored_ == plan_.total) {
             finished_ = true;
             phase_ = Phase::Idle;

@@ -65,9 +65,10 @@ class ReceiveSession {
 public:
     enum class Phase { Idle, Asked, Receiving };
     enum class AnnouncementAction { Ask, AcceptAgain };
-    // Wrong_File: a frame before the last one came after the last was stored;
-    // on a line that keeps the order of bytes that proves the stored file
-    // holds a frame under a spoilt number.
+    // Wrong_File: the last frame was stored though it held the data of the
+    // one before it, and after it came a frame before the last with that
+    // data again: the sender was still repeating that frame, so the last
+    // one stored was a copy of it under a spoilt number.
     enum class DataAction { Drop, Store, Acknowledge_Again, Ask_Again, Refuse, Wrong_File };
     enum class SilenceAction { Ignore, Ask_Again, Give_Up };
     enum class CancelResult { Ignore, Stopped, Given_Up };
@@ -119,4 +120,5 @@ private:
     bool abandoned_ = false;  // the receive ended before its last frame was stored
     int unanswered_ = 0;      // requests since the last data frame
     bool doubted_ = false;    // the frame before was the next one with the data stored last
+    bool suspect_ = false;    // the frame stored last held the data of the one before it
 };

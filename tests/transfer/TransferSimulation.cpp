@@ -292,8 +292,13 @@ Outcome Run_Schedule(const Schedule &s)
     run.sender_told = sender.Told();
     run.receiver_told = receiver.Told();
     const bool senderFailed = !run.sender_told.isEmpty() || cancelled;
+    // A spoilt announcement may read as a name no receiver takes: that one
+    // is refused with its box, and the sender's repeat is then served. The
+    // box told the truth about another announcement.
+    QStringList receiverFailed = run.receiver_told;
+    receiverFailed.removeAll(QStringLiteral("Недопустимое имя принимаемого файла, в приеме отказано"));
     if (run.kept)
-        run.agree = (run.completed || empty) && !senderFailed && run.receiver_told.isEmpty();
+        run.agree = (run.completed || empty) && !senderFailed && receiverFailed.isEmpty();
     else
         run.agree = !run.completed && senderFailed && (!run.receiver_told.isEmpty() || refused || !asked);
     run.story = QStringLiteral("sender: %1%2%3 | receiver: %4%5%6%7")
