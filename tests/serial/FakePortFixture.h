@@ -6,7 +6,7 @@
 #include <QComboBox>
 
 #include "mainwindow/ZRMHyperTerminal.h"
-#include "platform/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "support/DeviceTree.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "platform/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 #include <atomic>
 #include <cerrno>

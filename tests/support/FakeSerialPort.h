@@ -1,5 +1,5 @@
 #pragma once
-// A serial backend in memory, for tests of what a pseudo-terminal cannot do:
+// A serial backend in memory for the tests of what a pseudo-terminal cannot do:
 // modem lines, failing driver calls, a device that vanishes.
 
 #include <condition_variable>
