@@ -17,6 +17,7 @@
 #include "platform/Controls.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
+#include "serial/PortErrors.h"
 
 namespace {
 
@@ -127,7 +128,7 @@ void TForm1::Hide_Quick_Panel()
 void TForm1::Send_Echoed_Line(const QByteArray &text, ColorRef color)
 {
     if (!text.isEmpty() && !Echo_And_Write(text, color))
-        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+        vexa::Show_Message(Port_Error_Text(PortError::Write));
 }
 
 bool TForm1::Echo_And_Write(const QByteArray &text, ColorRef color)

@@ -19,6 +19,7 @@
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
 #include "platform/Messages.h"
+#include "serial/PortErrors.h"
 
 namespace {
 
@@ -182,7 +183,7 @@ void TForm1::Send_Script_Step()
         return;
     if (!Current_Port())
         End_Script();
-    vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+    vexa::Show_Message(Port_Error_Text(PortError::Write));
 }
 
 // The modem the run talks to is going away; its next line would go to

@@ -16,6 +16,7 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
 #include "platform/Messages.h"
+#include "serial/PortErrors.h"
 
 void TForm1::Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color)
 {
@@ -126,7 +127,7 @@ void TForm1::FormKeyPress(const QString &typed)
     for (QChar c : typed) {
         const QByteArray byte = vexa::Cp1251_Encode(QString(c));
         if (!Write_To_Port(byte))
-            vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+            vexa::Show_Message(Port_Error_Text(PortError::Write));
     }
 }
 

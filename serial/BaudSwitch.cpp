@@ -7,6 +7,7 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "serial/PortLists.h"
+#include "serial/PortErrors.h"
 
 void TForm1::Show_Speed_Switch(bool at115200)
 {
@@ -45,12 +46,12 @@ void TForm1::Timer_ChangeSpped115200_9600Timer()
 void TForm1::ChangeOurSpeed(const QString &speed)
 {
     if (!PortHandle || !PortHandle->getState(Port_Settings)) {
-        vexa::Show_Message(QStringLiteral("Ошибка чтения настроек "));
+        vexa::Show_Message(Port_Error_Text(PortError::Read_Settings));
     } else {
         if (const int value = speed.toInt(); Is_Listed_Speed(value))
             Port_Settings.BaudRate = static_cast<std::uint32_t>(value);
         if (!PortHandle->setState(Port_Settings))
-            vexa::Show_Message(QStringLiteral("Ошибка записи настроек "));
+            vexa::Show_Message(Port_Error_Text(PortError::Write_Settings));
     }
     Clear_Focus();
 }

@@ -10,6 +10,7 @@
 #include "platform/LocalTime.h"
 #include "platform/Messages.h"
 #include "serial/PortLists.h"
+#include "serial/PortErrors.h"
 
 using namespace vexa;
 
@@ -49,12 +50,12 @@ bool Set_Named(const QString &text, const NamedValue (&names)[N], std::uint8_t &
 bool TForm1::Settings_Change(const std::function<bool(PortSettings &)> &change, bool showStatus)
 {
     if (!PortHandle || !PortHandle->getState(Port_Settings)) {
-        Show_Message(QStringLiteral("Ошибка чтения настроек "));
+        Show_Message(Port_Error_Text(PortError::Read_Settings));
     } else {
         if (!change(Port_Settings))
             return false;
         if (!PortHandle->setState(Port_Settings))
-            Show_Message(QStringLiteral("Ошибка записи настроек "));
+            Show_Message(Port_Error_Text(PortError::Write_Settings));
     }
     if (showStatus)
         Show_Port_Status();
@@ -141,7 +142,7 @@ void TForm1::CheckBox4Click()
 void TForm1::Show_Port_Status()
 {
     if (!PortHandle || !PortHandle->getState(Port_Settings)) {
-        Show_Message(QStringLiteral("Ошибка чтеня параметров порта"));
+        Show_Message(Port_Error_Text(PortError::Read_Parameters));
         return;
     }
     Set_Status_Panel(1, Line_Status_Text(Port_Settings));
@@ -170,7 +171,7 @@ void TForm1::Timer1Timer()
         }
     } catch (...) {
         Timer1->stop();
-        Show_Message(QStringLiteral("Ошибка чтения параметров сигналов линии"));
+        Show_Message(Port_Error_Text(PortError::Read_Line_Signals));
         Timer1->start();
     }
     Set_Status_Panel(4, QStringLiteral("Время: ") + Long_Time_Text(QTime::currentTime()));

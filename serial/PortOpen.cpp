@@ -17,6 +17,7 @@
 #include "serial/PortLists.h"
 #include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
+#include "serial/PortErrors.h"
 
 using namespace vexa;
 
@@ -120,12 +121,12 @@ void TForm1::Prepare_Opened_Port(OpenOrigin origin)
     setWindowTitle(Port_Caption(ComboBox1->currentText(), fromPicker));
     Set_Status_Panel(0, QStringLiteral("Порт: ") + ComboBox1->currentText());
     if (!Show_Port_Settings())
-        Show_Message(QStringLiteral("Ошибка открытия текущих настроек"));
+        Show_Message(Port_Error_Text(PortError::Open_Settings));
     Timer1->start();
     if (!PortHandle->setupQueues(kRxBufferSize, kRxBufferSize))
-        Show_Message(QStringLiteral("Ошибка размера , буферов драйвера драйвера"));
+        Show_Message(Port_Error_Text(PortError::Driver_Buffers));
     if (!PortHandle->setEventMask(kEvRxChar))
-        Show_Message(QStringLiteral("Ошибка событий"));
+        Show_Message(Port_Error_Text(PortError::Events));
     if (!PortHandle->purge(kPurgeAll))
         Show_Message(QStringLiteral("Сброшен COM порт"));
     PortHandle->getTimeouts(Port_Timeouts);
@@ -273,7 +274,7 @@ void TForm1::Release_Port()
 
 void TForm1::Show_Open_Failure()
 {
-    Show_Message(QStringLiteral("Ошибка открытия порта "), Port_Holder_Text(Open_Failure_Holder));
+    Show_Message(Port_Error_Text(PortError::Open), Port_Holder_Text(Open_Failure_Holder));
 }
 
 bool TForm1::Port_Lost(const std::shared_ptr<SerialPort> &port, const QString &why)

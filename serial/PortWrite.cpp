@@ -7,6 +7,7 @@
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
+#include "serial/PortErrors.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void TForm1::Report_Counter_Failure(int error)
 {
     if (counterBoxOpen_.exchange(true))
         return;
-    const QString text = QStringLiteral("Ошибка при записи в СОM порт ") + QString::number(error);
+    const QString text = Port_Error_Text(PortError::Counted_Write, error);
     auto show = [this, text] {
         vexa::Show_Message(text);
         counterBoxOpen_ = false;
@@ -103,5 +104,5 @@ bool TForm1::Write_To_Port(const QByteArray &bytes)
 void TForm1::Send_AT_Command(const QByteArray &command)
 {
     if (!Write_To_Port(command + '\r'))
-        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+        vexa::Show_Message(Port_Error_Text(PortError::Write));
 }

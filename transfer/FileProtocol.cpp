@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "serial/Link.h"
 #include "transfer/FileTransfer.h"
+#include "serial/PortErrors.h"
 
 class FileTransfer::Router : public FrameParser::Listener {
 public:
@@ -166,7 +167,7 @@ bool FileTransfer::Send_File_Frame(const QByteArray &frame, std::optional<ColorR
         console_.Print(frame, *echo);
     const bool written = link_.Write(frame);
     if (!written)
-        Notice(QStringLiteral("Oшибка записи в порт"));
+        Notice(Port_Error_Text(PortError::Write));
     return written;
 }
 

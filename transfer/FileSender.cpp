@@ -16,6 +16,7 @@
 #include "serial/Link.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/SendFile.h"
+#include "serial/PortErrors.h"
 
 using vexa::Cp1251_Encode;
 
@@ -237,7 +238,7 @@ void FileTransfer::FileDataSendTimer()
     }
     Log_Transfer((k == sender.Total() ? QByteArray("Error write in COM port") : Cp("Ошибка записи в порт")) + '\r');
     console_.Print(Cp("Ошибка записи в порт"), kBlack);
-    Notice(QStringLiteral("Oшибка записи в порт"));
+    Notice(Port_Error_Text(PortError::Write));
 }
 
 void FileTransfer::On_Acknowledgement(const std::uint8_t *frame)

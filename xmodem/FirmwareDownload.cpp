@@ -20,6 +20,7 @@
 #include "platform/Cp1251.h"
 #include "serial/Link.h"
 #include "xmodem/ModemReply.h"
+#include "serial/PortErrors.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ void FirmwareDownload::Send_Block(Block_Action action)
         Port_Write_Failed();
 }
 
-void FirmwareDownload::Port_Write_Failed() { console_.Notice(QStringLiteral("Oшибка записи в порт")); }
+void FirmwareDownload::Port_Write_Failed() { console_.Notice(Port_Error_Text(PortError::Write)); }
 
 void FirmwareDownload::Fail_On_Read_Error()
 {

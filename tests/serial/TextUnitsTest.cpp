@@ -4,6 +4,7 @@
 #include "mainwindow/WorkCharLog.h"
 #include "platform/LocalTime.h"
 #include "serial/CounterText.h"
+#include "serial/PortErrors.h"
 #include "serial/PortLists.h"
 
 TEST(CounterText, AddsInSixtyFourBitsAndRefusesWhatIsNotANumber)
@@ -43,6 +44,18 @@ TEST(PortLists, StatusTextsNameWhatThePortDoes)
     EXPECT_EQ(Parity_Items(), QStringList({"Even", "Mark", "None", "Odd"}));
     EXPECT_TRUE(Is_Listed_Speed(14400));
     EXPECT_FALSE(Is_Listed_Speed(230400));
+}
+
+// The port's failures keep their words byte for byte: the Latin O, the
+// trailing blanks, the numbers appended.
+TEST(PortErrors, KeepTheirWordsToTheByte)
+{
+    EXPECT_EQ(Port_Error_Text(PortError::Write).toUtf8(), QByteArray("O\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 "
+                                                                   "\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB8 "
+                                                                   "\xD0\xB2 \xD0\xBF\xD0\xBE\xD1\x80\xD1\x82"));
+    EXPECT_EQ(Port_Error_Text(PortError::Open), QStringLiteral("Ошибка открытия порта "));
+    EXPECT_EQ(Port_Error_Text(PortError::Counted_Write, 5), QStringLiteral("Ошибка при записи в СОM порт 5"));
+    EXPECT_EQ(Port_Error_Text(PortError::Read, 13), QStringLiteral("Ошибка чтения №13"));
 }
 
 TEST(CaptionText, BlanksAroundMakerAndVersion)
