@@ -18,7 +18,7 @@ here=$(pwd)
 
 packages=(build-essential cmake qt6-base-dev libgl-dev libjpeg-dev libgtest-dev
           lrzsz socat ser2net fonts-liberation fonts-dejavu-core fonts-urw-base35 xvfb xauth
-          qt6-translations-l10n)
+          qt6-translations-l10n clang-format)
 # Only `fuzz` needs these.
 fuzz_packages=(clang-14 libclang-rt-14-dev)
 # Only `package` and `installtest` need these.

@@ -67,6 +67,8 @@ Schedule Seed()
     return Random_Schedule(seed);
 }
 
+void PrintTo(const Named_Schedule &n, std::ostream *out) { *out << n.name; }
+
 class Named_Schedules : public ::testing::TestWithParam<Named_Schedule> {};
 
 TEST_P(Named_Schedules, EndAsTheyShould)
