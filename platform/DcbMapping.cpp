@@ -4,7 +4,7 @@ namespace vexa {
 
 bool Apply_Settings(const PortSettings &s, Dcb &dcb)
 {
-    if (s.fRtsControl > 3 || s.fDtrControl > kDtrControlHandshake)
+    if (s.fRtsControl > kRtsControlToggle || s.fDtrControl > kDtrControlHandshake)
         return false;
     dcb.BaudRate = s.BaudRate;
     dcb.ByteSize = s.ByteSize;
@@ -21,11 +21,11 @@ PortSettings Read_Settings(const Dcb &dcb)
     PortSettings s;
     s.BaudRate = dcb.BaudRate;
     s.ByteSize = dcb.ByteSize;
-    s.Parity = dcb.Parity;
-    s.StopBits = dcb.StopBits;
+    s.Parity = static_cast<Parity_Mode>(dcb.Parity);
+    s.StopBits = static_cast<Stop_Bits>(dcb.StopBits);
     s.fOutxCtsFlow = dcb.fOutxCtsFlow != 0;
-    s.fRtsControl = static_cast<std::uint8_t>(dcb.fRtsControl);
-    s.fDtrControl = static_cast<std::uint8_t>(dcb.fDtrControl);
+    s.fRtsControl = static_cast<Rts_Control>(dcb.fRtsControl);
+    s.fDtrControl = static_cast<Dtr_Control>(dcb.fDtrControl);
     return s;
 }
 

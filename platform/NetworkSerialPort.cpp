@@ -454,8 +454,10 @@ bool NetworkSerialPort::getState(PortSettings &settings)
     s.BaudRate = a[Index(Topic::Baudrate)];
     if (a[Index(Topic::Datasize)] >= 5 && a[Index(Topic::Datasize)] <= 8)
         s.ByteSize = static_cast<std::uint8_t>(a[Index(Topic::Datasize)]);
-    s.Parity = Parity_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Parity)])).value_or(s.Parity);
-    s.StopBits = Stop_Bits_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Stopsize)])).value_or(s.StopBits);
+    s.Parity = static_cast<Parity_Mode>(
+        Parity_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Parity)])).value_or(s.Parity));
+    s.StopBits = static_cast<Stop_Bits>(
+        Stop_Bits_From_Wire(static_cast<std::uint8_t>(a[Index(Topic::Stopsize)])).value_or(s.StopBits));
     s.fOutxCtsFlow = a[Index(Topic::FlowControl)] == kFlowHardware;
     s.fRtsControl = s.fOutxCtsFlow ? kRtsControlHandshake : rtsOn_ ? kRtsControlEnable : kRtsControlDisable;
     s.fDtrControl = dtrOn_ ? kDtrControlEnable : kDtrControlDisable;

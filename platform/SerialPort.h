@@ -11,24 +11,34 @@
 
 namespace vexa {
 
+// The line's framing and flow control, numbered as the Windows DCB numbers
+// them (the network port and the termios mapping translate). Plain enums on
+// a byte: they read as numbers where a record or a wire needs one, but a
+// bare number cannot be stored in a setting by mistake.
+enum Parity_Mode : std::uint8_t { kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3, kSpaceParity = 4 };
+enum Stop_Bits : std::uint8_t { kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2 };
+// RTS may also toggle around each write, which the DCB can hold.
+enum Rts_Control : std::uint8_t {
+    kRtsControlDisable = 0,
+    kRtsControlEnable = 1,
+    kRtsControlHandshake = 2,
+    kRtsControlToggle = 3
+};
+enum Dtr_Control : std::uint8_t { kDtrControlDisable = 0, kDtrControlEnable = 1, kDtrControlHandshake = 2 };
+
 // Line settings in the shape of the Windows device-control block: the fields
 // the program reads and writes, with the same numeric values.
 struct PortSettings {
     std::uint32_t BaudRate = 9600;
     std::uint8_t ByteSize = 8;
-    std::uint8_t Parity = 0;    // 0 None, 1 Odd, 2 Even, 3 Mark, 4 Space
-    std::uint8_t StopBits = 0;  // 0 one, 1 one and a half, 2 two
+    Parity_Mode Parity = kNoParity;
+    Stop_Bits StopBits = kOneStopBit;
     bool fOutxCtsFlow = false;
-    std::uint8_t fRtsControl = 1;  // 0 disable, 1 enable, 2 handshake
-    std::uint8_t fDtrControl = 1;  // 0 disable, 1 enable, 2 handshake
+    Rts_Control fRtsControl = kRtsControlEnable;
+    Dtr_Control fDtrControl = kDtrControlEnable;
 
     bool operator==(const PortSettings &o) const;
 };
-
-constexpr std::uint8_t kNoParity = 0, kOddParity = 1, kEvenParity = 2, kMarkParity = 3, kSpaceParity = 4;
-constexpr std::uint8_t kOneStopBit = 0, kOne5StopBits = 1, kTwoStopBits = 2;
-constexpr std::uint8_t kRtsControlDisable = 0, kRtsControlEnable = 1, kRtsControlHandshake = 2;
-constexpr std::uint8_t kDtrControlDisable = 0, kDtrControlEnable = 1, kDtrControlHandshake = 2;
 
 // Event mask bit: a character arrived.
 constexpr std::uint32_t kEvRxChar = 0x0001;

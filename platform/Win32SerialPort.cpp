@@ -307,6 +307,10 @@ bool Win32SerialPort::waitsByReading() const
     return waitByRead_;
 }
 
+// A request that fails while the port is being closed fails because of the
+// close: the wait ends as closed, not as a fault of the port.
+static bool Closing(HANDLE wake) { return WaitForSingleObject(wake, 0) == WAIT_OBJECT_0; }
+
 WaitResult Win32SerialPort::waitForEvent(std::uint32_t &eventMask)
 {
     Use use(life_);
@@ -334,6 +338,8 @@ WaitResult Win32SerialPort::Wait_For_Comm_Event(HANDLE handle, HANDLE wake, std:
             return WaitResult::Closed;
         const bool aborted = f.outcome == Outcome::Failed && f.error == ERROR_OPERATION_ABORTED;
         if (f.outcome != Outcome::Done && !aborted) {
+            if (Closing(wake))
+                return WaitResult::Closed;
             Fail(f.error);
             return WaitResult::Error;
         }
@@ -399,6 +405,8 @@ WaitResult Win32SerialPort::Wait_By_Reading(HANDLE handle, HANDLE wake, std::uin
         // ERROR_TIMEOUT); a purge aborts it.
         const bool quiet = f.outcome == Outcome::Done || f.error == ERROR_TIMEOUT || f.error == ERROR_OPERATION_ABORTED;
         if (!quiet) {
+            if (Closing(wake))
+                return WaitResult::Closed;
             Fail(f.error);
             return WaitResult::Error;
         }

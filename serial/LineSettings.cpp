@@ -28,14 +28,16 @@ std::optional<int> Whole_Number(const QString &text)
     return std::nullopt;
 }
 
-using NamedValue = std::pair<const char *, std::uint8_t>;
-const NamedValue kParities[] = {{"Even", kEvenParity}, {"Mark", kMarkParity}, {"None", kNoParity}, {"Odd", kOddParity}};
-const NamedValue kStopBits[] = {{"1", kOneStopBit}, {"1,5", kOne5StopBits}, {"2", kTwoStopBits}};
+template <typename Value>
+using NamedValue = std::pair<const char *, Value>;
+const NamedValue<Parity_Mode> kParities[] = {
+    {"Even", kEvenParity}, {"Mark", kMarkParity}, {"None", kNoParity}, {"Odd", kOddParity}};
+const NamedValue<Stop_Bits> kStopBits[] = {{"1", kOneStopBit}, {"1,5", kOne5StopBits}, {"2", kTwoStopBits}};
 
 // The field takes the value whose name the text is exactly; any other text
 // leaves it as the port reported it.
-template <std::size_t N>
-bool Set_Named(const QString &text, const NamedValue (&names)[N], std::uint8_t &field)
+template <typename Value, std::size_t N>
+bool Set_Named(const QString &text, const NamedValue<Value> (&names)[N], Value &field)
 {
     for (const auto &[name, value] : names)
         if (text == QLatin1String(name))
@@ -122,7 +124,11 @@ void TForm1::CheckBox2Click()
     const bool ticked = CheckBox2->isChecked();
     Settings_Change(
         [ticked](PortSettings &s) {
-            s.fDtrControl = ticked ? std::uint8_t(s.fDtrControl | kDtrControlEnable) : kDtrControlDisable;
+            // A DTR the driver handshakes stays so; it is on when the port is.
+            if (!ticked)
+                s.fDtrControl = kDtrControlDisable;
+            else if (s.fDtrControl != kDtrControlHandshake)
+                s.fDtrControl = kDtrControlEnable;
             return true;
         },
         false);

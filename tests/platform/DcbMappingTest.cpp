@@ -79,11 +79,11 @@ TEST(DcbMapping, EveryOfferedCombinationReadsBackAsSet)
                             PortSettings set;
                             set.BaudRate = baud;
                             set.ByteSize = bits;
-                            set.Parity = parity;
-                            set.StopBits = stop;
+                            set.Parity = Parity_Mode(parity);
+                            set.StopBits = Stop_Bits(stop);
                             set.fOutxCtsFlow = rts == kRtsControlHandshake;
-                            set.fRtsControl = rts;
-                            set.fDtrControl = dtr;
+                            set.fRtsControl = Rts_Control(rts);
+                            set.fDtrControl = Dtr_Control(dtr);
                             Dcb dcb = Zeroed();
                             ASSERT_TRUE(Apply_Settings(set, dcb));
                             ASSERT_EQ(Read_Settings(dcb), set) << baud << " " << int(bits) << int(parity) << int(stop)
@@ -133,10 +133,10 @@ TEST(DcbMapping, ModesTheRecordCannotHoldAreRefusedAndChangeNothing)
     dcb.BaudRate = 9600;
     PortSettings s;
     s.BaudRate = 19200;
-    s.fRtsControl = 4;  // two bits hold 0..3
+    s.fRtsControl = Rts_Control(4);  // two bits hold 0..3
     EXPECT_FALSE(Apply_Settings(s, dcb));
     s.fRtsControl = kRtsControlEnable;
-    s.fDtrControl = 3;  // no such DTR mode
+    s.fDtrControl = Dtr_Control(3);  // no such DTR mode
     EXPECT_FALSE(Apply_Settings(s, dcb));
     EXPECT_EQ(dcb.BaudRate, 9600u);
     EXPECT_EQ(dcb.fRtsControl, 0u);

@@ -11,8 +11,8 @@ PortSettings Make(std::uint32_t baud, std::uint8_t bits, std::uint8_t parity, st
     PortSettings s;
     s.BaudRate = baud;
     s.ByteSize = bits;
-    s.Parity = parity;
-    s.StopBits = stop;
+    s.Parity = Parity_Mode(parity);
+    s.StopBits = Stop_Bits(stop);
     s.fOutxCtsFlow = handshake;
     s.fRtsControl = handshake ? kRtsControlHandshake : kRtsControlEnable;
     s.fDtrControl = kDtrControlEnable;

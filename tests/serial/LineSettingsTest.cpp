@@ -116,6 +116,10 @@ TEST_F(FakePortTest, HandshakeAndDtrBoxesWriteTheirFlagsAlsoWhenTheProgramTicksT
     EXPECT_EQ(form().Status_Panel_Text(2), QString::fromUtf8("Управление потоком: ОТКЛЮЧЕНО"));
     form().CheckBox2->click();
     EXPECT_EQ(modem->settings.fDtrControl, kDtrControlEnable);
+    form().CheckBox2->click();  // off; a DTR the driver handshakes stays so when ticked
+    modem->settings.fDtrControl = kDtrControlHandshake;
+    form().CheckBox2->click();
+    EXPECT_EQ(modem->settings.fDtrControl, kDtrControlHandshake);
 
     // A port without handshake: opening it unticks the box, which writes the flags back.
     other->settings.fOutxCtsFlow = false;
