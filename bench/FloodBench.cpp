@@ -29,6 +29,7 @@
 #include "platform/Messages.h"
 #include "testtraffic/TestFrame.h"
 #include "tests/support/CpuShare.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -153,18 +154,18 @@ int main(int argc, char **argv)
         form->SpeedButton26->click();  // taken again
         form->CTS_On = form->DCD_On = true;  // a pty has no modem lines to poll
         Measure(flood, drain, [&] {
-            form->SpeedButton22->click();
+            form->Traffic->SpeedButton22->click();
             Serve_Events(kRoundMs);
-            form->SpeedButton21->click();
+            form->Traffic->SpeedButton21->click();
         });
         form->SpeedButton26->click();
     }
 
     form->SpeedButton26->click();
     form->CTS_On = false;
-    form->SpeedButton22->click();
+    form->Traffic->SpeedButton22->click();
     const double idle = Process_Cpu_Share_While_Sleeping(2000);
-    form->SpeedButton21->click();
+    form->Traffic->SpeedButton21->click();
     form->SpeedButton26->click();
 
     std::printf("bare loop into the pty              %10.1f KiB/s\n", bare.Rate() / 1024);

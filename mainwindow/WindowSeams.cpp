@@ -8,6 +8,11 @@ void Window_Console::New_Line() { form_.Screen_New_Line(); }
 
 void Window_Console::Notice(const QString &text, vexa::MessageKind kind) { notices_.Post(kind, text); }
 
+bool Window_Console::Notice_Open(const QString &text, vexa::MessageKind kind) const
+{
+    return notices_.Pending(kind, text);
+}
+
 bool Window_Link::Write(const std::uint8_t *bytes, std::uint32_t count) { return form_.Write_To_Port(bytes, count); }
 
 std::uint32_t Window_Link::Baud_Rate() const { return Port_Open() ? form_.Port_Settings.BaudRate : 0; }

@@ -14,6 +14,7 @@ public:
     void Print(const QByteArray &bytes, ColorRef color) override;
     void New_Line() override;
     void Notice(const QString &text, vexa::MessageKind kind) override;
+    bool Notice_Open(const QString &text, vexa::MessageKind kind) const override;
 
 private:
     TForm1 &form_;

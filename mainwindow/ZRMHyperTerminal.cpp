@@ -32,6 +32,7 @@
 #include "platform/Messages.h"
 #include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
+#include "testtraffic/TestTraffic.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 #include "xmodem/FirmwareDownload.h"
@@ -87,7 +88,6 @@ void TForm1::FormCreate()
     Speed_Is_115200 = true;
     PortHeld = false;
     setWindowTitle(windowTitle() + QString::fromUtf8(kVersionText));
-    ASCII_Thread_Exists = false;
     DCD_On = false;
     CTS_On = false;
     Screen_Back_Color = [] {
@@ -149,9 +149,7 @@ void TForm1::PageControl1Change()
         Hide_Quick_Panel();
         Clear_Screen();
         Rx_Test = true;
-        Stop_Test_Traffic();
-        Edit13->setText(QStringLiteral("0"));
-        Edit14->setText(QStringLiteral("0"));
+        Traffic->Enter_Page();
         break;
     }
     if (leftFilePage)

@@ -23,7 +23,6 @@
 #include "platform/SerialPort.h"
 #include "serial/CounterText.h"
 #include "serial/FairLock.h"
-#include "testtraffic/TestTrafficState.h"
 #include "transfer/FileTransfer.h"
 
 class QCheckBox;
@@ -40,6 +39,7 @@ class PortRetake;
 class ScreenPicture;
 class TReadTheart;
 class FirmwareDownload;
+class TestTraffic;
 class TForm2;
 class TForm3;
 class TForm4;
@@ -122,7 +122,7 @@ public:
     // "Ошибка при записи в СОM порт " with the error number, shown on the
     // main thread, never over an open box of the same cause.
     void Report_Counter_Failure(int error);
-    SharedCounter Sent_Bytes;  // what Edit14 shows
+    SharedCounter Sent_Bytes;  // what the test page's Edit14 shows
     void Show_Sent_Bytes();
 
     // ----- serial link: receiving (serial/ReceiveDispatch.cpp) -----
@@ -282,38 +282,15 @@ public:
     QString Choose_Firmware(const char *dialog, const QString &filter);
 
     // ===== test traffic (testtraffic/): test string and ASCII flood =====
-    TestTrafficState TestTraffic;
-    std::atomic<bool> SendString_Active{false};  // the flags are read by the flood thread
-    std::atomic<bool> SendASCII_Active{false};
-    std::atomic<bool> ASCII_Thread_Exists{false};
-    QLineEdit *Edit12 = nullptr, *Edit13 = nullptr, *Edit14 = nullptr;
-    QCheckBox *CheckBox5 = nullptr;
-    QComboBox *ComboBox9 = nullptr, *ComboBox10 = nullptr;
-    QPushButton *SpeedButton19 = nullptr, *SpeedButton20 = nullptr, *SpeedButton21 = nullptr,
-                *SpeedButton22 = nullptr, *SpeedButton23 = nullptr;
-    QTimer *TimerSendWord = nullptr;
+    // Made with the test page (mainwindow/TestPageForwards.cpp).
+    std::unique_ptr<TestTraffic> Traffic;
     void Build_Test_Page(QWidget *page);
-    void Stop_Test_Traffic();  // entering the test page
-    // The flood thread ends with the port it writes to: asked before the
-    // close, joined after it.
-    void Ask_Test_Traffic_To_End();
-    void End_Test_Traffic();
     void SpeedButton20Click();  // test string "Пуск"
     void SpeedButton19Click();  // test string "Стоп"
     void SpeedButton22Click();  // ASCII array "Пуск"
     void SpeedButton21Click();  // ASCII array "Стоп"
     void SpeedButton23Click();  // "Очистить"
     void TimerSendWordTimer();
-    bool May_Start_Test_Traffic();
-    std::optional<int> Read_Pause(QComboBox *box);
-    void Start_Send_Timer(int ms);
-    void Send_Test_String();
-    void Send_Timed_ASCII();
-    void Start_Flood_Thread();
-    bool Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
-                     const std::atomic<bool> &stop);
-    void Flood_Failed(int run, WriteOutcome outcome, int error);
-    void End_Flood();
 
     // ----- help pages (help/HelpPages.cpp) -----
     void N2Click();

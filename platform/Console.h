@@ -25,4 +25,11 @@ public:
     // never inside it; while a box of the same kind and text is open or
     // waiting, the same notice is not queued again.
     virtual void Notice(const QString &text, vexa::MessageKind kind = vexa::MessageKind::Message) = 0;
+    // Whether that notice is waiting or open: a run that raised it may hold
+    // off until the user has read it.
+    virtual bool Notice_Open(const QString &text, vexa::MessageKind kind = vexa::MessageKind::Message) const
+    {
+        (void)text, (void)kind;
+        return false;
+    }
 };

@@ -318,14 +318,12 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
     return PortHandle;
 }
 
-// Closing ends every pending write at once; the flood thread, asked to end
-// before, is joined after it.
+// Whatever talks to the port stops before it closes (the flood's write in
+// progress at its stop); closing ends every other pending write at once.
 void TForm1::Close_Port()
 {
-    Ask_Test_Traffic_To_End();
     emit Port_Link->Closing();
     Script_Port_Closed();
     if (PortHandle)
         PortHandle->close();
-    End_Test_Traffic();
 }

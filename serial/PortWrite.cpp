@@ -8,6 +8,7 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "serial/PortErrors.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -46,8 +47,8 @@ void TForm1::Show_Sent_Bytes()
         return;
     // The field's own change would hand the text back as a new count and
     // undo adds made since it was read.
-    const QSignalBlocker blocker(Edit14);
-    Edit14->setText(Sent_Bytes.Text());
+    const QSignalBlocker blocker(Traffic->Edit14);
+    Traffic->Edit14->setText(Sent_Bytes.Text());
 }
 
 // The lock keeps a whole call together: the port's write loop may hand the

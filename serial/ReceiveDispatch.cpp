@@ -1,10 +1,9 @@
 // Received bytes go where the receive mode sends them.
 
-#include <QLineEdit>
 #include <cstring>
 
 #include "mainwindow/ZRMHyperTerminal.h"
-#include "serial/CounterText.h"
+#include "testtraffic/TestTraffic.h"
 #include "xmodem/FirmwareDownload.h"
 
 void TForm1::Take_Received(const QByteArray &chunk)
@@ -52,10 +51,7 @@ void TForm1::Dispatch_Received()
         Firmware->Scan_Modem_Reply(bytes, Rx_Count);
         break;
     case 4:
-        if (const auto sum = Counter_Add(Edit13->text(), Rx_Count)) {
-            Edit13->setText(*sum);
-            Print_To_Screen(bytes, Rx_Count, kBlue);
-        }
+        Traffic->Count_Received(bytes, Rx_Count);
         break;
     }
     Rx_Count = 0;

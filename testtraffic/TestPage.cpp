@@ -1,5 +1,5 @@
-// The test page: its controls, and what the main window asks of the test
-// traffic on a page switch and before the port closes.
+// The test page: its controls, its timer, what the window asks of the test
+// traffic on a page switch, and the port going away.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,10 +7,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
+#include "platform/Clock.h"
+#include "platform/Console.h"
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "serial/CounterText.h"
+#include "serial/Link.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -33,7 +36,22 @@ QPushButton *Button(const char *name, const QString &caption, QWidget *page, int
 
 }  // namespace
 
-void TForm1::Build_Test_Page(QWidget *page)
+TestTraffic::TestTraffic(QWidget *page, vexa::Clock &clock, Link &link, Console &console, Window_Hooks hooks)
+    : link_(link), console_(console), hooks_(std::move(hooks))
+{
+    Build_Page(page);
+    TimerSendWord = clock.Make_Timer("TimerSendWord", 90000, false, [this] { TimerSendWordTimer(); });
+    // The flood ends with the port it writes to, before the port closes:
+    // its write in progress ends at the stop, whatever the line does. The
+    // test string and the timed array go on, and their writes fail while no
+    // port is open.
+    connect(&link, &Link::Closing, this, &TestTraffic::End_Test_Traffic);
+}
+
+// The flood thread is joined while the hooks it calls are still there.
+TestTraffic::~TestTraffic() { Flood.reset(); }
+
+void TestTraffic::Build_Page(QWidget *page)
 {
     Heading(QStringLiteral("ПЕРЕДАЧА СТРОКИ:"), page, 4);
     Label(QStringLiteral("Строка:"), page, 6, 26);
@@ -66,53 +84,27 @@ void TForm1::Build_Test_Page(QWidget *page)
     Edit14 = Named(new QLineEdit(QStringLiteral("0"), page), "Edit14");
     Edit14->setGeometry(230, 228, 106, 20);
     SpeedButton23 = Button("SpeedButton23", QStringLiteral("Очистить"), page, 256, 254);
-    TimerSendWord = Timer("TimerSendWord", this, 90000);
 
-    connect(SpeedButton20, &QPushButton::clicked, this, &TForm1::SpeedButton20Click);
-    connect(SpeedButton19, &QPushButton::clicked, this, &TForm1::SpeedButton19Click);
-    connect(SpeedButton22, &QPushButton::clicked, this, &TForm1::SpeedButton22Click);
-    connect(SpeedButton21, &QPushButton::clicked, this, &TForm1::SpeedButton21Click);
-    connect(SpeedButton23, &QPushButton::clicked, this, &TForm1::SpeedButton23Click);
-    connect(TimerSendWord, &QTimer::timeout, this, &TForm1::TimerSendWordTimer);
-    // Whatever the field comes to hold is the count the writers add to.
-    connect(Edit14, &QLineEdit::textChanged, this, [this](const QString &text) { Sent_Bytes.Set_Text(text); });
-    Sent_Bytes.Set_Text(Edit14->text());
-    // The flood thread reads its own copy of the flow-control box, and is
-    // woken when it changes; a change of CTS it finds on its next look.
-    TestTraffic.Flow_Control = CheckBox1->isChecked();
-    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool ticked) {
-        TestTraffic.Flow_Control = ticked;
-        if (TestTraffic.Flood)
-            TestTraffic.Flood->Wake();
-    });
+    connect(SpeedButton20, &QPushButton::clicked, this, &TestTraffic::SpeedButton20Click);
+    connect(SpeedButton19, &QPushButton::clicked, this, &TestTraffic::SpeedButton19Click);
+    connect(SpeedButton22, &QPushButton::clicked, this, &TestTraffic::SpeedButton22Click);
+    connect(SpeedButton21, &QPushButton::clicked, this, &TestTraffic::SpeedButton21Click);
+    connect(SpeedButton23, &QPushButton::clicked, this, &TestTraffic::SpeedButton23Click);
 }
 
-// Entering the test page ends both runs and the flood thread, unticks the
-// time stamp and clears the counters. The pacing timer stops too: with both
-// runs ended its ticks would send nothing.
-void TForm1::Stop_Test_Traffic()
+// The pacing timer stops too: with both runs ended its ticks would send
+// nothing.
+void TestTraffic::Enter_Page()
 {
     SendString_Active = false;
     SendASCII_Active = false;
     End_Flood();
-    TimerSendWord->stop();
+    TimerSendWord->Stop();
     CheckBox5->setChecked(false);
     SpeedButton23Click();
 }
 
-// The flood by thread ends with the port; the test string and the timed
-// array go on, and their writes fail while no port is open. Asked to end
-// before the port closes and joined after, so that it writes nothing to a
-// port that is closing.
-void TForm1::Ask_Test_Traffic_To_End()
-{
-    if (!ASCII_Thread_Exists)
-        return;
-    SendASCII_Active = false;
-    TestTraffic.Flood->Terminate();
-}
-
-void TForm1::End_Test_Traffic()
+void TestTraffic::End_Test_Traffic()
 {
     if (!ASCII_Thread_Exists)
         return;
@@ -120,8 +112,25 @@ void TForm1::End_Test_Traffic()
     End_Flood();
 }
 
-void TForm1::SpeedButton23Click()
+void TestTraffic::SpeedButton23Click()
 {
     Edit13->setText(QStringLiteral("0"));
     Edit14->setText(QStringLiteral("0"));
+}
+
+void TestTraffic::Count_Received(const std::uint8_t *bytes, std::uint32_t count)
+{
+    if (const auto sum = Counter_Add(Edit13->text(), count)) {
+        Edit13->setText(*sum);
+        console_.Print(QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), qsizetype(count)), kBlue);
+    }
+}
+
+// The flood thread reads its own copy of the box, and is woken when it
+// changes; a change of CTS it finds on its next look.
+void TestTraffic::Set_Flow_Control(bool ticked)
+{
+    Flow_Control = ticked;
+    if (Flood)
+        Flood->Wake();
 }

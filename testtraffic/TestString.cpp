@@ -4,19 +4,27 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QTimer>
 
-#include "mainwindow/ZRMHyperTerminal.h"
+#include "platform/Clock.h"
+#include "platform/Console.h"
 #include "platform/LocalTime.h"
-#include "platform/Messages.h"
+#include "serial/Link.h"
+#include "serial/PortErrors.h"
 #include "testtraffic/TestFrame.h"
+#include "testtraffic/TestTraffic.h"
+
+namespace {
+
+const QString kWriteFailed = Port_Error_Text(PortError::Write);
+
+}  // namespace
 
 // The start steps both blocks share: carrier first, then one kind of test
 // traffic at a time (a second start is ignored without a message).
-bool TForm1::May_Start_Test_Traffic()
+bool TestTraffic::May_Start_Test_Traffic()
 {
-    if (!DCD_On) {
-        vexa::Show_Message(QStringLiteral("Нет сигнала DSD"));
+    if (!hooks_.Carrier()) {
+        console_.Notice(QStringLiteral("Нет сигнала DSD"));
         return false;
     }
     return !SendString_Active && !SendASCII_Active;
@@ -24,26 +32,26 @@ bool TForm1::May_Start_Test_Traffic()
 
 // The pause is read before any flag is set, so a text that is not a number
 // leaves nothing half started.
-std::optional<int> TForm1::Read_Pause(QComboBox *box)
+std::optional<int> TestTraffic::Read_Pause(QComboBox *box)
 {
     const QString text = box->currentText();
     const auto ms = Pause_Ms(text);
     if (!ms)
-        vexa::Show_Error(QStringLiteral("\"%1\" не является целым числом").arg(text));
+        console_.Notice(QStringLiteral("\"%1\" не является целым числом").arg(text), vexa::MessageKind::Error);
     return ms;
 }
 
-// A QTimer at 0 ms would fire without pause: a pause of 0 or less sends
-// nothing, as a timer that never fires would.
-void TForm1::Start_Send_Timer(int ms)
+// A pause of 0 or less starts no timer (one at 0 ms would fire without
+// pause): the run sends nothing, as a timer that never fires would.
+void TestTraffic::Start_Send_Timer(int ms)
 {
     if (ms > 0)
-        TimerSendWord->start(ms);
+        TimerSendWord->Start(ms);
     else
-        TimerSendWord->stop();
+        TimerSendWord->Stop();
 }
 
-void TForm1::SpeedButton20Click()
+void TestTraffic::SpeedButton20Click()
 {
     if (!May_Start_Test_Traffic())
         return;
@@ -54,33 +62,39 @@ void TForm1::SpeedButton20Click()
     Start_Send_Timer(*pause);
 }
 
-void TForm1::SpeedButton19Click()
+void TestTraffic::SpeedButton19Click()
 {
     if (!SendString_Active)
         return;
     SendString_Active = false;
-    TimerSendWord->stop();
+    TimerSendWord->Stop();
 }
 
-// A tick that shows a box does not run again under it: Qt does not fire a
-// timer whose timeout is still being handled, so the run pauses while the
-// box is open and no box stacks on another.
-void TForm1::TimerSendWordTimer()
+// While the box of a failed write is waiting or open the run pauses, so
+// that boxes never pile up and no string goes out unseen under one.
+void TestTraffic::TimerSendWordTimer()
 {
-    if (!DCD_On)
+    if (!hooks_.Carrier() || console_.Notice_Open(kWriteFailed))
         return;
     if (SendString_Active)
         Send_Test_String();
     Send_Timed_ASCII();
 }
 
-void TForm1::Send_Test_String()
+void TestTraffic::Send_Test_String()
 {
     std::optional<QString> time;
     if (CheckBox5->isChecked())
-        time = Long_Time_Text(TestTraffic.Time_Of_Day());
-    const QByteArray frame = Test_Frame(Edit12->text(), time);
-    Print_To_Screen(frame, kRed);
-    if (!Write_To_Port(frame))
-        vexa::Show_Message(QStringLiteral("Oшибка записи в порт"));
+        time = Long_Time_Text(Time_Of_Day());
+    Write_Echoed(Test_Frame(Edit12->text(), time));
 }
+
+// Drawn in red, then written.
+void TestTraffic::Write_Echoed(const QByteArray &bytes)
+{
+    console_.Print(bytes, kRed);
+    if (!link_.Write(bytes))
+        Write_Failed();
+}
+
+void TestTraffic::Write_Failed() { console_.Notice(kWriteFailed); }

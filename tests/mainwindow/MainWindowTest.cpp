@@ -23,6 +23,7 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/FileDialogs.h"
 #include "support/TestSupport.h"
+#include "testtraffic/TestTraffic.h"
 
 TEST(MainWindow, StartsWithItsWindowsCaptionAndControls)
 {
@@ -87,9 +88,9 @@ TEST(MainWindow, PageSwitchWithoutAPortSetsModesAndPurgesExceptOnTheTestPage)
     Application app;
     TForm1 &f = *app.form;
     f.Form8->show();
-    f.Edit13->setText("55");
-    f.Edit14->setText("77");
-    f.SendString_Active = f.SendASCII_Active = true;
+    f.Traffic->Edit13->setText("55");
+    f.Traffic->Edit14->setText("77");
+    f.Traffic->SendString_Active = f.Traffic->SendASCII_Active = true;
 
     f.PageControl1->setCurrentIndex(1);
     EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Сброшен COM порт")}));
@@ -109,10 +110,10 @@ TEST(MainWindow, PageSwitchWithoutAPortSetsModesAndPurgesExceptOnTheTestPage)
     EXPECT_TRUE(app.catcher.messages().isEmpty());
     EXPECT_TRUE(f.Rx_Test);
     EXPECT_FALSE(f.Rx_Xmodem);
-    EXPECT_EQ(f.Edit13->text(), QString("0"));
-    EXPECT_EQ(f.Edit14->text(), QString("0"));
-    EXPECT_FALSE(f.SendString_Active);
-    EXPECT_FALSE(f.SendASCII_Active);
+    EXPECT_EQ(f.Traffic->Edit13->text(), QString("0"));
+    EXPECT_EQ(f.Traffic->Edit14->text(), QString("0"));
+    EXPECT_FALSE(f.Traffic->SendString_Active);
+    EXPECT_FALSE(f.Traffic->SendASCII_Active);
     EXPECT_EQ(f.Status_Panel_Text(3), QString::fromUtf8("Процесс: ТЕСТ"));
 
     f.Rx_Script = true;
@@ -131,16 +132,16 @@ TEST(MainWindow, TypingWithoutAPortFailsPerKeyAndStillCounts)
     QTest::keyClicks(&f, "AT");
     QTest::keyClick(&f, Qt::Key_Return);
     EXPECT_EQ(app.catcher.messages(), QStringList(3, QString::fromUtf8("Oшибка записи в порт")));
-    EXPECT_EQ(f.Edit14->text(), QString("3"));
+    EXPECT_EQ(f.Traffic->Edit14->text(), QString("3"));
     EXPECT_EQ(f.Form4->Line_Count(), 0);  // typed keys are not printed
 
-    f.Edit14->setText("lots");
+    f.Traffic->Edit14->setText("lots");
     app.catcher.clear();
     const std::uint8_t byte = 'A';
     EXPECT_FALSE(f.Write_To_Port(&byte, 1));
     ASSERT_EQ(app.catcher.messages().size(), 1);
     EXPECT_TRUE(app.catcher.messages()[0].startsWith(QString::fromUtf8("Ошибка при записи в СОM порт ")));
-    EXPECT_EQ(f.Edit14->text(), QString("lots"));
+    EXPECT_EQ(f.Traffic->Edit14->text(), QString("lots"));
 }
 
 TEST(MainWindow, ReceivedChunksGoWhereThePageSends)
@@ -159,11 +160,11 @@ TEST(MainWindow, ReceivedChunksGoWhereThePageSends)
     EXPECT_EQ(f.Form4->Line_Count(), 4);
 
     f.Rx_Test = true;  // the later flag wins
-    f.Edit13->setText("0");
+    f.Traffic->Edit13->setText("0");
     f.Take_Received(QByteArray(100, 'q'));
-    EXPECT_EQ(f.Edit13->text(), QString("100"));
+    EXPECT_EQ(f.Traffic->Edit13->text(), QString("100"));
     EXPECT_EQ(f.Form4->Line_Count(), 104);
-    f.Edit13->setText("x");
+    f.Traffic->Edit13->setText("x");
     f.Take_Received("zz");  // a counter that is not a number: neither counted nor shown
     EXPECT_EQ(f.Form4->Line_Count(), 104);
 

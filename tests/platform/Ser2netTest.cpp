@@ -27,6 +27,7 @@
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/NetworkSerialPort.h"
 #include "support/TestSupport.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -163,7 +164,7 @@ TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
     f.DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     Click_Box(f.CheckBox1);
-    ASSERT_TRUE(f.TestTraffic.Flow_Control);
+    ASSERT_TRUE(f.Traffic->Flow_Control);
     // The device reads all the while: a write nobody takes would time out.
     QByteArray far;
     std::atomic<bool> flooding{true};
@@ -173,15 +174,15 @@ TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
         for (QByteArray more; !(more = server.Drain_Far(300)).isEmpty();)
             far += more;
     });
-    f.SpeedButton22->click();
+    f.Traffic->SpeedButton22->click();
     Pump(2500);
-    f.SpeedButton21->click();
+    f.Traffic->SpeedButton21->click();
     flooding = false;
     device.join();
     std::printf("flood through ser2net: %lld bytes in 2.5 s\n", (long long)far.size());
     EXPECT_GT(far.size(), 64 * 1024);
-    EXPECT_GE(f.Edit14->text().toLongLong(), far.size());
-    EXPECT_LE(f.Edit14->text().toLongLong(), far.size() + 256);
+    EXPECT_GE(f.Traffic->Edit14->text().toLongLong(), far.size());
+    EXPECT_LE(f.Traffic->Edit14->text().toLongLong(), far.size() + 256);
     qsizetype wrong = 0;
     while (wrong < far.size() && std::uint8_t(far[wrong]) == std::uint8_t(wrong))
         ++wrong;

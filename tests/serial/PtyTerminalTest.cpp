@@ -22,6 +22,7 @@
 #include "platform/PosixSerialPort.h"
 #include "serial/TReadTheart.h"
 #include "support/TestSupport.h"
+#include "testtraffic/TestTraffic.h"
 
 TEST(PtyTerminal, TypedKeysReachTheModemAndItsAnswerReachesScreenLogAndView)
 {
@@ -68,7 +69,7 @@ TEST(PtyTerminal, FileAndProgrammingPagesKeepReceivedBytesOffTheScreen)
 
     f.PageControl1->setCurrentIndex(3);
     pty.write(QByteArray(100, 'b'));
-    ASSERT_TRUE(Wait_Until([&] { return f.Edit13->text() == "100"; }));
+    ASSERT_TRUE(Wait_Until([&] { return f.Traffic->Edit13->text() == "100"; }));
     EXPECT_EQ(f.Form4->Line_Count(), 100);
 }
 

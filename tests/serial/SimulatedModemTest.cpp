@@ -14,6 +14,7 @@
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "support/TestSupport.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -93,9 +94,9 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
         EXPECT_EQ(lamp->palette().color(QPalette::Base), colour) << lamp->objectName().toStdString();
 
     f.PageControl1->setCurrentIndex(3);
-    f.ComboBox9->setEditText("0,1");
-    f.SpeedButton20->click();
-    EXPECT_TRUE(Wait_Until([&] { return f.Edit13->text().toInt() >= 23 && f.Edit14->text().toInt() >= 23; }));
+    f.Traffic->ComboBox9->setEditText("0,1");
+    f.Traffic->SpeedButton20->click();
+    EXPECT_TRUE(Wait_Until([&] { return f.Traffic->Edit13->text().toInt() >= 23 && f.Traffic->Edit14->text().toInt() >= 23; }));
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
     sim.terminate();
     EXPECT_TRUE(sim.waitForFinished(5000));

@@ -28,11 +28,11 @@ bool Ascending_Arrays(const std::vector<std::uint8_t> &bytes)
 TEST_F(TestPageTest, FloodSendsArraysInOrderAndFollowsCtsAndFlowControl)
 {
     Ready();
-    ASSERT_EQ(form().ComboBox10->currentText(), QString("0"));
-    form().SpeedButton22->click();
-    EXPECT_TRUE(form().SendASCII_Active);
-    EXPECT_TRUE(form().ASCII_Thread_Exists);
-    EXPECT_FALSE(form().TimerSendWord->isActive());
+    ASSERT_EQ(form().Traffic->ComboBox10->currentText(), QString("0"));
+    form().Traffic->SpeedButton22->click();
+    EXPECT_TRUE(form().Traffic->SendASCII_Active);
+    EXPECT_TRUE(form().Traffic->ASCII_Thread_Exists);
+    EXPECT_FALSE(form().Traffic->TimerSendWord->Active());
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 20 * 256; }));
 
     // CTS off: the thread sends nothing and sleeps meanwhile.
@@ -57,9 +57,9 @@ TEST_F(TestPageTest, FloodSendsArraysInOrderAndFollowsCtsAndFlowControl)
     form().CheckBox1->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() > unticked + 256; }));
 
-    form().SpeedButton21->click();
-    EXPECT_FALSE(form().SendASCII_Active);
-    EXPECT_FALSE(form().ASCII_Thread_Exists);
+    form().Traffic->SpeedButton21->click();
+    EXPECT_FALSE(form().Traffic->SendASCII_Active);
+    EXPECT_FALSE(form().Traffic->ASCII_Thread_Exists);
     const std::size_t stopped = Sent();
     Pump(200);
     EXPECT_EQ(Sent(), stopped);
@@ -73,14 +73,14 @@ TEST_F(TestPageTest, EveryWayOutEndsTheFloodThread)
     Ready();
     auto flood = [&] {
         Take_Written();
-        form().SpeedButton22->click();
-        ASSERT_TRUE(form().ASCII_Thread_Exists);
+        form().Traffic->SpeedButton22->click();
+        ASSERT_TRUE(form().Traffic->ASCII_Thread_Exists);
         ASSERT_TRUE(Wait_Until([&] { return Sent() >= 4 * 256; }));
     };
     auto ended = [&](const char *how) {
-        EXPECT_FALSE(form().ASCII_Thread_Exists) << how;
-        EXPECT_FALSE(form().SendASCII_Active) << how;
-        EXPECT_FALSE(form().TestTraffic.Flood) << how;
+        EXPECT_FALSE(form().Traffic->ASCII_Thread_Exists) << how;
+        EXPECT_FALSE(form().Traffic->SendASCII_Active) << how;
+        EXPECT_FALSE(form().Traffic->Flood) << how;
         const std::size_t now = Sent();
         Pump(100);
         EXPECT_EQ(Sent(), now) << how;
@@ -93,7 +93,7 @@ TEST_F(TestPageTest, EveryWayOutEndsTheFloodThread)
     ASSERT_TRUE(Wait_Until([&] { return Sent() > left + 256; }));
     form().PageControl1->setCurrentIndex(3);
     ended("entering the page");
-    EXPECT_EQ(form().Edit14->text(), QString("0"));
+    EXPECT_EQ(form().Traffic->Edit14->text(), QString("0"));
 
     flood();
     form().SpeedButton26->click();  // "Освободить порт"
@@ -112,7 +112,7 @@ TEST_F(TestPageTest, EveryWayOutEndsTheFloodThread)
 TEST_F(TestPageTest, AFailedFloodWritePausesTheFloodWhichGoesOnWithOneMessage)
 {
     Ready();
-    form().SpeedButton22->click();
+    form().Traffic->SpeedButton22->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 4 * 256; }));
     *failWrites = true;
     ASSERT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
@@ -120,8 +120,8 @@ TEST_F(TestPageTest, AFailedFloodWritePausesTheFloodWhichGoesOnWithOneMessage)
     *failWrites = false;
     const std::size_t failed = Sent();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= failed + 4 * 256; }));
-    EXPECT_TRUE(form().ASCII_Thread_Exists);
-    form().SpeedButton21->click();
+    EXPECT_TRUE(form().Traffic->ASCII_Thread_Exists);
+    form().Traffic->SpeedButton21->click();
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
     EXPECT_EQ(Edit14(), std::int64_t(Sent()));  // the array that failed counted once, however often tried
     EXPECT_TRUE(Ascending_Arrays(Take_Written()));
@@ -131,12 +131,12 @@ TEST_F(TestPageTest, AFailedFloodWritePausesTheFloodWhichGoesOnWithOneMessage)
     form().SpeedButton26->click();
     ASSERT_FALSE(form().PortHandle);
     app->catcher.clear();
-    form().SpeedButton23->click();
-    form().SpeedButton22->click();
+    form().Traffic->SpeedButton23->click();
+    form().Traffic->SpeedButton22->click();
     ASSERT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
     Pump(200);
-    EXPECT_TRUE(form().ASCII_Thread_Exists);
-    form().SpeedButton21->click();
+    EXPECT_TRUE(form().Traffic->ASCII_Thread_Exists);
+    form().Traffic->SpeedButton21->click();
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
     EXPECT_EQ(Edit14(), 256);  // handed over once; nothing left since
 }
@@ -144,23 +144,23 @@ TEST_F(TestPageTest, AFailedFloodWritePausesTheFloodWhichGoesOnWithOneMessage)
 TEST_F(TestPageTest, ACounterThatIsNoNumberIsReportedOnceAndTheFloodGoesOn)
 {
     Ready();
-    form().SpeedButton22->click();
+    form().Traffic->SpeedButton22->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 4 * 256; }));
-    form().Edit14->setText("lots");  // typed over while flooding
+    form().Traffic->Edit14->setText("lots");  // typed over while flooding
     ASSERT_TRUE(Wait_Until([&] { return !messages().isEmpty(); }));
     const std::size_t typed = Sent();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= typed + 4 * 256; }));  // the bytes still go out, uncounted
-    form().SpeedButton21->click();
+    form().Traffic->SpeedButton21->click();
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages()[0].startsWith(QString::fromUtf8("Ошибка при записи в СОM порт ")));
-    EXPECT_EQ(form().Edit14->text(), QString("lots"));
+    EXPECT_EQ(form().Traffic->Edit14->text(), QString("lots"));
     EXPECT_TRUE(Ascending_Arrays(Take_Written()));
 
     // Counting goes on from any number typed in, past 32 bits.
-    form().Edit14->setText("4294967000");
-    form().SpeedButton22->click();
+    form().Traffic->Edit14->setText("4294967000");
+    form().Traffic->SpeedButton22->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 4 * 256; }));
-    form().SpeedButton21->click();
+    form().Traffic->SpeedButton21->click();
     EXPECT_EQ(Edit14(), 4294967000LL + std::int64_t(Sent()));
 }
 
@@ -172,7 +172,7 @@ TEST_F(TestPageTest, TwoWritersNeverSpliceEachOthersBytesAndTakeTurns)
     pieceSize = 16;
     perPiece = std::chrono::microseconds(100);
     Ready();
-    form().SpeedButton22->click();
+    form().Traffic->SpeedButton22->click();
     constexpr int kLines = 40;
     std::vector<std::size_t> asked;
     for (int i = 0; i < kLines; ++i) {
@@ -180,7 +180,7 @@ TEST_F(TestPageTest, TwoWritersNeverSpliceEachOthersBytesAndTakeTurns)
         form().Send_AT_Command("AT+CSQ");
         Pump(5);
     }
-    form().SpeedButton21->click();
+    form().Traffic->SpeedButton21->click();
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
 
     const QByteArray line = Bytes(Take_Written()), command("AT+CSQ\r"), array = Ascii_Array();

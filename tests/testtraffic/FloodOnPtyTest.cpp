@@ -23,6 +23,7 @@
 #include "platform/SerialPort.h"
 #include "support/TestSupport.h"
 #include "testtraffic/TestFrame.h"
+#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -109,7 +110,7 @@ void Ready(Application &app, const Pty &pty)
     f.DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     f.CheckBox1->click();
-    ASSERT_TRUE(f.TestTraffic.Flow_Control);
+    ASSERT_TRUE(f.Traffic->Flow_Control);
     ASSERT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
@@ -122,20 +123,20 @@ TEST(FloodOnPty, CountersAgreeWithWhatTheLineCarriedBothWays)
     Pty pty;
     Ready(app, pty);
     MasterSide modem(pty.master(), true, std::chrono::milliseconds(1));
-    f.SpeedButton22->click();
-    ASSERT_TRUE(f.ASCII_Thread_Exists);
+    f.Traffic->SpeedButton22->click();
+    ASSERT_TRUE(f.Traffic->ASCII_Thread_Exists);
     Pump(1000);
-    f.SpeedButton21->click();
-    ASSERT_FALSE(f.ASCII_Thread_Exists);
+    f.Traffic->SpeedButton21->click();
+    ASSERT_FALSE(f.Traffic->ASCII_Thread_Exists);
     ASSERT_TRUE(modem.Quiet());
 
     std::printf("flood over the pty: %llu bytes in about a second\n", (unsigned long long)modem.Read());
     EXPECT_GT(modem.Read(), 16u * 256);
     // "Стоп" may cut the array in progress, which counted whole.
-    EXPECT_GE(f.Edit14->text().toULongLong(), modem.Read());
-    EXPECT_LE(f.Edit14->text().toULongLong(), modem.Read() + 256);
-    ASSERT_TRUE(Wait_Until([&] { return f.Edit13->text().toULongLong() == modem.Echoed(); }, 20000))
-        << f.Edit13->text().toStdString() << " of " << modem.Echoed();
+    EXPECT_GE(f.Traffic->Edit14->text().toULongLong(), modem.Read());
+    EXPECT_LE(f.Traffic->Edit14->text().toULongLong(), modem.Read() + 256);
+    ASSERT_TRUE(Wait_Until([&] { return f.Traffic->Edit13->text().toULongLong() == modem.Echoed(); }, 20000))
+        << f.Traffic->Edit13->text().toStdString() << " of " << modem.Echoed();
     const QByteArray line = modem.Bytes();
     EXPECT_TRUE(Ascii_Array().repeated(line.size() / 256 + 1).startsWith(line));
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
@@ -148,7 +149,7 @@ TEST(FloodOnPty, CountersAgreeWithWhatTheLineCarriedBothWays)
 TEST(FloodOnPty, AStalledLinePausesTheFloodAndNoWayOutWaitsItOut)
 {
     const std::pair<const char *, std::function<void(TForm1 &)>> waysOut[] = {
-        {"Стоп", [](TForm1 &f) { f.SpeedButton21->click(); }},
+        {"Стоп", [](TForm1 &f) { f.Traffic->SpeedButton21->click(); }},
         {"entering the test page", [](TForm1 &f) { f.PageControl1->setCurrentIndex(3); }},
         {"releasing the port", [](TForm1 &f) { f.SpeedButton26->click(); }},
     };
@@ -158,12 +159,12 @@ TEST(FloodOnPty, AStalledLinePausesTheFloodAndNoWayOutWaitsItOut)
         Pty pty;
         Ready(app, pty);
         f.PageControl1->setCurrentIndex(0);  // purges the line; the flood started here goes on
-        f.SpeedButton22->click();
+        f.Traffic->SpeedButton22->click();
         ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }, 10000)) << way;
         Pump(100);
-        const QString counted = f.Edit14->text();
+        const QString counted = f.Traffic->Edit14->text();
         Pump(2500);  // tries that fail
-        EXPECT_EQ(f.Edit14->text(), counted) << way;
+        EXPECT_EQ(f.Traffic->Edit14->text(), counted) << way;
 
         vexa::PortSettings s;
         ASSERT_TRUE(f.PortHandle->getState(s));
@@ -176,14 +177,14 @@ TEST(FloodOnPty, AStalledLinePausesTheFloodAndNoWayOutWaitsItOut)
             line = modem.Bytes();
         }
         EXPECT_TRUE(Ascii_Array().repeated(line.size() / 256 + 1).startsWith(line)) << way;
-        EXPECT_TRUE(f.ASCII_Thread_Exists) << way;
+        EXPECT_TRUE(f.Traffic->ASCII_Thread_Exists) << way;
         Pump(1500);  // stalled again, on a write with the longer bound
 
         QElapsedTimer clock;
         clock.start();
         leave(f);
         EXPECT_LT(clock.elapsed(), 1000) << way;
-        EXPECT_FALSE(f.ASCII_Thread_Exists) << way;
+        EXPECT_FALSE(f.Traffic->ASCII_Thread_Exists) << way;
         Pump(100);
         EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")})) << way;
     }
@@ -198,7 +199,7 @@ TEST(FloodOnPty, ClosingTheWindowWhileFloodingEndsWithinASecondEveryTime)
         auto app = std::make_unique<Application>();
         TForm1 &f = *app->form;
         Ready(*app, pty);
-        f.SpeedButton22->click();
+        f.Traffic->SpeedButton22->click();
         ASSERT_TRUE(Wait_Until([&] { return modem.Read() > 16 * 256; }));
 
         // The close button slides the window out first; Alt+X ends at once.

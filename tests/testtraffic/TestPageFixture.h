@@ -11,6 +11,7 @@
 #include "mainwindow/PageControl.h"
 #include "serial/FakePortFixture.h"
 #include "testtraffic/PacedPort.h"
+#include "testtraffic/TestTraffic.h"
 
 class TestPageTest : public FakePortTest {
 protected:
@@ -35,7 +36,7 @@ protected:
         form().PageControl1->setCurrentIndex(3);
         if (!form().CheckBox1->isChecked())
             form().CheckBox1->click();
-        ASSERT_TRUE(form().TestTraffic.Flow_Control);
+        ASSERT_TRUE(form().Traffic->Flow_Control);
         Take_Written();
     }
     // The modem's lines as the next poll finds them; the poll runs at once.
@@ -66,7 +67,7 @@ protected:
             return Sent() == before;
         });
     }
-    std::int64_t Edit14() { return form().Edit14->text().toLongLong(); }
+    std::int64_t Edit14() { return form().Traffic->Edit14->text().toLongLong(); }
 };
 
 inline QByteArray Bytes(const std::vector<std::uint8_t> &v)

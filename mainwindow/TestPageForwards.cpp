@@ -1,0 +1,40 @@
+// The test page's place in the window: the test traffic is built on it and
+// talks to the window's port, screen and clock; the handlers the window has
+// always had are forwards to it.
+
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "mainwindow/WindowSeams.h"
+#include "mainwindow/ZRMHyperTerminal.h"
+#include "testtraffic/TestTraffic.h"
+
+void TForm1::Build_Test_Page(QWidget *page)
+{
+    TestTraffic::Window_Hooks hooks{
+        [this] { return DCD_On.load(); },
+        [this] { return CTS_On.load(); },
+        [this](const std::uint8_t *bytes, std::uint32_t count, bool retry, const std::atomic<bool> &stop) {
+            WriteReport report;
+            const WriteOutcome outcome = Write_Exclusive(bytes, count, report, retry, &stop);
+            const auto flood = outcome == WriteOutcome::Written  ? TestTraffic::Flood_Outcome::Written
+                               : outcome == WriteOutcome::Failed ? TestTraffic::Flood_Outcome::Failed
+                                                                 : TestTraffic::Flood_Outcome::Uncounted;
+            return TestTraffic::Flood_Report{flood, report.taken, report.error};
+        },
+        [this](int error) { Report_Counter_Failure(error); },
+        [this] { Show_Sent_Bytes(); }};
+    Traffic = std::make_unique<TestTraffic>(page, Clock, *Port_Link, *Screen_Console, std::move(hooks));
+    // Whatever the field comes to hold is the count the writers add to.
+    connect(Traffic->Edit14, &QLineEdit::textChanged, this, [this](const QString &text) { Sent_Bytes.Set_Text(text); });
+    Sent_Bytes.Set_Text(Traffic->Edit14->text());
+    Traffic->Set_Flow_Control(CheckBox1->isChecked());
+    connect(CheckBox1, &QCheckBox::toggled, Traffic.get(), &TestTraffic::Set_Flow_Control);
+}
+
+void TForm1::SpeedButton20Click() { Traffic->SpeedButton20Click(); }
+void TForm1::SpeedButton19Click() { Traffic->SpeedButton19Click(); }
+void TForm1::SpeedButton22Click() { Traffic->SpeedButton22Click(); }
+void TForm1::SpeedButton21Click() { Traffic->SpeedButton21Click(); }
+void TForm1::SpeedButton23Click() { Traffic->SpeedButton23Click(); }
+void TForm1::TimerSendWordTimer() { Traffic->TimerSendWordTimer(); }
