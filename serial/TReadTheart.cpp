@@ -6,8 +6,6 @@
 #include <mutex>
 #include <optional>
 
-#include "mainwindow/ZRMHyperTerminal.h"
-#include "platform/Messages.h"
 #include "serial/ChunkQueue.h"
 
 namespace {
@@ -30,11 +28,13 @@ constexpr auto kSliceTime = std::chrono::milliseconds(2);
 // The part of a reader that the main thread's drains share with it; a drain
 // posted before the reader was deleted finds it still there.
 struct TReadTheart::Handoff {
-    Handoff(TForm1 *f, std::shared_ptr<vexa::SerialPort> p) : form(f), port(std::move(p)) {}
+    Handoff(Sink s, std::uint32_t readSize)
+        : sink(std::move(s)), queue(kQueueBytes, std::min<std::size_t>(kJoinBytes, readSize))
+    {
+    }
 
-    TForm1 *const form;
-    const std::shared_ptr<vexa::SerialPort> port;
-    ChunkQueue queue{kQueueBytes, kJoinBytes};
+    const Sink sink;
+    ChunkQueue queue;
     std::mutex mutex;
     std::optional<QString> failure;  // under mutex
     bool draining = false;           // main thread only
@@ -53,7 +53,7 @@ void TReadTheart::Drain(const std::shared_ptr<Handoff> &handoff)
         std::optional<QByteArray> chunk = handoff->queue.Take();
         if (!chunk)
             break;
-        handoff->form->Take_Received(*chunk);
+        handoff->sink.take(*chunk);
     } while (std::chrono::steady_clock::now() < end);
     handoff->draining = false;
     if (!handoff->queue.Empty()) {
@@ -66,17 +66,17 @@ void TReadTheart::Drain(const std::shared_ptr<Handoff> &handoff)
         if (!handoff->queue.Stopped())
             failure.swap(handoff->failure);
     }
-    if (failure && !handoff->form->Port_Lost(handoff->port, *failure))
-        vexa::Show_Message(*failure);
+    if (failure)
+        handoff->sink.fail(*failure);
 }
 
 void TReadTheart::Post_Drain(const std::shared_ptr<Handoff> &handoff)
 {
-    QMetaObject::invokeMethod(handoff->form, [handoff] { Drain(handoff); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(handoff->sink.context, [handoff] { Drain(handoff); }, Qt::QueuedConnection);
 }
 
-TReadTheart::TReadTheart(TForm1 *form, std::shared_ptr<vexa::SerialPort> port)
-    : port_(port), handoff_(std::make_shared<Handoff>(form, std::move(port))), buffer_(kRxBufferSize)
+TReadTheart::TReadTheart(Sink sink, std::shared_ptr<vexa::SerialPort> port, std::uint32_t readSize)
+    : port_(std::move(port)), handoff_(std::make_shared<Handoff>(std::move(sink), readSize)), buffer_(readSize)
 {
 }
 
@@ -145,7 +145,7 @@ bool TReadTheart::Turn()
             Fail(QStringLiteral("Error clearing port"));
         return false;
     }
-    const std::uint32_t wanted = std::min<std::uint32_t>(queued, kRxBufferSize);
+    const std::uint32_t wanted = std::min<std::uint32_t>(queued, static_cast<std::uint32_t>(buffer_.size()));
     if (wanted == 0)
         return true;
     std::uint32_t got = 0;

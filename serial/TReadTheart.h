@@ -7,17 +7,23 @@
 
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "platform/SerialPort.h"
 
-class TForm1;
-
 class TReadTheart : public QThread {
     Q_OBJECT
 public:
-    TReadTheart(TForm1 *form, std::shared_ptr<vexa::SerialPort> port);
+    // Where the chunks go, on the thread of `context`.
+    struct Sink {
+        QObject *context;
+        std::function<void(const QByteArray &)> take;  // each chunk, in order
+        std::function<void(const QString &)> fail;     // the port failed under the reader: why
+    };
+    // No chunk is larger than readSize.
+    TReadTheart(Sink sink, std::shared_ptr<vexa::SerialPort> port, std::uint32_t readSize);
 
     // The terminate request: the run ends at its next loop test, what is still
     // queued for the main thread is dropped and never dispatched, and a reader
@@ -33,9 +39,8 @@ private:
 
     void Execute();
     bool Turn();
-    // The port failed under the reader: once the chunks read before are
-    // dispatched, the main window releases it, then shows why. The run ends
-    // afterwards.
+    // The port failed under the reader: the sink hears why once the chunks
+    // read before are dispatched. The run ends afterwards.
     void Fail(const QString &text);
     // Main thread: dispatches one slice of what waits and posts itself again
     // for the rest; a failure goes after the last chunk.
