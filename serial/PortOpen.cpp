@@ -138,7 +138,12 @@ void TForm1::Prepare_Opened_Port(OpenOrigin origin)
     if (!PortHandle->setTimeouts(Port_Timeouts))
         Show_Message(QStringLiteral("Тайм-ауты не занесены"));
 
-    reader = new TReadTheart(this, PortHandle);
+    TReadTheart::Sink sink{this, [this](const QByteArray &chunk) { Take_Received(chunk); },
+                           [this, port = PortHandle](const QString &why) {
+                               if (!Port_Lost(port, why))
+                                   Show_Message(why);
+                           }};
+    reader = new TReadTheart(std::move(sink), PortHandle, kRxBufferSize);
     connect(reader, &QThread::finished, this, &TForm1::Reap_Readers, Qt::QueuedConnection);
     reader->start(QThread::HighestPriority);
     ReaderRunning = true;

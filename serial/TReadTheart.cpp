@@ -2,72 +2,98 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <optional>
 
-#include "mainwindow/ZRMHyperTerminal.h"
-#include "platform/Messages.h"
+#include "serial/ChunkQueue.h"
+#include "serial/PortErrors.h"
 
-struct TReadTheart::Ticket {
+namespace {
+
+// What may wait for the main thread: about ten seconds of a line at 921600
+// baud, so a window busy for a while (a slow disk, a long repaint) does not
+// hold the line back, yet little memory: as neighbours join up to kJoinBytes,
+// it is never more than about five hundred chunks.
+constexpr std::size_t kQueueBytes = std::size_t(1) << 20;
+// Waiting bytes join into chunks of about what a pty hands over at once, so
+// that no single chunk (each byte a line in the ASCII view) keeps the window
+// long.
+constexpr std::size_t kJoinBytes = 4096;
+// One drain dispatches for about this long, then the window's other events
+// get their turn.
+constexpr auto kSliceTime = std::chrono::milliseconds(2);
+
+}  // namespace
+
+// The part of a reader that the main thread's drains share with it; a drain
+// posted before the reader was deleted finds it still there.
+struct TReadTheart::Handoff {
+    Handoff(Sink s, std::uint32_t readSize)
+        : sink(std::move(s)), queue(kQueueBytes, std::min<std::size_t>(kJoinBytes, readSize))
+    {
+    }
+
+    const Sink sink;
+    ChunkQueue queue;
     std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-    bool cancelled = false;
+    std::optional<QString> failure;  // under mutex
+    bool draining = false;           // main thread only
 };
 
-TReadTheart::TReadTheart(TForm1 *form, std::shared_ptr<vexa::SerialPort> port)
-    : form_(form), port_(std::move(port)), buffer_(kRxBufferSize)
+// Main thread. A drain that a box opened from a chunk's handling would run
+// inside the running one leaves the chunks to it, so that chunks are never
+// handled one inside another.
+void TReadTheart::Drain(const std::shared_ptr<Handoff> &handoff)
+{
+    if (handoff->draining)
+        return;
+    handoff->draining = true;
+    const auto end = std::chrono::steady_clock::now() + kSliceTime;
+    do {
+        std::optional<QByteArray> chunk = handoff->queue.Take();
+        if (!chunk)
+            break;
+        handoff->sink.take(*chunk);
+    } while (std::chrono::steady_clock::now() < end);
+    handoff->draining = false;
+    if (!handoff->queue.Empty()) {
+        Post_Drain(handoff);
+        return;
+    }
+    std::optional<QString> failure;
+    {
+        std::lock_guard<std::mutex> lock(handoff->mutex);
+        if (!handoff->queue.Stopped())
+            failure.swap(handoff->failure);
+    }
+    if (failure)
+        handoff->sink.fail(*failure);
+}
+
+void TReadTheart::Post_Drain(const std::shared_ptr<Handoff> &handoff)
+{
+    QMetaObject::invokeMethod(handoff->sink.context, [handoff] { Drain(handoff); }, Qt::QueuedConnection);
+}
+
+TReadTheart::TReadTheart(Sink sink, std::shared_ptr<vexa::SerialPort> port, std::uint32_t readSize)
+    : port_(std::move(port)), handoff_(std::make_shared<Handoff>(std::move(sink), readSize)), buffer_(readSize)
 {
 }
 
 void TReadTheart::Request_Stop()
 {
     stop_ = true;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (pending_) {
-        std::lock_guard<std::mutex> ticketLock(pending_->mutex);
-        pending_->cancelled = true;
-        pending_->done.notify_all();
-    }
-}
-
-bool TReadTheart::Hand_Over(std::function<void()> call)
-{
-    auto ticket = std::make_shared<Ticket>();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (stop_)
-            return false;
-        pending_ = ticket;
-    }
-    QMetaObject::invokeMethod(
-        form_,
-        [ticket, call = std::move(call)] {
-            {
-                std::lock_guard<std::mutex> lock(ticket->mutex);
-                if (ticket->cancelled)
-                    return;
-            }
-            call();
-            std::lock_guard<std::mutex> lock(ticket->mutex);
-            ticket->finished = true;
-            ticket->done.notify_all();
-        },
-        Qt::QueuedConnection);
-    std::unique_lock<std::mutex> lock(ticket->mutex);
-    ticket->done.wait(lock, [&] { return ticket->finished || ticket->cancelled; });
-    const bool finished = ticket->finished;
-    lock.unlock();
-    std::lock_guard<std::mutex> guard(mutex_);
-    pending_.reset();
-    return finished;
+    handoff_->queue.Stop();
 }
 
 void TReadTheart::Fail(const QString &text)
 {
-    TForm1 *form = form_;
-    Hand_Over([form, port = port_, text] {
-        if (!form->Port_Lost(port, text))
-            vexa::Show_Message(text);
-    });
+    {
+        std::lock_guard<std::mutex> lock(handoff_->mutex);
+        handoff_->failure = text;
+    }
+    Post_Drain(handoff_);
 }
 
 void TReadTheart::Execute()
@@ -76,7 +102,7 @@ void TReadTheart::Execute()
         // Without its wake-up channel the reader could not be stopped while it
         // waits; it does not start waiting at all.
         if (!port_->prepareWait()) {
-            Fail(QStringLiteral("Ошибка создания события на чтение"));
+            Fail(Port_Error_Text(PortError::Read_Event));
             return;
         }
         while (!stop_) {
@@ -89,7 +115,7 @@ void TReadTheart::Execute()
             }
         }
     } catch (...) {
-        Fail(QStringLiteral("Ошибка потока при чтении из COM порта №") + QString::number(errno));
+        Fail(Port_Error_Text(PortError::Reader_Thread, errno));
     }
 }
 
@@ -104,14 +130,14 @@ bool TReadTheart::Turn()
         return false;
     case vexa::WaitResult::Error:
         if (!stop_)
-            Fail(QStringLiteral("Ошибка ожидания события "));
+            Fail(Port_Error_Text(PortError::Wait_Event));
         return false;
     case vexa::WaitResult::Event:
         break;
     }
     if (!(mask & vexa::kEvRxChar)) {
         if (!stop_)
-            Fail(QStringLiteral("Ошибка ожидания события "));
+            Fail(Port_Error_Text(PortError::Wait_Event));
         return false;
     }
     std::uint32_t queued = 0;
@@ -120,19 +146,19 @@ bool TReadTheart::Turn()
             Fail(QStringLiteral("Error clearing port"));
         return false;
     }
-    const std::uint32_t wanted = std::min<std::uint32_t>(queued, kRxBufferSize);
+    const std::uint32_t wanted = std::min<std::uint32_t>(queued, static_cast<std::uint32_t>(buffer_.size()));
     if (wanted == 0)
         return true;
     std::uint32_t got = 0;
     if (!port_->read(buffer_.data(), wanted, got)) {
         if (!stop_)
-            Fail(QStringLiteral("Ошибка чтения №") + QString::number(port_->lastError()));
+            Fail(Port_Error_Text(PortError::Read, port_->lastError()));
         return false;
     }
     if (got == 0)
         return true;
     const QByteArray chunk(reinterpret_cast<const char *>(buffer_.data()), static_cast<qsizetype>(got));
-    TForm1 *form = form_;
-    Hand_Over([form, chunk] { form->Take_Received(chunk); });
+    if (handoff_->queue.Push(chunk) == ChunkQueue::Pushed::First)
+        Post_Drain(handoff_);
     return true;
 }

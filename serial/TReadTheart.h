@@ -1,50 +1,54 @@
 #pragma once
 // The reader thread of one open port: waits for a received character, reads
-// what is queued and hands each chunk to the main thread, waiting until the
-// main thread has dispatched it. It keeps its own reference to the port it
-// serves, so a port opened later is never touched by an old reader.
+// what is queued and puts each chunk into a bounded queue that the main
+// thread drains. It waits for the main thread only when that queue is full.
+// It keeps its own reference to the port it serves, so a port opened later is
+// never touched by an old reader.
 
 #include <QThread>
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "platform/SerialPort.h"
 
-class TForm1;
-
 class TReadTheart : public QThread {
     Q_OBJECT
 public:
-    TReadTheart(TForm1 *form, std::shared_ptr<vexa::SerialPort> port);
+    // Where the chunks go, on the thread of `context`.
+    struct Sink {
+        QObject *context;
+        std::function<void(const QByteArray &)> take;  // each chunk, in order
+        std::function<void(const QString &)> fail;     // the port failed under the reader: why
+    };
+    // No chunk is larger than readSize.
+    TReadTheart(Sink sink, std::shared_ptr<vexa::SerialPort> port, std::uint32_t readSize);
 
-    // The terminate request: the run ends at its next loop test, and a
-    // hand-over that still waits for the main thread is given up, so the
-    // main thread never waits on a reader that waits on it. Closing the port
-    // afterwards ends a pending wait on the port.
+    // The terminate request: the run ends at its next loop test, what is still
+    // queued for the main thread is dropped and never dispatched, and a reader
+    // waiting for room goes on. Closing the port afterwards ends a pending
+    // wait on the port.
     void Request_Stop();
 
 protected:
     void run() override { Execute(); }
 
 private:
-    struct Ticket;
+    struct Handoff;
 
     void Execute();
     bool Turn();
-    // Runs the call on the main thread and waits for it; false when stopped.
-    bool Hand_Over(std::function<void()> call);
-    // The port failed under the reader: the main window releases it, then
-    // shows why. The run ends afterwards.
+    // The port failed under the reader: the sink hears why once the chunks
+    // read before are dispatched. The run ends afterwards.
     void Fail(const QString &text);
+    // Main thread: dispatches one slice of what waits and posts itself again
+    // for the rest; a failure goes after the last chunk.
+    static void Drain(const std::shared_ptr<Handoff> &handoff);
+    static void Post_Drain(const std::shared_ptr<Handoff> &handoff);
 
-    TForm1 *form_;
     std::shared_ptr<vexa::SerialPort> port_;
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::shared_ptr<Ticket> pending_;
+    std::shared_ptr<Handoff> handoff_;  // shared with the drains posted to the main thread
     std::vector<std::uint8_t> buffer_;
 };

@@ -290,3 +290,27 @@ TEST(PtyTerminal, LineSettingsReachThePortAndReadBack)
     EXPECT_EQ(f.Status_Panel_Text(1), QString("9600 8 None 2"));
     EXPECT_TRUE(pty.drain(200).isEmpty());  // not even the Enter
 }
+
+// While the window is busy (here: it runs no events at all) the reader goes
+// on taking what the modem sends, up to its queue's bound; the window then
+// shows every byte once, in order.
+TEST(PtyTerminal, TheReaderReadsOnWhileTheWindowIsBusy)
+{
+    Pty pty;
+    Application app;
+    app.Pick_Port(pty.slavePath());
+    QByteArray sent;
+    for (int i = 0; sent.size() < 160 * 1024; ++i)
+        sent += QByteArray::number(i) + ' ';
+    qsizetype written = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (written < sent.size() && clock.elapsed() < 3000) {
+        const ssize_t n = ::write(pty.master(), sent.constData() + written, size_t(sent.size() - written));
+        written += std::max<ssize_t>(n, 0);
+        QThread::msleep(n > 0 ? 0 : 1);
+    }
+    EXPECT_EQ(written, sent.size());  // a reader waiting for the window leaves the pty full
+    ASSERT_TRUE(Wait_Until([&] { return app.Work_Char_Log().size() >= sent.size(); }));
+    EXPECT_EQ(app.Work_Char_Log(), sent);
+}
