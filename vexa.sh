@@ -163,6 +163,7 @@ tsan)
     spawning='^(SimulatedModem|SimulatedModemDownload|Ser2net|Ser2netWindow|Ser2netDownload|Ser2netTransfer|TwoInstances)[.]'
     spawning+='|^Builder[.]AScriptItMadeRunsToItsEndAgainstTheSimulatedModem$'
     spawning+='|^ScriptRunner[.]ASlowSearchIsWaitedForAndItsAnswerLogged$'
+    spawning+='|^PtyTerminal[.]APortAnotherProgramHoldsIsNamedAndNotTaken$'
     (cd build-tsan && ctest --output-on-failure -j 2 --timeout 300 -E "$spawning")
     ;;
 bench)
