@@ -61,9 +61,9 @@ bool AtFileEditor::Load(const QString &path)
 void AtFileEditor::SpeedButton1Click()
 {
     QDir::setCurrent(startDirectory_);
-    const QString path = vexa::Choose_File(
-        this, {vexa::FileDialogKind::Save, QStringLiteral("SaveDialog1"), startDirectory_,
-               QString::fromUtf8(kind_.Save_Filter), QString::fromLatin1(kind_.Default_Suffix)});
+    const QString path =
+        vexa::Choose_File(this, {vexa::FileDialogKind::Save, QStringLiteral("SaveDialog1"), startDirectory_,
+                                 QString::fromUtf8(kind_.Save_Filter), QString::fromLatin1(kind_.Default_Suffix)});
     if (!path.isEmpty())
         Edit1->setText(path);
 }
@@ -79,8 +79,8 @@ void AtFileEditor::SpeedButton2Click()
         return;
     }
     QString reason;
-    if (!Write_Whole_File(QDir(startDirectory_).absoluteFilePath(Edit1->text()),
-                          File_Text(vexa::Cp1251_Encode(text)), &reason)) {
+    if (!Write_Whole_File(QDir(startDirectory_).absoluteFilePath(Edit1->text()), File_Text(vexa::Cp1251_Encode(text)),
+                          &reason)) {
         vexa::Show_Error(reason);
         return;
     }

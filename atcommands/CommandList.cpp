@@ -37,10 +37,7 @@ std::optional<QStringList> Read_List(const QString &path, QString *reason = null
 
 }  // namespace
 
-void TForm1::SpeedButton4Click()
-{
-    Send_Echoed_Line(vexa::Cp1251_Encode(ComboBox6->currentText()), kBlue);
-}
+void TForm1::SpeedButton4Click() { Send_Echoed_Line(vexa::Cp1251_Encode(ComboBox6->currentText()), kBlue); }
 
 // Any change of the box's text hands the keyboard back to the terminal.
 void TForm1::ComboBox6Change() { Clear_Focus(); }
@@ -81,8 +78,8 @@ void TForm1::Autoload_AT_List()
     Enter_Start_Directory();
     const auto config = Read_Whole_File(QString::fromLatin1(kAutoloadConfigPath));
     if (!config) {
-        vexa::Show_Message(QStringLiteral(
-            "Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода."));
+        vexa::Show_Message(
+            QStringLiteral("Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода."));
         return;
     }
     const AutoloadChoice choice = Read_Autoload(*config);
@@ -97,8 +94,8 @@ void TForm1::Autoload_AT_List()
         return;
     }
     Write_Whole_File(QString::fromLatin1(kAutoloadConfigPath), Autoload_Off());
-    vexa::Show_Message(QStringLiteral(
-        "Нет файла AT команд или не правильно указан путь к данному файлу. Попробуйте выбрать заново."));
+    vexa::Show_Message(
+        QStringLiteral("Нет файла AT команд или не правильно указан путь к данному файлу. Попробуйте выбрать заново."));
 }
 
 // The file is opened, and made if missing, before the dialog, so a folder
@@ -127,8 +124,9 @@ void TForm1::CheckBox3Click()
             CheckBox3->setChecked(false);
             vexa::Show_Message(QStringLiteral("Путь к списку команд содержит знаки, которых нет в кодировке "
                                               "Windows-1251, и не может быть записан в файл конфигурации:\n") +
-                               path + QStringLiteral("\nВыберите список, путь к которому записан русскими или "
-                                                     "латинскими буквами."));
+                               path +
+                               QStringLiteral("\nВыберите список, путь к которому записан русскими или "
+                                              "латинскими буквами."));
             return;
         }
         lines = path.isEmpty() ? QByteArray() : Autoload_On(vexa::Cp1251_Encode(path));

@@ -36,8 +36,8 @@ void TForm1::Build_Command_Page(QWidget *page)
 {
     auto *list = Named(new QGroupBox(QStringLiteral("СПИСОК КОМАНД:"), page), "GroupBox2");
     list->setGeometry(0, 0, 343, 110);
-    CheckBox3 = Named(new QCheckBox(QStringLiteral("Автоматически загружать список команд при запуске "), list),
-                      "CheckBox3");
+    CheckBox3 =
+        Named(new QCheckBox(QStringLiteral("Автоматически загружать список команд при запуске "), list), "CheckBox3");
     CheckBox3->setGeometry(4, 18, 335, 16);
     QFont small = CheckBox3->font();
     small.setPixelSize(10);
@@ -68,16 +68,16 @@ void TForm1::Build_Command_Page(QWidget *page)
     QFont bold = BitBtn_Send_Selected_Script->font();
     bold.setBold(true);
     BitBtn_Send_Selected_Script->setFont(bold);
-    SpeedButton9 = Button("SpeedButton9", QStringLiteral("Просмотр протокола последнего скрипта"), scripts,
-                          {4, 150, 335, 22});
+    SpeedButton9 =
+        Button("SpeedButton9", QStringLiteral("Просмотр протокола последнего скрипта"), scripts, {4, 150, 335, 22});
     // Above the terminal, seen whatever the page: how long a run has waited
     // for an answer, and the button that ends the run.
     Label_Script_Wait = Named(Label(QString(), centralWidget(), 533, 2, 112), "Label_Script_Wait");
     Label_Script_Wait->setFixedHeight(22);
     Label_Script_Wait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label_Script_Wait->setFont(small);
-    SpeedButton_Script_Stop = Glyph(QStringLiteral("SpeedButton_Script_Stop"), QStyle::SP_MediaStop, centralWidget(),
-                                    {648, 2, 22, 22});
+    SpeedButton_Script_Stop =
+        Glyph(QStringLiteral("SpeedButton_Script_Stop"), QStyle::SP_MediaStop, centralWidget(), {648, 2, 22, 22});
     SpeedButton_Script_Stop->setToolTip(QStringLiteral("Остановить скрипт"));
     SpeedButton_Script_Stop->setEnabled(false);
     Timer2 = Timer("Timer2", this, kScriptTickMs);
@@ -96,8 +96,10 @@ void TForm1::Build_Script_Slot(QWidget *box, int slot, int y)
         Glyph(QStringLiteral("SpeedButton_Script_%1_Open").arg(number), QStyle::SP_DirOpenIcon, box, {290, y, 24, 20});
     SpeedButton_Script_RUN[slot] =
         Glyph(QStringLiteral("SpeedButton_Script_%1_RUN").arg(number), QStyle::SP_MediaPlay, box, {315, y, 24, 20});
-    connect(SpeedButton_Script_Open[slot], &QPushButton::clicked, this, [this, slot] { SpeedButton_Script_OpenClick(slot); });
-    connect(SpeedButton_Script_RUN[slot], &QPushButton::clicked, this, [this, slot] { SpeedButton_Script_RUNClick(slot); });
+    connect(SpeedButton_Script_Open[slot], &QPushButton::clicked, this,
+            [this, slot] { SpeedButton_Script_OpenClick(slot); });
+    connect(SpeedButton_Script_RUN[slot], &QPushButton::clicked, this,
+            [this, slot] { SpeedButton_Script_RUNClick(slot); });
 }
 
 void TForm1::Connect_Command_Page()
@@ -106,11 +108,16 @@ void TForm1::Connect_Command_Page()
     connect(ComboBox6->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox6Change);
     connect(ComboBox6, &QComboBox::textActivated, this, &TForm1::ComboBox6Change);
     const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
-        {SpeedButton1, &TForm1::SpeedButton1Click}, {SpeedButton2, &TForm1::SpeedButton2Click},
-        {SpeedButton3, &TForm1::SpeedButton3Click}, {SpeedButton4, &TForm1::SpeedButton4Click},
-        {SpeedButton24, &TForm1::SpeedButton24Click}, {SpeedButton5, &TForm1::SpeedButton5Click},
-        {SpeedButton6, &TForm1::SpeedButton6Click}, {SpeedButton7, &TForm1::SpeedButton7Click},
-        {SpeedButton8, &TForm1::SpeedButton8Click}, {SpeedButton9, &TForm1::SpeedButton9Click},
+        {SpeedButton1, &TForm1::SpeedButton1Click},
+        {SpeedButton2, &TForm1::SpeedButton2Click},
+        {SpeedButton3, &TForm1::SpeedButton3Click},
+        {SpeedButton4, &TForm1::SpeedButton4Click},
+        {SpeedButton24, &TForm1::SpeedButton24Click},
+        {SpeedButton5, &TForm1::SpeedButton5Click},
+        {SpeedButton6, &TForm1::SpeedButton6Click},
+        {SpeedButton7, &TForm1::SpeedButton7Click},
+        {SpeedButton8, &TForm1::SpeedButton8Click},
+        {SpeedButton9, &TForm1::SpeedButton9Click},
         {BitBtn_Send_Selected_Script, &TForm1::BitBtn_Send_Selected_ScriptClick},
         {SpeedButton_Script_Stop, &TForm1::SpeedButton_Script_StopClick},
     };

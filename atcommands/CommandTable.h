@@ -54,8 +54,8 @@ CommandListing List_Commands(const CommandTable &table);
 struct CommandRecord {
     bool Found = false;
     QByteArray Command_Text;
-    int Parameter_Count = 0;  // P
-    int Length = 0;           // R
+    int Parameter_Count = 0;     // P
+    int Length = 0;              // R
     int Description_Offset = 0;  // T
     std::array<QList<QByteArray>, kMaxParameters> Values;
     QList<QByteArray> Description;

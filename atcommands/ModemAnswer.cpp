@@ -13,8 +13,8 @@ constexpr qsizetype kLongestLine = 1024;
 // characters; past this a missing quote ends it, so that it cannot hide the
 // answer's end.
 constexpr int kLongestQuoted = 256;
-constexpr char kCtrlZ = 0x1A;  // ends a message's text
-constexpr char kEscape = 0x1B; // abandons it
+constexpr char kCtrlZ = 0x1A;   // ends a message's text
+constexpr char kEscape = 0x1B;  // abandons it
 
 bool Is_Digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -169,8 +169,7 @@ void Answer_Watch::End_Line(QList<Answer_Line> &out)
         if (line.count('"') % 2 == 1 || quoted_bytes_ > kLongestQuoted)
             context_ = Context::Lines;
         return;
-    case Context::Lines:
-        break;
+    case Context::Lines: break;
     }
     if (empty || prompted)
         return;

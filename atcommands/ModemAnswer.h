@@ -43,10 +43,10 @@ public:
 
 private:
     enum class Context {
-        Lines,         // each line stands for itself
-        Text_Next,     // after a message header: the next line is the text
-        Text_More,     // ATV1, after a text line: the text goes on to an empty line
-        Quoted,        // a line whose quoted string goes on over more lines
+        Lines,      // each line stands for itself
+        Text_Next,  // after a message header: the next line is the text
+        Text_More,  // ATV1, after a text line: the text goes on to an empty line
+        Quoted,     // a line whose quoted string goes on over more lines
     };
 
     void Take(char byte, QList<Answer_Line> &out);
@@ -54,18 +54,18 @@ private:
     Line_Kind Kind_Of(const QByteArray &line, bool after_empty);
     void Open_Quote(const QByteArray &line, Line_Kind kind);
 
-    QByteArray line_;            // the line so far, without line-end bytes
-    bool overlong_ = false;      // more came than line_ keeps
-    bool after_cr_ = false;      // the last byte was a CR
-    bool after_empty_ = false;   // the last line was empty
-    bool verbose_ = false;       // the modem frames its lines as ATV1 does
-    bool prompted_ = false;      // line_ began with the prompt
+    QByteArray line_;           // the line so far, without line-end bytes
+    bool overlong_ = false;     // more came than line_ keeps
+    bool after_cr_ = false;     // the last byte was a CR
+    bool after_empty_ = false;  // the last line was empty
+    bool verbose_ = false;      // the modem frames its lines as ATV1 does
+    bool prompted_ = false;     // line_ began with the prompt
     Context context_ = Context::Lines;
     Line_Kind quoted_kind_ = Line_Kind::Information;
-    int quoted_bytes_ = 0;       // how far a quoted string has run on
+    int quoted_bytes_ = 0;  // how far a quoted string has run on
 
-    QByteArray command_;         // its echo is not part of the answer
-    QByteArray command_name_;    // "+CREG" of AT+CREG?: lines it starts answer it
+    QByteArray command_;       // its echo is not part of the answer
+    QByteArray command_name_;  // "+CREG" of AT+CREG?: lines it starts answer it
     bool echo_possible_ = false;
     bool call_command_ = false;  // NO CARRIER may end its answer
     bool answered_ = true;

@@ -144,8 +144,7 @@ void TForm1::Timer2Timer()
         End_Script(QStringLiteral("Модем не ответил за %1 с, выполнение скрипта прекращено")
                        .arg((s.Reply_Timeout_Ms + 999) / 1000));
     else if (waiting && s.Since_Step.hasExpired(kScriptWaitShownMs))
-        Label_Script_Wait->setText(
-            QStringLiteral("Ждём ответа: %1 с").arg(s.Since_Step.elapsed() / 1000));
+        Label_Script_Wait->setText(QStringLiteral("Ждём ответа: %1 с").arg(s.Since_Step.elapsed() / 1000));
     else
         Label_Script_Wait->clear();
     s.Tick_Busy = false;

@@ -76,8 +76,7 @@ void TForm7::Open(const QString &startDirectory)
     }
     const auto modes = Read_Whole_File(QDir(startDirectory_).filePath(QString::fromLatin1(kModeListPath)));
     if (modes)
-        Fill_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)),
-                   QStringLiteral("Выбирете режим работы модема"));
+        Fill_Items(ComboBox1, Decoded_Lines(Read_Text_Lines(*modes)), QStringLiteral("Выбирете режим работы модема"));
     else
         vexa::Show_Message(QStringLiteral("Не хватает файла конфигурации \"Списка режимов\""));
 }
@@ -90,9 +89,10 @@ void TForm7::ComboBox1Change()
     ComboBox2->clear();
     table_ = CommandTable();
     const WorkingMode *mode = Find_Mode(ComboBox1->currentText());
-    const auto file = mode ? Read_Whole_File(QDir(startDirectory_).filePath(QString::fromLatin1(kTableFolder) +
-                                                                           QString::fromLatin1(mode->File)))
-                           : std::nullopt;
+    const auto file =
+        mode ? Read_Whole_File(
+                   QDir(startDirectory_).filePath(QString::fromLatin1(kTableFolder) + QString::fromLatin1(mode->File)))
+             : std::nullopt;
     const auto table = file ? Read_Command_Table(*file) : std::nullopt;
     const CommandListing listing = table ? List_Commands(*table) : CommandListing();
     if (table)
@@ -136,9 +136,9 @@ void TForm7::SpeedButton1Click()
 void TForm7::SpeedButton2Click()
 {
     QDir::setCurrent(startDirectory_);
-    const QString path = vexa::Choose_File(this, {vexa::FileDialogKind::Save, QStringLiteral("SaveDialog1"),
-                                                  startDirectory_, QStringLiteral("Файл скрипта AT соманд|*.ats"),
-                                                  QStringLiteral("ats")});
+    const QString path =
+        vexa::Choose_File(this, {vexa::FileDialogKind::Save, QStringLiteral("SaveDialog1"), startDirectory_,
+                                 QStringLiteral("Файл скрипта AT соманд|*.ats"), QStringLiteral("ats")});
     if (path.isEmpty())
         return;
     QStringList lines = Area_Text(Memo2).split(QLatin1Char('\n'));

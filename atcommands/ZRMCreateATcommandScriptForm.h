@@ -15,13 +15,13 @@ class TForm7 : public QDialog {
 public:
     explicit TForm7(QWidget *parent = nullptr);
 
-    QComboBox *ComboBox1 = nullptr;  // mode
-    QComboBox *ComboBox2 = nullptr;  // command
-    QPlainTextEdit *Memo1 = nullptr;  // description
+    QComboBox *ComboBox1 = nullptr;             // mode
+    QComboBox *ComboBox2 = nullptr;             // command
+    QPlainTextEdit *Memo1 = nullptr;            // description
     QComboBox *Parameter[kMaxParameters] = {};  // ComboBox3 .. ComboBox7
-    QPushButton *SpeedButton1 = nullptr;  // "Добавить в скрипт"
-    QPlainTextEdit *Memo2 = nullptr;  // the script being built
-    QPushButton *SpeedButton2 = nullptr;  // "Сохранить в файл"
+    QPushButton *SpeedButton1 = nullptr;        // "Добавить в скрипт"
+    QPlainTextEdit *Memo2 = nullptr;            // the script being built
+    QPushButton *SpeedButton2 = nullptr;        // "Сохранить в файл"
 
     // Prepares an opening: empty lists and script, the mode list read anew.
     void Open(const QString &startDirectory);

@@ -166,7 +166,8 @@ double Protocol_Copy(std::uint32_t rate, const QByteArray &data, FrameDamager *d
         if (receiver->Transfer->State.Receiver.State() == ReceiveSession::Phase::Asked)
             receiver->Form5->SpeedButton1->click();
         started = started || sender->Transfer->State.Sender.State() == SendSession::Phase::Sending;
-        if ((started && sender->Transfer->State.Sender.State() == SendSession::Phase::Idle) || clock.elapsed() > kGiveUpMs)
+        if ((started && sender->Transfer->State.Sender.State() == SendSession::Phase::Idle) ||
+            clock.elapsed() > kGiveUpMs)
             loop.quit();
     });
     watch.start(1);
@@ -193,9 +194,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
-        std::printf("message: %s\n", text.toUtf8().constData());
-    });
+    vexa::Set_Message_Sink(
+        [](vexa::MessageKind, const QString &text) { std::printf("message: %s\n", text.toUtf8().constData()); });
     std::mt19937 random(1);
     QByteArray data(kFileSize, '\0');
     for (char &c : data)

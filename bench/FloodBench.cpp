@@ -125,9 +125,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // A box would wait for a user who is not there: messages go to the output.
-    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    });
+    vexa::Set_Message_Sink(
+        [](vexa::MessageKind, const QString &text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
     QTemporaryDir start;
     QDir::setCurrent(start.path());
     std::unique_ptr<TForm1> form(Create_Application_Forms());
@@ -151,7 +150,7 @@ int main(int argc, char **argv)
     Tally bare, flood;
     for (int round = 0; round < kRounds; ++round) {
         Measure(bare, drain, [&] { Bare_Loop(slave.constData()); });
-        form->SpeedButton26->click();  // taken again
+        form->SpeedButton26->click();        // taken again
         form->CTS_On = form->DCD_On = true;  // a pty has no modem lines to poll
         Measure(flood, drain, [&] {
             form->Traffic->SpeedButton22->click();

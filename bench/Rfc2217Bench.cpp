@@ -111,7 +111,8 @@ private:
                     state = Data;
                     if (verb == kDo || verb == kWill) {
                         const bool yes = b == kOptionBinary;
-                        const std::uint8_t reply[3] = {kIac, verb == kDo ? (yes ? kWill : kWont) : (yes ? kDo : kDont), b};
+                        const std::uint8_t reply[3] = {kIac, verb == kDo ? (yes ? kWill : kWont) : (yes ? kDo : kDont),
+                                                       b};
                         std::lock_guard<std::mutex> lock(sending_);
                         ::send(fd_, reply, sizeof reply, MSG_NOSIGNAL);
                     }

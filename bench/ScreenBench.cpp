@@ -78,20 +78,22 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     // A box would wait for a user who is not there (an empty start folder
     // has no command list to load): messages go to the output.
-    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    });
+    vexa::Set_Message_Sink(
+        [](vexa::MessageKind, const QString &text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
     QTemporaryDir start;
     QDir::setCurrent(start.path());
     std::unique_ptr<TForm1> form(Create_Application_Forms());
 
     Measure(*form, "65536 bytes of modem text", Modem_Text(65536), 20);
-    Measure(*form, "65536 bytes 0x00..0xFF", [] {
-        QByteArray all(65536, 0);
-        for (int i = 0; i < all.size(); ++i)
-            all[i] = char(i & 0xFF);
-        return all;
-    }(), 20);
+    Measure(
+        *form, "65536 bytes 0x00..0xFF",
+        [] {
+            QByteArray all(65536, 0);
+            for (int i = 0; i < all.size(); ++i)
+                all[i] = char(i & 0xFF);
+            return all;
+        }(),
+        20);
     Measure(*form, "16 bytes (a short answer)", QByteArray("\r\nOK\r\n+CSQ: 2,0"), 2000);
     // With the ASCII code view open every byte becomes a line of its text.
     form->Form4->show();

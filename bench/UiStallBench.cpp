@@ -129,8 +129,7 @@ public:
                        {"--no-link", "--quiet", "--store", store, "--nak-interval", "200", "--crc"});
         const QRegularExpression announced(QStringLiteral("modem on (\\S+)"));
         while (port_.isEmpty() && process_.waitForReadyRead(5000))
-            if (const auto m = announced.match(QString::fromLocal8Bit(process_.readAllStandardOutput()));
-                m.hasMatch())
+            if (const auto m = announced.match(QString::fromLocal8Bit(process_.readAllStandardOutput())); m.hasMatch())
                 port_ = m.captured(1);
         if (port_.isEmpty())
             std::exit(2);
@@ -204,8 +203,9 @@ int main(int argc, char **argv)
     }
 
     Far_End floodEnd, stringEnd;
-    Far_End textEnd(QByteArray("+CMGL: 1,\"REC READ\",\"+79001234567\",,\"26/12/09,10:00:00+12\"\r\n"
-                               "Modem text as fast as the line carries it, 0123456789\r\n"));
+    Far_End textEnd(
+        QByteArray("+CMGL: 1,\"REC READ\",\"+79001234567\",,\"26/12/09,10:00:00+12\"\r\n"
+                   "Modem text as fast as the line carries it, 0123456789\r\n"));
     Simulated_Modem modem(start.filePath(QStringLiteral("store")));
 
     auto flood = Window_On(floodEnd.Name(), Test);
@@ -242,8 +242,8 @@ int main(int argc, char **argv)
 
     Control<QAbstractButton>(*flood, "SpeedButton21")->click();
     Control<QAbstractButton>(*testString, "SpeedButton19")->click();
-    std::printf("everything at once for %d s: %lld turns of the loop, %lld gaps over 50 ms, %d downloads\n",
-                seconds, turns, over50, downloads.Started());
+    std::printf("everything at once for %d s: %lld turns of the loop, %lld gaps over 50 ms, %d downloads\n", seconds,
+                turns, over50, downloads.Started());
     std::printf("sent by the flood %s bytes, by the test string %s bytes\n",
                 qPrintable(Control<QLineEdit>(*flood, "Edit14")->text()),
                 qPrintable(Control<QLineEdit>(*testString, "Edit14")->text()));

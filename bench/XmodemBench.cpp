@@ -285,9 +285,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
-    vexa::Set_Message_Sink([](vexa::MessageKind, const QString &text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    });
+    vexa::Set_Message_Sink(
+        [](vexa::MessageKind, const QString &text) { std::fprintf(stderr, "message: %s\n", qPrintable(text)); });
     const std::int64_t kib = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1024;
     QTemporaryDir start;
     QDir::setCurrent(start.path());

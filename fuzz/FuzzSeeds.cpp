@@ -62,7 +62,8 @@ QByteArray Data_Frame(std::uint64_t number, std::uint32_t n)
 
 QByteArray Announcement(const QByteArray &name, std::uint64_t size)
 {
-    return Announcement_Frame(name + QByteArray(kNameFieldWidth - name.size(), '\0'), Number_Field(size, kSizeFieldWidth));
+    return Announcement_Frame(name + QByteArray(kNameFieldWidth - name.size(), '\0'),
+                              Number_Field(size, kSizeFieldWidth));
 }
 
 void File_Frame_Seeds()
@@ -70,11 +71,12 @@ void File_Frame_Seeds()
     // One full frame and a tail sent twice: whole frames are long, and a
     // long input slows every run.
     const std::uint64_t size = kPacketSize + 100;
-    const QByteArray receive = Announcement("report.txt", size) + Data_Frame(1, kPacketSize) + Data_Frame(2, 100) +
-                               Data_Frame(2, 100);
+    const QByteArray receive =
+        Announcement("report.txt", size) + Data_Frame(1, kPacketSize) + Data_Frame(2, 100) + Data_Frame(2, 100);
     Seed("fuzz_file_frames", "receive_whole", Cut(receive));
     Seed("fuzz_file_frames", "receive_cut", Cut(receive, {0x80 | 9, 40, 3}));
-    Seed("fuzz_file_frames", "small_file", Cut(Announcement("\xCE\xD2\xD7\xC5\xD2.txt", 5) + Data_Frame(1, 5), {7, 30}));
+    Seed("fuzz_file_frames", "small_file",
+         Cut(Announcement("\xCE\xD2\xD7\xC5\xD2.txt", 5) + Data_Frame(1, 5), {7, 30}));
     Seed("fuzz_file_frames", "empty_file", Cut(Announcement("empty", 0) + Announcement("../up", 3)));
     QByteArray send = Reply_Frame(true);
     for (std::uint64_t k = 1; k <= 4; ++k)
@@ -110,8 +112,9 @@ void Xmodem_Seeds()
 void Telnet_Seeds()
 {
     using namespace vexa::rfc2217;
-    std::vector<std::uint8_t> server = {kIac, kWill, kOptionBinary, kIac, kDo, kOptionBinary, kIac, kDo,
-                                        kOptionComPort, kIac, kWill, kOptionEcho, kIac, kDo, 24};
+    std::vector<std::uint8_t> server = {kIac, kWill,          kOptionBinary, kIac,  kDo,         kOptionBinary, kIac,
+                                        kDo,  kOptionComPort, kIac,          kWill, kOptionEcho, kIac,          kDo,
+                                        24};
     for (const auto &message : {Baudrate_Request(115200), Request(kSetDatasize, 8), Request(kSetControl, kDtrOn)}) {
         std::vector<std::uint8_t> answer = message;
         answer[3] += kServerOffset;
@@ -129,7 +132,8 @@ void Telnet_Seeds()
                                 Request(kSetControl, kFlowHardware), Request(kPurgeData, kPurgeBoth)})
         client.insert(client.end(), request.begin(), request.end());
     Append_Escaped(data, sizeof data, client);
-    Seed("fuzz_sim_telnet", "opening", Cut(QByteArray(reinterpret_cast<const char *>(client.data()), qsizetype(client.size())), {4, 9}));
+    Seed("fuzz_sim_telnet", "opening",
+         Cut(QByteArray(reinterpret_cast<const char *>(client.data()), qsizetype(client.size())), {4, 9}));
 }
 
 void Text_Seeds(const QString &source)
@@ -141,11 +145,15 @@ void Text_Seeds(const QString &source)
     Copy_Data_Files(source, "Config/ATComm", {"*.nee"}, "fuzz_autoload");
     Seed("fuzz_autoload", "on", "LoadATCommandList\r\nSamples/FirstSteps.atl\r\n");
     Copy_Data_Files(source, "Samples", {"*.ats", "*.atl"}, "fuzz_sim_commands");
-    Seed("fuzz_sim_commands", "commands", Cut("AT\rATE0\rAT+IPR=?\rat+cgdcont=1,\"IP\",\"internet\"\rAT+WDWL\rAT\b\x7fI\r",
-                                              {4, 1}));
+    Seed("fuzz_sim_commands", "commands",
+         Cut("AT\rATE0\rAT+IPR=?\rat+cgdcont=1,\"IP\",\"internet\"\rAT+WDWL\rAT\b\x7fI\r", {4, 1}));
     Seed("fuzz_modem_answer", "listing",
-         Cut("\x02" "AT+CMGL=\"ALL\"\r\r\n+CMGL: 1,\"REC READ\",\"+7\",,\r\nOK\r\n\r\nRING\r\n\r\nOK\r\n", {5, 1, 30}));
-    Seed("fuzz_modem_answer", "numeric", Cut("\x04" "ATV0\r0\r+CSQ: 1,0\r\n2\r3\r4\r"));
+         Cut("\x02"
+             "AT+CMGL=\"ALL\"\r\r\n+CMGL: 1,\"REC READ\",\"+7\",,\r\nOK\r\n\r\nRING\r\n\r\nOK\r\n",
+             {5, 1, 30}));
+    Seed("fuzz_modem_answer", "numeric",
+         Cut("\x04"
+             "ATV0\r0\r+CSQ: 1,0\r\n2\r3\r4\r"));
     Seed("fuzz_modem_answer", "prompt", Cut("\x03\r\n+CMTI: \"SM\",1\r\n\r\n> ", {2}));
     Seed("fuzz_modem_answer", "ussd", Cut("\x05\r\n+CUSD: 0,\"a\r\nOK\r\n\",15\r\n\r\nOK\r\n", {9, 0}));
     for (const char *name : {"report.txt", "../secret", "\xCF\xF0\xE8\xEC\xE5\xF0.bin", "a\\b", "x\x98y"})

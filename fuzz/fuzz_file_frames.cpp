@@ -48,12 +48,8 @@ public:
         open_ = FrameKind::None;
         Check_Shape(kind, frame, length);
         switch (kind) {
-        case FrameKind::Announcement:
-            On_Announcement(frame);
-            break;
-        case FrameKind::Data:
-            On_Data(frame, length);
-            break;
+        case FrameKind::Announcement: On_Announcement(frame); break;
+        case FrameKind::Data: On_Data(frame, length); break;
         case FrameKind::Reply:
             if (Body_Is(frame, kReceiveOk) || Body_Is(frame, kReceiveNo))
                 On_Reply(Body_Is(frame, kReceiveOk));
@@ -66,8 +62,7 @@ public:
             if (Body_Is(frame, kErrorFileName) || Body_Is(frame, kErrorDataSend))
                 sender_.On_Error(Body_Is(frame, kErrorFileName));
             break;
-        case FrameKind::None:
-            Check(false, "a complete frame has a kind");
+        case FrameKind::None: Check(false, "a complete frame has a kind");
         }
     }
 

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Answer_Watch cut;
     cut.Expect(command);
     QList<Answer_Line> pieces;
-    input.For_Each_Chunk([&](const std::uint8_t *chunk, std::size_t length) { pieces += cut.Feed(Bytes(chunk, length)); });
+    input.For_Each_Chunk(
+        [&](const std::uint8_t *chunk, std::size_t length) { pieces += cut.Feed(Bytes(chunk, length)); });
     Check(pieces == lines, "the chunks do not change what the lines are");
     Check(cut.Answered() == whole.Answered(), "the chunks do not change where the answer ends");
     return 0;

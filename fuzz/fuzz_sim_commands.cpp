@@ -39,8 +39,9 @@ void Check_Session(const ChunkedInput &input)
             const CommandSession::Result result = session.feed(rest);
             Check(result.consumed >= 1 && result.consumed <= rest.size(), "a feed uses part of its input");
             Check(result.startDownload || result.consumed == rest.size(), "only a download stops a feed early");
-            Check(result.log.size() <= std::size_t(std::count_if(rest.begin(), rest.begin() + result.consumed,
-                                                                 [](char c) { return c == '\r' || c == 0x1A || c == 0x1B; })),
+            Check(result.log.size() <=
+                      std::size_t(std::count_if(rest.begin(), rest.begin() + result.consumed,
+                                                [](char c) { return c == '\r' || c == 0x1A || c == 0x1B; })),
                   "every answer belongs to a line, or to a message's text that Ctrl-Z or ESC ends");
             rest.remove_prefix(result.consumed);
         }

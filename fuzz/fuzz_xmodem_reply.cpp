@@ -32,33 +32,22 @@ private:
     void Take(Step step)
     {
         switch (step) {
-        case Step::Nothing:
-            break;
-        case Step::Modem_Ready:
-            Begin();
-            break;
-        case Step::Send_Next:
-            Send_Next();
-            break;
-        case Step::Repeat_Block:
-            Check(blocksSent_ > 0, "only a block that went out is repeated");
-            break;
+        case Step::Nothing: break;
+        case Step::Modem_Ready: Begin(); break;
+        case Step::Send_Next: Send_Next(); break;
+        case Step::Repeat_Block: Check(blocksSent_ > 0, "only a block that went out is repeated"); break;
         case Step::Await_Copies:
             Check(blocksSent_ > 0 && sender_.Repeats() > 0, "only a repeated block waits for its copies");
             Take(sender_.Copies_Waited());
             break;
         case Step::Send_Eot:
-        case Step::Repeat_Eot:
-            Check(read_ == size_, "the EOT follows the whole file");
-            break;
+        case Step::Repeat_Eot: Check(read_ == size_, "the EOT follows the whole file"); break;
         case Step::Finished:
             Check(read_ == size_ && !sender_.Running(), "a finished download sent the whole file");
             break;
         case Step::Block_Rejected:
         case Step::Eot_Rejected:
-        case Step::Cancelled:
-            sender_.Stop();
-            break;
+        case Step::Cancelled: sender_.Stop(); break;
         }
     }
 

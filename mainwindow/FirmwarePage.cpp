@@ -12,20 +12,18 @@ void TForm1::Build_Programming_Page(QWidget *page)
 {
     Firmware = std::make_unique<FirmwareDownload>(
         page, Clock, *Port_Link, *Screen_Console,
-        FirmwareDownload::Window_Hooks{[this](bool locked) { PageControl1->setEnabled(!locked); },
-                                       [this] { Enter_Start_Directory(); },
-                                       [this](const char *dialog, const QString &filter) {
-                                           return Choose_Firmware(dialog, filter);
-                                       },
-                                       [this] { Clear_Focus(); }});
+        FirmwareDownload::Window_Hooks{
+            [this](bool locked) { PageControl1->setEnabled(!locked); }, [this] { Enter_Start_Directory(); },
+            [this](const char *dialog, const QString &filter) { return Choose_Firmware(dialog, filter); },
+            [this] { Clear_Focus(); }});
 }
 
 // The dialog starts in the start folder and may leave the process elsewhere.
 QString TForm1::Choose_Firmware(const char *dialog, const QString &filter)
 {
     Enter_Start_Directory();
-    const QString path = vexa::Choose_File(
-        this, {vexa::FileDialogKind::Open, QString::fromLatin1(dialog), Start_Directory, filter, {}});
+    const QString path =
+        vexa::Choose_File(this, {vexa::FileDialogKind::Open, QString::fromLatin1(dialog), Start_Directory, filter, {}});
     Enter_Start_Directory();
     Clear_Focus();
     return path;

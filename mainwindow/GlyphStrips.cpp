@@ -10,7 +10,8 @@ QRgb Color_Ref_To_Rgb(std::uint32_t c) { return qRgb(c & 0xFF, (c >> 8) & 0xFF, 
 
 GlyphStrips::GlyphStrips()
 {
-    font_.setFamilies({QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    font_.setFamilies(
+        {QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
     font_.setStyleHint(QFont::TypeWriter);
     font_.setPixelSize(13);  // 10 points on a 96 dpi screen
 }

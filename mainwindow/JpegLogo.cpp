@@ -14,10 +14,7 @@ struct ErrorManager {
     std::jmp_buf escape;
 };
 
-void On_Error(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->escape, 1);
-}
+void On_Error(j_common_ptr info) { std::longjmp(reinterpret_cast<ErrorManager *>(info->err)->escape, 1); }
 
 void Quiet(j_common_ptr) {}
 

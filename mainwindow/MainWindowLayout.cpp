@@ -73,7 +73,8 @@ void TForm1::Build_Window()
     setWindowTitle(QStringLiteral("Vexa    ") + Maker_Text() + QStringLiteral("   "));
     setFocusPolicy(Qt::StrongFocus);
     QFont font;
-    font.setFamilies({QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
+    font.setFamilies(
+        {QStringLiteral("Courier"), QStringLiteral("Liberation Mono"), QStringLiteral("DejaVu Sans Mono")});
     font.setStyleHint(QFont::TypeWriter);
     font.setPixelSize(11);
     setFont(font);
@@ -199,8 +200,9 @@ void TForm1::Build_Terminal()
     Gauge1 = Named(new QProgressBar(client), "Gauge1");
     Gauge1->setGeometry(358, 523, 402, 14);
     Gauge1->setTextVisible(false);
-    Gauge1->setStyleSheet(QStringLiteral("QProgressBar { background: #FFFFE1; border: 1px solid #808080; }"
-                                         "QProgressBar::chunk { background: #008000; }"));
+    Gauge1->setStyleSheet(
+        QStringLiteral("QProgressBar { background: #FFFFE1; border: 1px solid #808080; }"
+                       "QProgressBar::chunk { background: #008000; }"));
     Gauge1->hide();
 }
 
@@ -214,7 +216,8 @@ void TForm1::Build_Pages()
                                               style->standardIcon(QStyle::SP_FileDialogDetailedView), 0));
     Build_File_Page(PageControl1->Add_Page(QStringLiteral("TabSheet2"), QStringLiteral("ПЕРЕДАЧА ФАЙЛОВ"),
                                            style->standardIcon(QStyle::SP_ArrowRight), 0));
-    Build_Programming_Page(PageControl1->Add_Page(QStringLiteral("TabSheet3"), QStringLiteral("ПРОГРАММИРОВАНИЕ МОДЕМА"),
+    Build_Programming_Page(PageControl1->Add_Page(QStringLiteral("TabSheet3"),
+                                                  QStringLiteral("ПРОГРАММИРОВАНИЕ МОДЕМА"),
                                                   style->standardIcon(QStyle::SP_DriveHDIcon), 1));
     Build_Test_Page(PageControl1->Add_Page(QStringLiteral("TabSheet4"), QStringLiteral("ТЕСТ"),
                                            style->standardIcon(QStyle::SP_MediaPlay), 1));

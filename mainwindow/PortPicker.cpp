@@ -72,8 +72,8 @@ protected:
     {
         QLineEdit::focusOutEvent(e);
         const Qt::FocusReason reason = e->reason();
-        const bool forAWhile = reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason ||
-                               reason == Qt::ActiveWindowFocusReason;
+        const bool forAWhile =
+            reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason || reason == Qt::ActiveWindowFocusReason;
         if (!typed || forAWhile)
             return;
         // A click on the main menu gives the keyboard to the window on its

@@ -43,11 +43,8 @@ void TForm1::Print_To_Screen(const std::uint8_t *bytes, std::uint32_t count, Col
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
         switch (b) {
-        case 8:
-            Back_Space_Step(Cursor_X);
-            break;
-        case 10:
-            break;
+        case 8: Back_Space_Step(Cursor_X); break;
+        case 10: break;
         case 13:
             Draw_Cursor(Cursor_X, Cursor_Y, Screen_Back_Color);
             Screen_New_Line();
@@ -73,16 +70,13 @@ void TForm1::Print_To_Screen(const QByteArray &bytes, ColorRef color)
 void TForm1::Screen_New_Line()
 {
     switch (New_Line_Step(Cursor_X, Cursor_Y)) {
-    case NewLineEffect::Cleared:
-        Clear_Screen();
-        break;
+    case NewLineEffect::Cleared: Clear_Screen(); break;
     case NewLineEffect::Scrolled: {
         QScrollBar *bar = ScrollBox1->verticalScrollBar();
         bar->setValue(bar->value() + kLineHeight);
         break;
     }
-    case NewLineEffect::Moved:
-        break;
+    case NewLineEffect::Moved: break;
     }
 }
 

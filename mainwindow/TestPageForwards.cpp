@@ -12,8 +12,7 @@
 void TForm1::Build_Test_Page(QWidget *page)
 {
     TestTraffic::Window_Hooks hooks{
-        [this] { return DCD_On.load(); },
-        [this] { return CTS_On.load(); },
+        [this] { return DCD_On.load(); }, [this] { return CTS_On.load(); },
         [this](const std::uint8_t *bytes, std::uint32_t count, bool retry, const std::atomic<bool> &stop) {
             WriteReport report;
             const WriteOutcome outcome = Write_Exclusive(bytes, count, report, retry, &stop);
@@ -22,8 +21,7 @@ void TForm1::Build_Test_Page(QWidget *page)
                                                                  : TestTraffic::Flood_Outcome::Uncounted;
             return TestTraffic::Flood_Report{flood, report.taken, report.error};
         },
-        [this](int error) { Report_Counter_Failure(error); },
-        [this] { Show_Sent_Bytes(); }};
+        [this](int error) { Report_Counter_Failure(error); }, [this] { Show_Sent_Bytes(); }};
     Traffic = std::make_unique<TestTraffic>(page, Clock, *Port_Link, *Screen_Console, std::move(hooks));
     // Whatever the field comes to hold is the count the writers add to.
     connect(Traffic->Edit14, &QLineEdit::textChanged, this, [this](const QString &text) { Sent_Bytes.Set_Text(text); });

@@ -50,7 +50,7 @@ class TForm8;
 class Window_Console;
 class Window_Link;
 
-constexpr std::uint32_t kRxBufferSize = 65536;     // also the driver queue size asked for
+constexpr std::uint32_t kRxBufferSize = 65536;  // also the driver queue size asked for
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -75,7 +75,7 @@ public:
 
     // ----- serial link: port (serial/PortOpen.cpp) -----
     std::shared_ptr<vexa::SerialPort> PortHandle;  // none when empty; see Set_Port_Handle
-    QString Open_Port_Name;  // the name PortHandle was opened under
+    QString Open_Port_Name;                        // the name PortHandle was opened under
     bool PortHeld = false;
     bool ReaderRunning = false;
     TReadTheart *reader = nullptr;
@@ -215,7 +215,7 @@ public:
     // scripts and their runner (atcommands/ScriptRunner.cpp)
     QPushButton *SpeedButton5 = nullptr, *SpeedButton6 = nullptr, *SpeedButton7 = nullptr, *SpeedButton8 = nullptr,
                 *SpeedButton9 = nullptr, *BitBtn_Send_Selected_Script = nullptr;
-    QLineEdit *Edit_Script[3] = {};                 // Edit_Script_1 .. _3
+    QLineEdit *Edit_Script[3] = {};                // Edit_Script_1 .. _3
     QPushButton *SpeedButton_Script_Open[3] = {};  // SpeedButton_Script_1_Open .. _3_Open
     QPushButton *SpeedButton_Script_RUN[3] = {};   // SpeedButton_Script_1_RUN .. _3_RUN
     QTimer *Timer2 = nullptr;
@@ -356,7 +356,7 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
-    FairLock writeMutex_;            // one Write_To_Port at a time, in the order asked
+    FairLock writeMutex_;           // one Write_To_Port at a time, in the order asked
     std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};

@@ -38,8 +38,7 @@ QPushButton *Button(const char *name, const QString &caption, QWidget *parent, c
 }
 
 // The range is never 0..0, which would show a busy bar.
-QProgressBar *Gauge(const char *name, QWidget *parent, const QRect &at, Qt::Orientation orientation,
-                    const char *colour)
+QProgressBar *Gauge(const char *name, QWidget *parent, const QRect &at, Qt::Orientation orientation, const char *colour)
 {
     auto *gauge = Named(new QProgressBar(parent), name);
     gauge->setOrientation(orientation);

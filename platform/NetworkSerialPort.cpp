@@ -40,7 +40,8 @@ constexpr int kLateAnswerWaits = 4;
 
 int Milliseconds_Left(std::chrono::steady_clock::time_point deadline)
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return static_cast<int>(std::max<std::int64_t>(0, left.count()));
 }
 
@@ -440,12 +441,9 @@ bool NetworkSerialPort::Ask_Within_Answer_Time(const std::vector<Question> &ques
 
 bool NetworkSerialPort::getState(PortSettings &settings)
 {
-    const auto answers = Ask({Question::Speed(0),
-                              {kSetDatasize, 0},
-                              {kSetParity, 0},
-                              {kSetStopsize, 0},
-                              {kSetControl, kFlowQuery}},
-                             Clock::now() + std::chrono::milliseconds(timing_.answerMs));
+    const auto answers =
+        Ask({Question::Speed(0), {kSetDatasize, 0}, {kSetParity, 0}, {kSetStopsize, 0}, {kSetControl, kFlowQuery}},
+            Clock::now() + std::chrono::milliseconds(timing_.answerMs));
     if (!answers)
         return false;
     const Answers &a = *answers;
@@ -586,9 +584,8 @@ WaitResult NetworkSerialPort::waitForEvent(std::uint32_t &eventMask)
     if (!open_ || closing_)
         return WaitResult::Closed;
     const std::uint64_t generation = generation_;
-    changed_.wait(lock, [&] {
-        return generation_ != generation || closing_ || receivedHead_ < received_.size() || lost_;
-    });
+    changed_.wait(lock,
+                  [&] { return generation_ != generation || closing_ || receivedHead_ < received_.size() || lost_; });
     if (generation_ != generation || closing_)
         return WaitResult::Closed;
     if (receivedHead_ < received_.size()) {

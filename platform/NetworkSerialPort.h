@@ -84,8 +84,8 @@ private:
         Question(std::uint8_t command, std::uint8_t value);
         static Question Speed(std::uint32_t baudRate);  // 0 asks for the current one
         std::vector<std::uint8_t> bytes;
-        rfc2217::Topic topic;                    // None: nothing to wait for
-        std::optional<std::uint32_t> expected;   // the answer when carried out; none for a question
+        rfc2217::Topic topic;                   // None: nothing to wait for
+        std::optional<std::uint32_t> expected;  // the answer when carried out; none for a question
     };
     // A request that waits for its answer. The server answers in order; an
     // answer goes to the oldest waiting request of its topic that it fits
@@ -152,7 +152,7 @@ private:
     std::uint32_t modemStatus_ = 0;
     bool modemStatusKnown_ = false;
 
-    PortSettings reported_;  // the last settings read or written
+    PortSettings reported_;             // the last settings read or written
     bool rtsOn_ = true, dtrOn_ = true;  // what was last asked for: servers often do not tell
     std::uint32_t eventMask_ = 0;
     PortTimeouts timeouts_;

@@ -41,7 +41,8 @@ bool NoticeQueue::Post(MessageKind kind, const QString &text)
         pending_.insert(Key(kind, text));
         waiting_.emplace_back(kind, text);
     }
-    QMetaObject::invokeMethod(this, [this] { Show_Next(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Show_Next(); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -33,7 +33,7 @@ private:
     void Show_Next();
 
     mutable std::mutex mutex_;
-    QSet<QString> pending_;     // waiting or open
+    QSet<QString> pending_;  // waiting or open
     std::deque<Notice> waiting_;
 };
 

@@ -85,8 +85,7 @@ enum class Placed { Ours, Taken, Impossible };
 Placed Place(const std::string &folder, const std::string &lockPath)
 {
     static std::atomic<unsigned> serial{0};
-    const std::string draft =
-        folder + "/LTMP." + std::to_string(::getpid()) + "." + std::to_string(serial++);
+    const std::string draft = folder + "/LTMP." + std::to_string(::getpid()) + "." + std::to_string(serial++);
     const int fd = ::open(draft.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0)
         return Placed::Impossible;
@@ -138,8 +137,8 @@ int Lock_File_Pid(const std::string &content)
     while (end > begin && std::isspace(static_cast<unsigned char>(content[end - 1])))
         --end;
     const std::string digits = content.substr(begin, end - begin);
-    const bool ascii = !digits.empty() && digits.size() <= 10 &&
-                       digits.find_first_not_of("0123456789") == std::string::npos;
+    const bool ascii =
+        !digits.empty() && digits.size() <= 10 && digits.find_first_not_of("0123456789") == std::string::npos;
     if (ascii) {
         const long long pid = std::stoll(digits);
         return pid > 0 && pid <= INT_MAX ? static_cast<int>(pid) : 0;
@@ -223,9 +222,7 @@ bool DeviceLockFile::Take(const std::string &devicePath, PortHolder &holder)
             continue;
         const std::string path = folder + "/" + name;
         switch (Place(folder, path)) {
-        case Placed::Ours:
-            path_ = path;
-            return true;
+        case Placed::Ours: path_ = path; return true;
         case Placed::Taken:  // another program was quicker, or one just left it over
             if (Held(path, holder))
                 return false;
@@ -234,8 +231,7 @@ bool DeviceLockFile::Take(const std::string &devicePath, PortHolder &holder)
                 return true;
             }
             return !Held(path, holder);
-        case Placed::Impossible:
-            break;
+        case Placed::Impossible: break;
         }
     }
     return true;

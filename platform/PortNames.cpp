@@ -112,7 +112,8 @@ bool Same_Device(const std::string &a, const std::string &b)
 {
     const std::string x = Device_Name_For_Open(a), y = Device_Name_For_Open(b);
 #ifndef _WIN32
-    struct stat sx {}, sy {};
+    struct stat sx {
+    }, sy{};
     if (!Is_Network_Port_Name(x) && !Is_Network_Port_Name(y) && ::stat(x.c_str(), &sx) == 0 &&
         ::stat(y.c_str(), &sy) == 0)
         return sx.st_dev == sy.st_dev && sx.st_ino == sy.st_ino;

@@ -146,19 +146,21 @@ bool PosixSerialPort::open(const std::string &deviceName)
 
 void PosixSerialPort::close()
 {
-    life_.Close([](const Descriptors &d) {
-        if (d.wake >= 0)
-            ::eventfd_write(d.wake, 1);
-    }, [this](const Descriptors &d) {
-        // The lock file goes first: once the descriptor is closed, the
-        // device may be opened, even created afresh, by someone else.
-        lockFile_.Release();
-        ::ioctl(d.fd, TIOCNXCL);
-        Drop_Stalled_Output(d.fd, baudRate_);
-        ::close(d.fd);
-        if (d.wake >= 0)
-            ::close(d.wake);
-    });
+    life_.Close(
+        [](const Descriptors &d) {
+            if (d.wake >= 0)
+                ::eventfd_write(d.wake, 1);
+        },
+        [this](const Descriptors &d) {
+            // The lock file goes first: once the descriptor is closed, the
+            // device may be opened, even created afresh, by someone else.
+            lockFile_.Release();
+            ::ioctl(d.fd, TIOCNXCL);
+            Drop_Stalled_Output(d.fd, baudRate_);
+            ::close(d.fd);
+            if (d.wake >= 0)
+                ::close(d.wake);
+        });
 }
 
 PortHolder PosixSerialPort::holder() const { return holder_; }

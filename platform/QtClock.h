@@ -15,8 +15,7 @@ class QtClock : public Clock {
 public:
     explicit QtClock(QObject *owner);
     std::int64_t Now_Ms() const override { return since_.elapsed(); }
-    std::unique_ptr<Timer> Make_Timer(const char *name, int ms, bool singleShot,
-                                      std::function<void()> fire) override;
+    std::unique_ptr<Timer> Make_Timer(const char *name, int ms, bool singleShot, std::function<void()> fire) override;
 
 private:
     QObject *owner_;

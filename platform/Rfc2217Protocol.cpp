@@ -7,16 +7,11 @@ namespace vexa::rfc2217 {
 Topic Topic_Of(std::uint8_t command, std::uint32_t value)
 {
     switch (command) {
-    case kSetBaudrate:
-        return Topic::Baudrate;
-    case kSetDatasize:
-        return Topic::Datasize;
-    case kSetParity:
-        return Topic::Parity;
-    case kSetStopsize:
-        return Topic::Stopsize;
-    case kPurgeData:
-        return Topic::Purge;
+    case kSetBaudrate: return Topic::Baudrate;
+    case kSetDatasize: return Topic::Datasize;
+    case kSetParity: return Topic::Parity;
+    case kSetStopsize: return Topic::Stopsize;
+    case kPurgeData: return Topic::Purge;
     case kSetControl:
         if (value <= kFlowHardware)
             return Topic::FlowControl;
@@ -27,16 +22,15 @@ Topic Topic_Of(std::uint8_t command, std::uint32_t value)
         if (value <= kRtsOff)
             return Topic::Rts;
         return Topic::None;  // inbound flow control: never asked
-    default:
-        return Topic::None;
+    default: return Topic::None;
     }
 }
 
 std::optional<std::uint32_t> Expected_Answer(std::uint8_t command, std::uint32_t value)
 {
-    const bool question = command == kSetControl ? value == kFlowQuery || value == kBreakQuery ||
-                                                       value == kDtrQuery || value == kRtsQuery
-                                                 : value == 0;
+    const bool question = command == kSetControl
+                              ? value == kFlowQuery || value == kBreakQuery || value == kDtrQuery || value == kRtsQuery
+                              : value == 0;
     if (question)
         return std::nullopt;
     return value;
@@ -209,9 +203,9 @@ void TelnetStream::Negotiate(std::uint8_t verb, std::uint8_t option, Output &out
     const bool forUs = verb == kDo || verb == kDont;  // DO/DONT are about our side
     const bool enable = verb == kDo || verb == kWill;
     OptionState &state = forUs ? ours_[option] : theirs_[option];
-    const bool wanted = forUs ? (option == kOptionBinary || option == kOptionComPort ||
-                                 option == kOptionSuppressGoAhead)
-                              : (option == kOptionBinary || option == kOptionSuppressGoAhead);
+    const bool wanted = forUs
+                            ? (option == kOptionBinary || option == kOptionComPort || option == kOptionSuppressGoAhead)
+                            : (option == kOptionBinary || option == kOptionSuppressGoAhead);
     const bool wasAsked = state.asked;
     state.asked = false;
     if (wasAsked && !enable)

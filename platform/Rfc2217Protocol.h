@@ -107,9 +107,9 @@ private:
 class TelnetStream {
 public:
     struct Output {
-        std::vector<std::uint8_t> data;         // serial bytes from the device, unescaped
-        std::vector<std::uint8_t> answers;      // negotiation the server must be sent
-        std::vector<ServerMessage> messages;    // COM-PORT-OPTION messages, in order
+        std::vector<std::uint8_t> data;       // serial bytes from the device, unescaped
+        std::vector<std::uint8_t> answers;    // negotiation the server must be sent
+        std::vector<ServerMessage> messages;  // COM-PORT-OPTION messages, in order
     };
 
     // The client's opening offer: WILL BINARY, DO BINARY, WILL COM-PORT-OPTION.

@@ -67,9 +67,9 @@ struct PortHolder {
 
 // How a wait for a received character ended.
 enum class WaitResult {
-    Event,    // the event mask holds what happened
-    Closed,   // the port was closed under the waiter
-    Error,    // the device failed or vanished; lastError() tells why
+    Event,   // the event mask holds what happened
+    Closed,  // the port was closed under the waiter
+    Error,   // the device failed or vanished; lastError() tells why
 };
 
 class SerialPort {

@@ -63,9 +63,9 @@ std::optional<UsbDescription> Usb_Of(const fs::path &classEntry, const fs::path 
         if (interface.empty())
             interface = Attribute(at / "bInterfaceNumber");
         if (Exists(at / "idVendor"))
-            return UsbDescription{Attribute(at / "idVendor"), Attribute(at / "idProduct"),
+            return UsbDescription{Attribute(at / "idVendor"),     Attribute(at / "idProduct"),
                                   Attribute(at / "manufacturer"), Attribute(at / "product"),
-                                  Attribute(at / "serial"), interface};
+                                  Attribute(at / "serial"),       interface};
     }
     return std::nullopt;
 }
@@ -152,7 +152,8 @@ std::optional<PortIdentity> Identity_Of(const std::vector<KnownPort> &ports, con
     const std::string device = Device_Name_For_Open(opened);
     auto found = std::find_if(ports.begin(), ports.end(), [&](const KnownPort &p) { return p.name == device; });
     if (found == ports.end())
-        found = std::find_if(ports.begin(), ports.end(), [&](const KnownPort &p) { return Same_Device(p.name, opened); });
+        found =
+            std::find_if(ports.begin(), ports.end(), [&](const KnownPort &p) { return Same_Device(p.name, opened); });
     if (found == ports.end())
         return std::nullopt;
     PortIdentity identity{found->byId ? found->name : std::string(), found->usb, found->byId};

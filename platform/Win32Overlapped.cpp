@@ -19,10 +19,9 @@ void Abandon(std::unique_ptr<OverlappedRequest> request)
     static Abandoned *const abandoned = new Abandoned;
     std::lock_guard<std::mutex> lock(abandoned->mutex);
     auto &kept = abandoned->requests;
-    kept.erase(std::remove_if(kept.begin(), kept.end(),
-                              [](const std::unique_ptr<OverlappedRequest> &r) {
-                                  return HasOverlappedIoCompleted(r->Record());
-                              }),
+    kept.erase(std::remove_if(
+                   kept.begin(), kept.end(),
+                   [](const std::unique_ptr<OverlappedRequest> &r) { return HasOverlappedIoCompleted(r->Record()); }),
                kept.end());
     kept.push_back(std::move(request));
 }

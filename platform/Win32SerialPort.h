@@ -108,7 +108,7 @@ private:
     PortTimeouts asked_;  // the time-outs as the program set them
     bool waitByRead_ = false;
     int fruitlessWaits_ = 0;
-    std::vector<std::uint8_t> stash_;  // what the waiting read brought
+    std::vector<std::uint8_t> stash_;      // what the waiting read brought
     std::size_t stashed_ = 0, taken_ = 0;  // under mutex_: a purge empties the stash
     std::atomic<std::uint32_t> baudRate_{9600};
 };

@@ -28,10 +28,7 @@ std::optional<QString> Counter_Add(const QString &text, std::uint32_t count)
     return QString::number(*value + count);
 }
 
-void SharedCounter::Set_Text(const QString &text)
-{
-    value_ = Counter_Value(text).value_or(kNoNumber);
-}
+void SharedCounter::Set_Text(const QString &text) { value_ = Counter_Value(text).value_or(kNoNumber); }
 
 bool SharedCounter::Add(std::uint32_t count)
 {

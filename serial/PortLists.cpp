@@ -2,7 +2,7 @@
 
 const QStringList &Speed_Items()
 {
-    static const QStringList items = {"110",   "300",   "600",   "1200",   "2400",   "4800",  "9600",  "14400",
+    static const QStringList items = {"110",   "300",   "600",   "1200",  "2400",   "4800",   "9600",  "14400",
                                       "19200", "38400", "56000", "57600", "115200", "128000", "256000"};
     return items;
 }
@@ -32,15 +32,9 @@ const QStringList &Interval_Items()
     return items;
 }
 
-bool Is_Listed_Speed(std::int64_t speed)
-{
-    return speed > 0 && Speed_Items().contains(QString::number(speed));
-}
+bool Is_Listed_Speed(std::int64_t speed) { return speed > 0 && Speed_Items().contains(QString::number(speed)); }
 
-QString Speed_Text(std::uint32_t baudRate)
-{
-    return Is_Listed_Speed(baudRate) ? QString::number(baudRate) : QString();
-}
+QString Speed_Text(std::uint32_t baudRate) { return Is_Listed_Speed(baudRate) ? QString::number(baudRate) : QString(); }
 
 QString Parity_Text(std::uint8_t parity)
 {
@@ -83,7 +77,8 @@ QString Port_Tip(const vexa::KnownPort &port)
             parts << QStringLiteral("серийный номер ") + QString::fromStdString(usb.serial);
         if (!usb.interfaceNumber.empty())
             parts << QStringLiteral("интерфейс ") + QString::fromStdString(usb.interfaceNumber);
-        parts << QStringLiteral("USB %1:%2").arg(QString::fromStdString(usb.vendorId), QString::fromStdString(usb.productId));
+        parts << QStringLiteral("USB %1:%2")
+                     .arg(QString::fromStdString(usb.vendorId), QString::fromStdString(usb.productId));
     }
     if (port.byId)
         parts << QStringLiteral("ведёт к ") + QString::fromStdString(port.kernelName);

@@ -83,8 +83,8 @@ void TForm1::Take_Opened_Port(std::shared_ptr<SerialPort> port, const std::strin
         box->setEditText(text);
     }
     const std::pair<QComboBox *, const QStringList &> lists[] = {
-        {ComboBox2, Speed_Items()}, {ComboBox3, Data_Bits_Items()}, {ComboBox4, Parity_Items()},
-        {ComboBox5, Stop_Bits_Items()}, {ComboBox7, Interval_Items()}, {ComboBox8, Interval_Items()}};
+        {ComboBox2, Speed_Items()},     {ComboBox3, Data_Bits_Items()}, {ComboBox4, Parity_Items()},
+        {ComboBox5, Stop_Bits_Items()}, {ComboBox7, Interval_Items()},  {ComboBox8, Interval_Items()}};
     for (const auto &[box, items] : lists) {
         const QSignalBlocker blocker(box);
         const QString text = box->currentText();
@@ -198,15 +198,15 @@ void TForm1::Join_Readers()
 
 void TForm1::Controls_Enabled()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1,
-                                                        CheckBox2, CheckBox4, SpeedButton25})
+    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1, CheckBox2,
+                                                       CheckBox4, SpeedButton25})
         w->setEnabled(true);
 }
 
 void TForm1::Controls_Disabled()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1,
-                                                        CheckBox2, CheckBox4, SpeedButton25})
+    for (QWidget *w : std::initializer_list<QWidget *>{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1, CheckBox2,
+                                                       CheckBox4, SpeedButton25})
         w->setEnabled(false);
 }
 

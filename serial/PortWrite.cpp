@@ -30,13 +30,16 @@ bool TForm1::Count_Sent_Bytes(std::uint32_t count)
     if (QThread::currentThread() == thread()) {
         Show_Sent_Bytes();
     } else if (Sent_Bytes.Claim_Refresh()) {
-        QMetaObject::invokeMethod(this, [this] {
-            Show_Sent_Bytes();
-            QTimer::singleShot(kSentRefreshMs, this, [this] {
-                Sent_Bytes.Refreshed();
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
                 Show_Sent_Bytes();
-            });
-        }, Qt::QueuedConnection);
+                QTimer::singleShot(kSentRefreshMs, this, [this] {
+                    Sent_Bytes.Refreshed();
+                    Show_Sent_Bytes();
+                });
+            },
+            Qt::QueuedConnection);
     }
     return true;
 }

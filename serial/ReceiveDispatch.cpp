@@ -33,9 +33,7 @@ void TForm1::Dispatch_Received()
 
     const std::uint8_t *bytes = Rx_Buffer.data();
     switch (mode) {
-    case 0:
-        Print_To_Screen(bytes, Rx_Count, kBlack);
-        break;
+    case 0: Print_To_Screen(bytes, Rx_Count, kBlack); break;
     case 1:
         Print_To_Screen(bytes, Rx_Count, kBlack);
         // Written through at once: a replay during the run shows every byte so far.
@@ -44,15 +42,9 @@ void TForm1::Dispatch_Received()
             Script_Log.flush();
         }
         break;
-    case 2:
-        Parse_File_Frames(bytes, Rx_Count);
-        break;
-    case 3:
-        Firmware->Scan_Modem_Reply(bytes, Rx_Count);
-        break;
-    case 4:
-        Traffic->Count_Received(bytes, Rx_Count);
-        break;
+    case 2: Parse_File_Frames(bytes, Rx_Count); break;
+    case 3: Firmware->Scan_Modem_Reply(bytes, Rx_Count); break;
+    case 4: Traffic->Count_Received(bytes, Rx_Count); break;
     }
     Rx_Count = 0;
 }

@@ -73,7 +73,8 @@ void TReadTheart::Drain(const std::shared_ptr<Handoff> &handoff)
 
 void TReadTheart::Post_Drain(const std::shared_ptr<Handoff> &handoff)
 {
-    QMetaObject::invokeMethod(handoff->sink.context, [handoff] { Drain(handoff); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        handoff->sink.context, [handoff] { Drain(handoff); }, Qt::QueuedConnection);
 }
 
 TReadTheart::TReadTheart(Sink sink, std::shared_ptr<vexa::SerialPort> port, std::uint32_t readSize)
@@ -126,14 +127,12 @@ bool TReadTheart::Turn()
 {
     std::uint32_t mask = 0;
     switch (port_->waitForEvent(mask)) {
-    case vexa::WaitResult::Closed:
-        return false;
+    case vexa::WaitResult::Closed: return false;
     case vexa::WaitResult::Error:
         if (!stop_)
             Fail(Port_Error_Text(PortError::Wait_Event));
         return false;
-    case vexa::WaitResult::Event:
-        break;
+    case vexa::WaitResult::Event: break;
     }
     if (!(mask & vexa::kEvRxChar)) {
         if (!stop_)

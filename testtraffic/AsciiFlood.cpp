@@ -56,8 +56,8 @@ void TestTraffic::Start_Flood_Thread()
 // On the flood thread. A failed write pauses the flood, which then goes
 // on; the main thread says why, without the flood waiting for it. A write
 // its owner stopped has nothing to say.
-bool TestTraffic::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry,
-                              std::uint32_t &taken, const std::atomic<bool> &stop)
+bool TestTraffic::Flood_Write(int run, const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
+                              const std::atomic<bool> &stop)
 {
     const Flood_Report report = hooks_.Flood_Write(bytes, count, retry, stop);
     taken = report.taken;

@@ -83,8 +83,8 @@ public:
     QLineEdit *Edit12 = nullptr, *Edit13 = nullptr, *Edit14 = nullptr;
     QCheckBox *CheckBox5 = nullptr;
     QComboBox *ComboBox9 = nullptr, *ComboBox10 = nullptr;
-    QPushButton *SpeedButton19 = nullptr, *SpeedButton20 = nullptr, *SpeedButton21 = nullptr,
-                *SpeedButton22 = nullptr, *SpeedButton23 = nullptr;
+    QPushButton *SpeedButton19 = nullptr, *SpeedButton20 = nullptr, *SpeedButton21 = nullptr, *SpeedButton22 = nullptr,
+                *SpeedButton23 = nullptr;
     std::unique_ptr<vexa::Timer> TimerSendWord;
 
     // ----- the runs; the flags are read by the flood thread -----

@@ -89,8 +89,10 @@ QByteArray Number_Field(std::uint64_t value, std::uint32_t width)
 QByteArray Announcement_Frame(const QByteArray &nameField, const QByteArray &sizeField)
 {
     QByteArray frame = Framed(FrameKind::Announcement, kAnnouncementLength);
-    std::memcpy(frame.data() + kNameOffset, nameField.constData(), std::min<qsizetype>(nameField.size(), kNameFieldWidth));
-    std::memcpy(frame.data() + kSizeOffset, sizeField.constData(), std::min<qsizetype>(sizeField.size(), kSizeFieldWidth));
+    std::memcpy(frame.data() + kNameOffset, nameField.constData(),
+                std::min<qsizetype>(nameField.size(), kNameFieldWidth));
+    std::memcpy(frame.data() + kSizeOffset, sizeField.constData(),
+                std::min<qsizetype>(sizeField.size(), kSizeFieldWidth));
     return frame;
 }
 

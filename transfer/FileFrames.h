@@ -13,8 +13,8 @@
 #include <optional>
 
 constexpr std::uint32_t kTokenLength = 5;
-constexpr std::uint32_t kPacketSize = 32768;  // data bytes in every data frame but the last
-constexpr std::uint32_t kDataOverhead = 28;   // start token, number, length, end token
+constexpr std::uint32_t kPacketSize = 32768;                            // data bytes in every data frame but the last
+constexpr std::uint32_t kDataOverhead = 28;                             // start token, number, length, end token
 constexpr std::uint32_t kMaxFrameLength = kPacketSize + kDataOverhead;  // 32796
 
 constexpr std::uint32_t kAnnouncementLength = 80;
@@ -50,8 +50,8 @@ bool Could_Start_Token(const std::uint8_t *bytes, std::uint32_t count);
 std::uint32_t Fixed_Length(FrameKind kind);
 
 // Reply bodies and error causes.
-extern const char kReceiveOk[];    // "RECEIVEOK"
-extern const char kReceiveNo[];    // "RECEIVENO"
+extern const char kReceiveOk[];      // "RECEIVEOK"
+extern const char kReceiveNo[];      // "RECEIVENO"
 extern const char kErrorFileName[];  // "FILENAME"
 extern const char kErrorDataSend[];  // "DATASEND"
 

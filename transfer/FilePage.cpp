@@ -27,16 +27,13 @@ FileTransfer::FileTransfer(QWidget *page, vexa::Clock &clock, Link &link, Consol
     Build_Page(page);
     FileNameSend = clock.Make_Timer("FileNameSend", Packet_Interval, true, [this] { FileNameSendTimer(); });
     FileDataSend = clock.Make_Timer("FileDataSend", kDataPollMs, false, [this] { FileDataSendTimer(); });
-    TimerSendSession =
-        clock.Make_Timer("TimerSendSession", Packet_Interval, true, [this] { TimerSendSessionTimer(); });
+    TimerSendSession = clock.Make_Timer("TimerSendSession", Packet_Interval, true, [this] { TimerSendSessionTimer(); });
     TimerReceiveAll =
         clock.Make_Timer("TimerReceiveAll", Frame_Receive_Interval, true, [this] { TimerReceiveAllTimer(); });
-    TimerReceiveWait =
-        clock.Make_Timer("TimerReceiveWait", Packet_Interval, true, [this] { TimerReceiveWaitTimer(); });
+    TimerReceiveWait = clock.Make_Timer("TimerReceiveWait", Packet_Interval, true, [this] { TimerReceiveWaitTimer(); });
     TimerShortFrame =
         clock.Make_Timer("TimerShortFrame", Frame_Receive_Interval, true, [this] { TimerShortFrameTimer(); });
-    TimerSendRefusal =
-        clock.Make_Timer("TimerSendRefusal", Packet_Interval, true, [this] { TimerSendRefusalTimer(); });
+    TimerSendRefusal = clock.Make_Timer("TimerSendRefusal", Packet_Interval, true, [this] { TimerSendRefusalTimer(); });
     connect(&link_, &Link::Closing, this, &FileTransfer::End_File_Transfer);
 }
 
@@ -149,8 +146,8 @@ void FileTransfer::End_File_Transfer()
 {
     if (!Form5 || !Form6)
         return;
-    const bool running = State.Sender.State() != SendSession::Phase::Idle ||
-                         State.Receiver.State() == ReceiveSession::Phase::Receiving;
+    const bool running =
+        State.Sender.State() != SendSession::Phase::Idle || State.Receiver.State() == ReceiveSession::Phase::Receiving;
     Stop_Sending();
     TimerSendRefusal->Stop();
     Form6->hide();

@@ -98,11 +98,8 @@ void FileTransfer::On_File_Frame_Dropped(FrameKind kind)
         On_Error_Frame(State.Sender.State() == SendSession::Phase::Announcing);
         break;
     case FrameKind::Acknowledgement:
-    case FrameKind::Error:
-        On_Error_Frame(State.Sender.State() == SendSession::Phase::Announcing);
-        break;
-    case FrameKind::None:
-        break;
+    case FrameKind::Error: On_Error_Frame(State.Sender.State() == SendSession::Phase::Announcing); break;
+    case FrameKind::None: break;
     }
 }
 
@@ -111,9 +108,7 @@ void FileTransfer::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std:
     if (Timed_Kind(kind))
         TimerReceiveAll->Stop();
     switch (kind) {
-    case FrameKind::Announcement:
-        On_Announcement(frame);
-        break;
+    case FrameKind::Announcement: On_Announcement(frame); break;
     case FrameKind::Reply:
         TimerReceiveAll->Stop();
         if (Body_Is(frame, kReceiveOk) || Body_Is(frame, kReceiveNo))
@@ -121,18 +116,13 @@ void FileTransfer::On_File_Frame(FrameKind kind, const std::uint8_t *frame, std:
         else if (Refusal_Expected())
             On_Sender_Cancel();
         break;
-    case FrameKind::Data:
-        On_Data_Frame(frame, length);
-        break;
-    case FrameKind::Acknowledgement:
-        On_Acknowledgement(frame);
-        break;
+    case FrameKind::Data: On_Data_Frame(frame, length); break;
+    case FrameKind::Acknowledgement: On_Acknowledgement(frame); break;
     case FrameKind::Error:
         if (Body_Is(frame, kErrorFileName) || Body_Is(frame, kErrorDataSend))
             On_Error_Frame(Body_Is(frame, kErrorFileName));
         break;
-    case FrameKind::None:
-        break;
+    case FrameKind::None: break;
     }
 }
 

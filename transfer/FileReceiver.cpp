@@ -34,16 +34,14 @@ void FileTransfer::On_Announcement(const std::uint8_t *frame)
 {
     Announced announced;
     switch (Read_Announcement(frame, announced)) {
-    case AnnouncementCheck::BadSize:
-        return;
+    case AnnouncementCheck::BadSize: return;
     case AnnouncementCheck::BadName:
         if (State.Receiver.Busy())
             return;
         Send_File_Frame(Reply_Frame(false), kGrey);
         Notice(QStringLiteral("Недопустимое имя принимаемого файла, в приеме отказано"));
         return;
-    case AnnouncementCheck::Good:
-        break;
+    case AnnouncementCheck::Good: break;
     }
     ReceiveSession &receiver = State.Receiver;
     if (receiver.On_Announcement(announced) == ReceiveSession::AnnouncementAction::AcceptAgain) {
@@ -69,7 +67,7 @@ void FileTransfer::Accept_File()
     auto file = std::make_unique<QSaveFile>(Received_File_Path(Enter_Start_Directory(), name));
     if (!file->open(QIODevice::WriteOnly)) {
         Error(QStringLiteral("Не удалось создать файл ") + file->fileName() + QStringLiteral(": ") +
-                   file->errorString());
+              file->errorString());
         return;
     }
     receiver.Accept();
@@ -114,11 +112,8 @@ void FileTransfer::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length
                           std::memcmp(State.Last_Stored.constData(), frame + kDataOffset, n) == 0;
     ReceiveSession &receiver = State.Receiver;
     switch (receiver.On_Data(number, length, likeLast)) {
-    case ReceiveSession::DataAction::Drop:
-        return;
-    case ReceiveSession::DataAction::Refuse:
-        Send_File_Frame(Reply_Frame(false), kGrey);
-        return;
+    case ReceiveSession::DataAction::Drop: return;
+    case ReceiveSession::DataAction::Refuse: Send_File_Frame(Reply_Frame(false), kGrey); return;
     case ReceiveSession::DataAction::Ask_Again:
         Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
         TimerReceiveWait->Start(Receive_Wait_Ms());
@@ -128,16 +123,14 @@ void FileTransfer::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length
         if (receiver.State() == ReceiveSession::Phase::Receiving)
             TimerReceiveWait->Start(Receive_Wait_Ms());
         return;
-    case ReceiveSession::DataAction::Wrong_File:
-    {
+    case ReceiveSession::DataAction::Wrong_File: {
         const QString kept = QFileInfo(State.Kept).fileName();
         Send_File_Frame(Reply_Frame(false), kGrey);
         Drop_Kept_File();
         Error(QStringLiteral("Принятый файл испорчен на линии и удален: ") + kept);
         return;
     }
-    case ReceiveSession::DataAction::Store:
-        break;
+    case ReceiveSession::DataAction::Store: break;
     }
     const bool last = receiver.Complete();
     if (!Written(*State.Received, frame + kDataOffset, n, last)) {
@@ -160,7 +153,10 @@ void FileTransfer::On_Data_Frame(const std::uint8_t *frame, std::uint32_t length
     Stop_Receiving();
 }
 
-void FileTransfer::Send_Acknowledgement(std::uint64_t number) { Send_File_Frame(Acknowledgement_Frame(number), std::nullopt); }
+void FileTransfer::Send_Acknowledgement(std::uint64_t number)
+{
+    Send_File_Frame(Acknowledgement_Frame(number), std::nullopt);
+}
 
 // No data frame began for longer than a sender on our intervals would take
 // to repeat one: ask for it. A live sender repeats on the request whatever
@@ -173,8 +169,7 @@ void FileTransfer::TimerReceiveWaitTimer()
         return;
     }
     switch (State.Receiver.On_Silence()) {
-    case ReceiveSession::SilenceAction::Ignore:
-        return;
+    case ReceiveSession::SilenceAction::Ignore: return;
     case ReceiveSession::SilenceAction::Ask_Again:
         // Before the first frame the acceptance itself may have been lost.
         if (State.Receiver.Stored() == 0)
@@ -198,14 +193,9 @@ void FileTransfer::TimerReceiveWaitTimer()
 void FileTransfer::On_Sender_Cancel()
 {
     switch (State.Receiver.On_Sender_Cancel()) {
-    case ReceiveSession::CancelResult::Ignore:
-        return;
-    case ReceiveSession::CancelResult::Given_Up:
-        Drop_Kept_File();
-        break;
-    case ReceiveSession::CancelResult::Stopped:
-        Stop_Receiving();
-        break;
+    case ReceiveSession::CancelResult::Ignore: return;
+    case ReceiveSession::CancelResult::Given_Up: Drop_Kept_File(); break;
+    case ReceiveSession::CancelResult::Stopped: Stop_Receiving(); break;
     }
     Notice(QStringLiteral("Передача файла прекращена удаленной стороной"));
 }

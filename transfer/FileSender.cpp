@@ -39,8 +39,9 @@ QByteArray Cp(const char *utf8) { return Cp1251_Encode(QString::fromUtf8(utf8));
 void FileTransfer::SpeedButton11Click()
 {
     const QString start = Enter_Start_Directory();
-    const QString path = vexa::Choose_File(page_->window(), {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog3"),
-                                                             start, QStringLiteral("Файлы любых типов|*.*"), QString()});
+    const QString path =
+        vexa::Choose_File(page_->window(), {vexa::FileDialogKind::Open, QStringLiteral("OpenDialog3"), start,
+                                            QStringLiteral("Файлы любых типов|*.*"), QString()});
     host_.Clear_Focus();
     if (path.isEmpty())
         return;
@@ -134,19 +135,13 @@ void FileTransfer::On_Reply(bool accept)
         if (!accept)
             On_Sender_Cancel();  // not ours: the sender of a file we receive stopped
         return;
-    case SendSession::ReplyResult::Late:
-        Send_Cancel();
-        return;
+    case SendSession::ReplyResult::Late: Send_Cancel(); return;
     case SendSession::ReplyResult::Accepted:
         FileNameSend->Stop();
         Start_Data_Phase();
         return;
-    case SendSession::ReplyResult::Aborted:
-        Stop_Sending();
-        break;
-    case SendSession::ReplyResult::Refused:
-        FileNameSend->Stop();
-        break;
+    case SendSession::ReplyResult::Aborted: Stop_Sending(); break;
+    case SendSession::ReplyResult::Refused: FileNameSend->Stop(); break;
     }
     Notice(QStringLiteral("В приеме файла отказано удаленной стороной"));
 }
@@ -164,8 +159,8 @@ void FileTransfer::Start_Data_Phase()
     console_.New_Line();
     if (!Open_Transfer_Log())
         return;
-    const auto size = Field_Number(reinterpret_cast<const std::uint8_t *>(State.Size_Field.constData()),
-                                   kSizeFieldWidth);
+    const auto size =
+        Field_Number(reinterpret_cast<const std::uint8_t *>(State.Size_Field.constData()), kSizeFieldWidth);
     if (!size || std::uint64_t(State.Source->size()) != *size) {
         Abort_Sending();
         Notice(File_Changed());

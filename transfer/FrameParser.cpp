@@ -99,8 +99,7 @@ void FrameParser::Feed(const std::uint8_t *bytes, std::uint32_t count, Listener 
         if (length_ == 0 && Check_Data_Length())
             continue;
         const FrameKind kind = kind_;
-        if (length_ == 0 ||
-            std::memcmp(buffer_.data() + length_ - kTokenLength, End_Token(kind), kTokenLength) != 0) {
+        if (length_ == 0 || std::memcmp(buffer_.data() + length_ - kTokenLength, End_Token(kind), kTokenLength) != 0) {
             Resynchronise(1);
             listener.Frame_Dropped(kind);
             continue;

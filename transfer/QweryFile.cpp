@@ -5,8 +5,7 @@
 
 #include "platform/Controls.h"
 
-TForm5::TForm5(QWidget *parent)
-    : TransferDialog(parent, "Form5", QStringLiteral("Прием файла"), QSize(360, 230))
+TForm5::TForm5(QWidget *parent) : TransferDialog(parent, "Form5", QStringLiteral("Прием файла"), QSize(360, 230))
 {
     Edit1 = Field("Edit1", QStringLiteral("Файл:"), 10, 190);
     Edit2 = Field("Edit2", QStringLiteral("Размер:"), 36);

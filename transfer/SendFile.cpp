@@ -5,8 +5,7 @@
 
 #include "platform/Controls.h"
 
-TForm6::TForm6(QWidget *parent)
-    : TransferDialog(parent, "Form6", QStringLiteral("Передача файла"), QSize(360, 250))
+TForm6::TForm6(QWidget *parent) : TransferDialog(parent, "Form6", QStringLiteral("Передача файла"), QSize(360, 250))
 {
     Edit1 = Field("Edit1", QStringLiteral("Файл:"), 10, 190);
     Edit2 = Field("Edit2", QStringLiteral("Размер:"), 36);

@@ -25,7 +25,6 @@
 // the retries again, and an acknowledgement of it arriving afterwards is
 // answered with the refusal too.
 
-
 #include <cstdint>
 
 #include "transfer/FileFrames.h"

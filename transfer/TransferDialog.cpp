@@ -15,10 +15,9 @@
 namespace {
 constexpr int kCaptionX = 10, kFieldX = 160;
 constexpr int kClockTickMs = 1000;
-}
+}  // namespace
 
-TransferDialog::TransferDialog(QWidget *parent, const char *name, const QString &caption, QSize size)
-    : QDialog(parent)
+TransferDialog::TransferDialog(QWidget *parent, const char *name, const QString &caption, QSize size) : QDialog(parent)
 {
     setObjectName(QString::fromLatin1(name));
     setWindowTitle(caption);
@@ -59,10 +58,7 @@ QTimer *TransferDialog::Clock(const char *timerName, QLineEdit *field)
     return tick_;
 }
 
-void TransferDialog::Show_Elapsed()
-{
-    clockField_->setText(Long_Time_Text(QTime(0, 0).addMSecs(clock_.elapsed())));
-}
+void TransferDialog::Show_Elapsed() { clockField_->setText(Long_Time_Text(QTime(0, 0).addMSecs(clock_.elapsed()))); }
 
 void TransferDialog::Start_Clock()
 {

@@ -35,12 +35,9 @@ QByteArray Notice_Line(const QString &text) { return vexa::Cp1251_Encode(text) +
 QString Mode_Line(Xmodem_Mode mode)
 {
     switch (mode) {
-    case Xmodem_Mode::Crc:
-        return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 128 БАЙТ");
-    case Xmodem_Mode::Crc_1k:
-        return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 1024 БАЙТ");
-    case Xmodem_Mode::Checksum:
-        break;
+    case Xmodem_Mode::Crc: return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 128 БАЙТ");
+    case Xmodem_Mode::Crc_1k: return QStringLiteral("РЕЖИМ: XMODEM-CRC, БЛОКИ 1024 БАЙТ");
+    case Xmodem_Mode::Checksum: break;
     }
     return QStringLiteral("РЕЖИМ: XMODEM, БЛОКИ 128 БАЙТ (МОДЕМ НЕ ПРОСИТ CRC)");
 }
@@ -63,9 +60,9 @@ void FirmwareDownload::Show_Firmware_File(const QString &path, bool reportError)
     if (file.open(QIODevice::ReadOnly))
         Edit8->setText(QString::number(file.size()));
     else if (reportError)
-        console_.Notice(QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") +
-                            file.errorString(),
-                        vexa::MessageKind::Error);
+        console_.Notice(
+            QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") + file.errorString(),
+            vexa::MessageKind::Error);
 }
 
 void FirmwareDownload::SpeedButton15Click()
@@ -86,8 +83,8 @@ void FirmwareDownload::Start_Download()
     CheckBox6->setEnabled(false);
     const bool oneK = CheckBox6->isChecked();
     const Xmodem_Mode mode = !Sender.Crc_Asked() ? Xmodem_Mode::Checksum
-                             : oneK                ? Xmodem_Mode::Crc_1k
-                                                   : Xmodem_Mode::Crc;
+                             : oneK              ? Xmodem_Mode::Crc_1k
+                                                 : Xmodem_Mode::Crc;
     Sender.Begin(size, mode);
     Longest_Answer_Ms = 0;
     Can_Pending = false;
@@ -131,7 +128,8 @@ bool FirmwareDownload::Open_Firmware_File()
     if (path.isEmpty()) {
         refusal = QStringLiteral("Не выбран файл для прошивки");
     } else if (!File.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        refusal = QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") + File.errorString();
+        refusal =
+            QStringLiteral("Не удалось открыть файл прошивки ") + path + QStringLiteral(": ") + File.errorString();
         fileError = true;
     } else if (File.size() == 0) {
         File.close();
@@ -214,8 +212,7 @@ void FirmwareDownload::Take_Sender_Step(XmodemSender::Step step)
     if (step != Step::Nothing)
         TimerCopyAnswers->Stop();
     switch (step) {
-    case Step::Nothing:
-        break;
+    case Step::Nothing: break;
     case Step::Await_Copies:
         TimerModemSilence->Stop();
         TimerCopyAnswers->Start(Answer_Wait_Ms());
@@ -228,9 +225,7 @@ void FirmwareDownload::Take_Sender_Step(XmodemSender::Step step)
         if (Next_File_Ready && !Group_Queue.isEmpty())
             Start_Next_Group_File();
         break;
-    case Step::Send_Next:
-        Send_Block(Block_Action::Next);
-        break;
+    case Step::Send_Next: Send_Block(Block_Action::Next); break;
     case Step::Repeat_Block:
         console_.Print(Notice_Line(QStringLiteral("ПОВТОР ПАКЕТА...")), kRed);
         Send_Block(Block_Action::Repeat);
@@ -245,16 +240,12 @@ void FirmwareDownload::Take_Sender_Step(XmodemSender::Step step)
         console_.Print(Notice_Line(QStringLiteral("ПОВТОР КОНЦА ПЕРЕДАЧИ...")), kRed);
         Send_Eot(false);
         break;
-    case Step::Send_Eot:
-        Send_Eot(true);
-        break;
-    case Step::Finished:
-        Finish_Download();
-        break;
+    case Step::Send_Eot: Send_Eot(true); break;
+    case Step::Finished: Finish_Download(); break;
     case Step::Block_Rejected:
-        Fail_Download(QStringLiteral("Модем %1 раз подряд не принял пакет. Прошивка прервана.")
-                          .arg(XmodemSender::kRejectLimit),
-                      Failure_Report::Box);
+        Fail_Download(
+            QStringLiteral("Модем %1 раз подряд не принял пакет. Прошивка прервана.").arg(XmodemSender::kRejectLimit),
+            Failure_Report::Box);
         break;
     case Step::Eot_Rejected:
         Fail_Download(QStringLiteral("Модем не подтвердил конец передачи. Прошивка не завершена."),

@@ -72,8 +72,8 @@ public:
 
     // ----- controls of the programming page -----
     QLineEdit *Edit7 = nullptr, *Edit8 = nullptr, *Edit9 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr;
-    QPushButton *SpeedButton14 = nullptr, *SpeedButton15 = nullptr, *SpeedButton16 = nullptr,
-                *SpeedButton17 = nullptr, *SpeedButton18 = nullptr;
+    QPushButton *SpeedButton14 = nullptr, *SpeedButton15 = nullptr, *SpeedButton16 = nullptr, *SpeedButton17 = nullptr,
+                *SpeedButton18 = nullptr;
     QProgressBar *Gauge2 = nullptr, *Gauge3 = nullptr;
     QScrollArea *ScrollBox2 = nullptr;
     QListWidget *CheckListBox1 = nullptr;

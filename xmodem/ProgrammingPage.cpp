@@ -13,8 +13,7 @@
 #include "serial/Link.h"
 #include "xmodem/FirmwareDownload.h"
 
-FirmwareDownload::FirmwareDownload(QWidget *page, vexa::Clock &clock, Link &link, Console &console,
-                                   Window_Hooks hooks)
+FirmwareDownload::FirmwareDownload(QWidget *page, vexa::Clock &clock, Link &link, Console &console, Window_Hooks hooks)
     : Since_Sent(clock), Ready_Wait(clock), link_(link), console_(console), hooks_(std::move(hooks))
 {
     Build_Page(page);
@@ -82,10 +81,10 @@ void FirmwareDownload::Build_Page(QWidget *page)
 // as tall as its entries, so that the scroll box shows both scroll bars.
 void FirmwareDownload::Fit_Group_List()
 {
-    const int rows = CheckListBox1->count() * std::max(1, CheckListBox1->sizeHintForRow(0)) +
-                     2 * CheckListBox1->frameWidth();
-    const int visible = ScrollBox2->height() - 2 * ScrollBox2->frameWidth() -
-                        ScrollBox2->horizontalScrollBar()->sizeHint().height();
+    const int rows =
+        CheckListBox1->count() * std::max(1, CheckListBox1->sizeHintForRow(0)) + 2 * CheckListBox1->frameWidth();
+    const int visible =
+        ScrollBox2->height() - 2 * ScrollBox2->frameWidth() - ScrollBox2->horizontalScrollBar()->sizeHint().height();
     CheckListBox1->resize(1200, std::max(rows, visible));
 }
 

@@ -13,8 +13,8 @@ std::uint16_t Xmodem_Crc16(const std::uint8_t *bytes, std::size_t count)
     return crc;
 }
 
-std::vector<std::uint8_t> Build_Block(std::uint8_t number, std::size_t size, Xmodem_Mode mode,
-                                      const std::uint8_t *data, std::size_t count)
+std::vector<std::uint8_t> Build_Block(std::uint8_t number, std::size_t size, Xmodem_Mode mode, const std::uint8_t *data,
+                                      std::size_t count)
 {
     const bool crc = mode != Xmodem_Mode::Checksum;
     std::vector<std::uint8_t> block(3 + size + (crc ? 2 : 1), kPadding);

@@ -33,8 +33,8 @@ std::uint16_t Xmodem_Crc16(const std::uint8_t *bytes, std::size_t count);
 // count bytes of data (at most size; more are not taken) become block number
 // of size data bytes (128 or 1024), closed by the check of the mode (the CRC
 // high byte first).
-std::vector<std::uint8_t> Build_Block(std::uint8_t number, std::size_t size, Xmodem_Mode mode,
-                                      const std::uint8_t *data, std::size_t count);
+std::vector<std::uint8_t> Build_Block(std::uint8_t number, std::size_t size, Xmodem_Mode mode, const std::uint8_t *data,
+                                      std::size_t count);
 
 // The checksum block of 128 data bytes.
 XmodemBlockBytes Build_Xmodem_Block(std::uint8_t number, const std::uint8_t *data, std::size_t count);

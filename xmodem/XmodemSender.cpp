@@ -55,14 +55,11 @@ void XmodemSender::Next_Sent()
 XmodemSender::Step XmodemSender::On_Reply(Modem_Answer answer)
 {
     switch (answer.reply) {
-    case Modem_Reply::None:
-        return Step::Nothing;
-    case Modem_Reply::Cancel:
-        return Running() ? Step::Cancelled : Step::Nothing;
+    case Modem_Reply::None: return Step::Nothing;
+    case Modem_Reply::Cancel: return Running() ? Step::Cancelled : Step::Nothing;
     case Modem_Reply::Ack:
     case Modem_Reply::Nak:
-    case Modem_Reply::Crc_Request:
-        break;
+    case Modem_Reply::Crc_Request: break;
     }
     const bool ack = answer.reply == Modem_Reply::Ack;
     switch (phase_) {

@@ -50,17 +50,17 @@ public:
 
     enum class Step {
         Nothing,
-        Modem_Ready,        // waiting, and the modem asks for a download
-        Send_Next,          // build and send the next block, then Next_Sent()
-        Repeat_Block,       // send the last block again
-        Rebuild_Block,      // the modem asks for the other check: build block 1 again in Mode(), then Next_Sent()
-        Await_Copies,       // wait (again) a little for the answers to the other copies, then Copies_Waited()
-        Send_Eot,           // every block is acknowledged: send EOT
-        Repeat_Eot,         // the EOT was rejected: send it again
-        Finished,           // the EOT is acknowledged
-        Block_Rejected,     // the same block rejected kRejectLimit times: give up
-        Eot_Rejected,       // the EOT rejected kRejectLimit times: give up
-        Cancelled,          // the modem cancelled a running download: give up
+        Modem_Ready,     // waiting, and the modem asks for a download
+        Send_Next,       // build and send the next block, then Next_Sent()
+        Repeat_Block,    // send the last block again
+        Rebuild_Block,   // the modem asks for the other check: build block 1 again in Mode(), then Next_Sent()
+        Await_Copies,    // wait (again) a little for the answers to the other copies, then Copies_Waited()
+        Send_Eot,        // every block is acknowledged: send EOT
+        Repeat_Eot,      // the EOT was rejected: send it again
+        Finished,        // the EOT is acknowledged
+        Block_Rejected,  // the same block rejected kRejectLimit times: give up
+        Eot_Rejected,    // the EOT rejected kRejectLimit times: give up
+        Cancelled,       // the modem cancelled a running download: give up
     };
 
     // A download of size bytes (more than 0) begins; block 1 is due at once.

@@ -91,7 +91,8 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
     });
     f.SpeedButton6->click();
     const QString expected = QString::fromUtf8(
-        "AT+IPR=115200\r\nAT+CFUN=1\r\nAT+CFUN=1\r\nAT+CPIN=\"0000\"\r\nAT+CSCS=\"UCS2\"\r\nAT+CSCS=\"Выберите значение\"\r\n");
+        "AT+IPR=115200\r\nAT+CFUN=1\r\nAT+CFUN=1\r\nAT+CPIN=\"0000\"\r\nAT+CSCS=\"UCS2\"\r\nAT+CSCS=\"Выберите "
+        "значение\"\r\n");
     EXPECT_EQ(Read_File(saved), vexa::Cp1251_Encode(expected));
     ASSERT_EQ(answers.requests().size(), 1);
     EXPECT_EQ(answers.requests()[0].name, QString("SaveDialog1"));
@@ -114,7 +115,8 @@ TEST(Builder, MissingOrUnknownTablesAreReportedWithWhatWasRead)
     Application app;
     TForm7 &b = *app.form->Form7;
     b.Open(app.start.path());
-    EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Не хватает файла конфигурации \"Списка режимов\"")}));
+    EXPECT_EQ(app.catcher.messages(),
+              QStringList({QString::fromUtf8("Не хватает файла конфигурации \"Списка режимов\"")}));
     EXPECT_EQ(b.ComboBox1->count(), 0);
 
     // Every line of the mode list is an entry, blank ones too; a name that is
@@ -206,7 +208,8 @@ TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
     // line, its OK or a code. Each step has one OK and only codes after it:
     // a step sent early leaves the OK of the one before to it.
     const QRegularExpression header(QStringLiteral("^\\+C(MGL|MGR|MT|BM):"));
-    const QRegularExpression code(QStringLiteral("^(RING|NO CARRIER|\\+C(RING|LIP|REG|GREG|EREG|GEV|USD|DSI|MTI|MT|BM):)"));
+    const QRegularExpression code(
+        QStringLiteral("^(RING|NO CARRIER|\\+C(RING|LIP|REG|GREG|EREG|GEV|USD|DSI|MTI|MT|BM):)"));
     int codes = 0, inside = 0;
     for (const QString &step : steps) {
         const QStringList got = step.split(QRegularExpression(QStringLiteral("\r\n?")));

@@ -149,8 +149,9 @@ TEST(Autoload, MissingEmptyAndBrokenConfigurations)
     {
         Start s(std::nullopt);
         s.Launch();
-        EXPECT_EQ(s.catcher.messages(), QStringList({QString::fromUtf8(
-            "Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода.")}));
+        EXPECT_EQ(s.catcher.messages(),
+                  QStringList({QString::fromUtf8(
+                      "Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода.")}));
         EXPECT_FALSE(QFile::exists(s.start.file("Config/ATComm/ATList.nee")));
         EXPECT_EQ(s.form->ComboBox6->count(), 0);
     }

@@ -49,8 +49,8 @@ bool All_Numbers(const QList<QByteArray> &values)
     });
 }
 
-const QList<QByteArray> kGood = {"1", "X", "15", "12", "AT+X", "2", "3", "a", "b", "c", "2", "d", "e",
-                                 "about 1", "about 2", "end"};
+const QList<QByteArray> kGood = {"1", "X", "15", "12", "AT+X", "2",       "3",       "a",
+                                 "b", "c", "2",  "d",  "e",    "about 1", "about 2", "end"};
 
 }  // namespace
 
@@ -115,7 +115,8 @@ TEST(ShippedTables, TheSimulatedModemAnswersEveryValueOfEveryCommand)
                 for (const auto &values : record.Values)
                     fields << (values.isEmpty() ? QByteArray("1234") : values[i % values.size()]);
                 const QByteArray line = Script_Line(record, fields, unquoted);
-                EXPECT_TRUE(vexa::modemsim::answerCommand(line.toStdString(), state).ok) << file << ": " << line.toStdString();
+                EXPECT_TRUE(vexa::modemsim::answerCommand(line.toStdString(), state).ok)
+                    << file << ": " << line.toStdString();
                 ++lines;
             }
         }
@@ -132,7 +133,8 @@ TEST(ShippedSamples, TheSimulatedModemAnswersTheSampleListAndScript)
         EXPECT_GE(lines.size(), 8);
         for (const QByteArray &line : lines) {
             vexa::modemsim::ModemState state;
-            EXPECT_TRUE(vexa::modemsim::answerCommand(line.toStdString(), state).ok) << file << ": " << line.toStdString();
+            EXPECT_TRUE(vexa::modemsim::answerCommand(line.toStdString(), state).ok)
+                << file << ": " << line.toStdString();
         }
     }
 }
@@ -197,7 +199,8 @@ TEST(CommandTable, EveryBadCountIsRefusedAndAddsNothing)
     for (int i = 0; i < 21; ++i)
         wide << "v";
     tall << "end";
-    wide << "about" << "end";
+    wide << "about"
+         << "end";
     CommandRecord record;
     EXPECT_FALSE(Choose_Command(Table(tall), "X", record));
     EXPECT_FALSE(Choose_Command(Table(wide), "X", record));
@@ -209,10 +212,14 @@ TEST(CommandTable, SeveralMatchesAddUpButNeverOverflowTheStore)
     // Two records named X with 15 values each: the second would not fit.
     QList<QByteArray> lines = {"2"};
     for (int r = 0; r < 2; ++r) {
-        lines << "X" << "23" << "21" << (r == 0 ? "AT+FIRST" : "AT+SECOND") << "1" << "15";
+        lines << "X"
+              << "23"
+              << "21" << (r == 0 ? "AT+FIRST" : "AT+SECOND") << "1"
+              << "15";
         for (int i = 0; i < 15; ++i)
             lines << QByteArray::number(r * 100 + i);
-        lines << "about" << "end";
+        lines << "about"
+              << "end";
     }
     CommandRecord record;
     EXPECT_FALSE(Choose_Command(Table(lines), "X", record));
@@ -222,8 +229,8 @@ TEST(CommandTable, SeveralMatchesAddUpButNeverOverflowTheStore)
     EXPECT_EQ(record.Description.size(), 1);
 
     // Two that fit add up; the last one's command text and P are kept.
-    QList<QByteArray> small = {"2", "X", "9", "7", "AT+A", "1", "1", "a", "about a", "end",
-                               "X", "7", "5", "AT+B", "0", "about b", "end"};
+    QList<QByteArray> small = {"2",   "X", "9", "7", "AT+A", "1", "1",       "a",  "about a",
+                               "end", "X", "7", "5", "AT+B", "0", "about b", "end"};
     CommandRecord both;
     ASSERT_TRUE(Choose_Command(Table(small), "X", both));
     EXPECT_EQ(both.Command_Text, QByteArray("AT+B"));

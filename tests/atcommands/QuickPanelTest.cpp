@@ -26,12 +26,28 @@ QByteArray Taken(vexa::FakeLine &line)
 TEST_F(FakePortTest, EveryPanelRowSendsItsOwnBytesEchoedInBlue)
 {
     // Row by row, top to bottom: what the port gets, CR included.
-    const QByteArray sent[kQuickRows] = {
-        "at@zrmdeb     \r", "at+cfun=1      \r", "at+wopen=0   \r", "at+wopen=1   \r", "at+wopen=3   \r",
-        "at+wopen=4   \r", "at+wdwl        \r", "at+wind=0     \r", "at+wfm=1,61  \r", "at+ifc=2,2      \r",
-        "at+ifc=0,0      \r", "at&d0\r", "at&d1\r", "at&w\r", "at+whcnf=0,0 \r", "at+whcnf=3,0 \r",
-        "at+wgprs=9,1 \r", "at+wcps=0,1  \r", "at@zrmstart    \r", "at+cbst=71,0,1\r",
-        "at+stsf=2,\"3B6BFFFF1F0100573E\"\r", "at@zrmstop    \r"};
+    const QByteArray sent[kQuickRows] = {"at@zrmdeb     \r",
+                                         "at+cfun=1      \r",
+                                         "at+wopen=0   \r",
+                                         "at+wopen=1   \r",
+                                         "at+wopen=3   \r",
+                                         "at+wopen=4   \r",
+                                         "at+wdwl        \r",
+                                         "at+wind=0     \r",
+                                         "at+wfm=1,61  \r",
+                                         "at+ifc=2,2      \r",
+                                         "at+ifc=0,0      \r",
+                                         "at&d0\r",
+                                         "at&d1\r",
+                                         "at&w\r",
+                                         "at+whcnf=0,0 \r",
+                                         "at+whcnf=3,0 \r",
+                                         "at+wgprs=9,1 \r",
+                                         "at+wcps=0,1  \r",
+                                         "at@zrmstart    \r",
+                                         "at+cbst=71,0,1\r",
+                                         "at+stsf=2,\"3B6BFFFF1F0100573E\"\r",
+                                         "at@zrmstop    \r"};
     const int sizes[kQuickRows] = {15, 16, 14, 14, 14, 14, 16, 15, 14, 17, 17, 6, 6, 5, 14, 14, 14, 14, 16, 15, 31, 15};
     app->Pick_Port(kModem);
     Taken(*modem);

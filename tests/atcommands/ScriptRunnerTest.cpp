@@ -59,10 +59,12 @@ struct ScriptRun {
     }
     bool Serve_Until_End(int timeoutMs = 5000)
     {
-        return Wait_Until([&] {
-            peer.Serve();
-            return !f.AtCommands.Script_Running;
-        }, timeoutMs);
+        return Wait_Until(
+            [&] {
+                peer.Serve();
+                return !f.AtCommands.Script_Running;
+            },
+            timeoutMs);
     }
     QByteArray Log() const { return Read_File(app.start.file("Logs/ScriptLog.atl")); }
     void Run_Slot(const QString &path)
@@ -102,9 +104,9 @@ TEST(ScriptRunner, AnsweredScriptLeavesItsProtocolByteForByte)
               "***SCRIPT BEGIN***AT\r" + ok + "ATI\r" + ok + "AT+CSQ\r" + ok + "***SCRIPT END***");
     // The banner on row 1, each echo in red, each answer in black.
     EXPECT_TRUE(Cell_Has(r.f, 0, 1, kRed));
-    EXPECT_TRUE(Cell_Has(r.f, 0, 2, kRed));   // "AT"
-    EXPECT_TRUE(Cell_Has(r.f, 0, 4, kBlack)); // "OK"
-    EXPECT_TRUE(Cell_Has(r.f, 2, 5, kRed));   // "ATI"
+    EXPECT_TRUE(Cell_Has(r.f, 0, 2, kRed));    // "AT"
+    EXPECT_TRUE(Cell_Has(r.f, 0, 4, kBlack));  // "OK"
+    EXPECT_TRUE(Cell_Has(r.f, 2, 5, kRed));    // "ATI"
     EXPECT_TRUE(Cell_Has(r.f, 1, 7, kBlack));
     EXPECT_FALSE(r.f.Rx_Script);
     EXPECT_FALSE(r.f.Timer2->isActive());
@@ -172,9 +174,9 @@ TEST(ScriptRunner, ASlowSearchIsWaitedForAndItsAnswerLogged)
     EXPECT_TRUE(f.Label_Script_Wait->text().startsWith(QString::fromUtf8("Ждём ответа: 1 с")));
     ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }));
     const QByteArray search = "AT+COPS=?\r\r\n+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)\r\n\r\nOK\r\n";
-    EXPECT_EQ(Read_File(app.start.file("Logs/ScriptLog.atl")),
-              "SCRIPT:" + app.start.file("slow.ats").toUtf8() + "\r\r\r" + Step("AT+COPS=?") + search +
-                  Step("AT+COPS=?") + search + Step(""));
+    EXPECT_EQ(Read_File(app.start.file("Logs/ScriptLog.atl")), "SCRIPT:" + app.start.file("slow.ats").toUtf8() +
+                                                                   "\r\r\r" + Step("AT+COPS=?") + search +
+                                                                   Step("AT+COPS=?") + search + Step(""));
     EXPECT_FALSE(f.SpeedButton_Script_Stop->isEnabled());
     EXPECT_TRUE(f.Label_Script_Wait->text().isEmpty());
 
@@ -212,8 +214,8 @@ TEST(ScriptRunner, AWaitingRunEndsWithItsPort)
         else
             r.pty.closeMaster();
         ASSERT_TRUE(Wait_Until([&] { return !r.f.AtCommands.Script_Running; }, 3000));
-        EXPECT_TRUE(r.app.Work_Char_Log().endsWith(
-            "***SCRIPT END***" + Cp("Порт закрыт. Выполнение скрипта прервано.") + '\r'));
+        EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***" +
+                                                   Cp("Порт закрыт. Выполнение скрипта прервано.") + '\r'));
         EXPECT_FALSE(r.f.Timer2->isActive());
         EXPECT_FALSE(r.f.Script_Log.isOpen());
         EXPECT_TRUE(r.Log().endsWith(Step("AT")));
@@ -320,8 +322,9 @@ TEST(ScriptRunner, OnlyTheDialogChoosesTheSelectedScript)
 {
     ScriptRun r;
     r.f.BitBtn_Send_Selected_Script->click();
-    EXPECT_EQ(r.app.catcher.messages(), QStringList({QString::fromUtf8(
-        "Для выбора скрипта необходимо первый раз его выполнить кнопкой * Выполнить скрипт* !")}));
+    EXPECT_EQ(r.app.catcher.messages(),
+              QStringList({QString::fromUtf8(
+                  "Для выбора скрипта необходимо первый раз его выполнить кнопкой * Выполнить скрипт* !")}));
 
     const QString chosen = r.Script("AT\r\n", "chosen.ats");
     FileDialogAnswers answers({chosen});

@@ -37,7 +37,9 @@ TEST(TextFile, LinesEndAtLfAndOtherCrsAreDropped)
 
 TEST(TextFile, CtrlZEndsTheFileAtALineStartAndTheLineInside)
 {
-    EXPECT_EQ(Read_Text_Lines("AT\r\n\x1A" "ATI\r\nAT+CSQ\r\n"), Lines({"AT"}));
+    EXPECT_EQ(Read_Text_Lines("AT\r\n\x1A"
+                              "ATI\r\nAT+CSQ\r\n"),
+              Lines({"AT"}));
     EXPECT_EQ(Read_Text_Lines("Hello\x1Amore text\r\nATI\r\n"), Lines({"Hello", "ATI"}));
     EXPECT_EQ(Read_Text_Lines("\x1A"), Lines());
     // A NUL is an ordinary byte of a line here.
@@ -73,19 +75,19 @@ TEST(ModemAnswer, OnlyAFinalResultCodeOrThePromptEndsAnAnswer)
         QList<QByteArray> chunks;
         bool ended;
     } cases[] = {
-        {"AT+COPS=?", {"AT+COPS=?\r"}, false},                   // the echo
+        {"AT+COPS=?", {"AT+COPS=?\r"}, false},  // the echo
         {"AT+COPS=?", {"AT+COPS=?\r", "\r\n+COPS: (2,\"x\")\r\n"}, false},
         {"AT", {"\r\nRING\r\n", "\r\n+CREG: 1\r\n"}, false},
-        {"AT", {"\r\nO", "K"}, false},                     // not yet at its line end
+        {"AT", {"\r\nO", "K"}, false},  // not yet at its line end
         {"AT", {"\r\nO", "K\r\n"}, true},
         {"AT", {"AT\r\r\nERROR\r\n"}, true},
         {"AT+CPIN?", {"\r\n+CME ERROR: 50\r\n"}, true},
         {"AT+CMGR=1", {"\r\n+CMS ERROR: 321\r\n"}, true},
         {"ATD*99#", {"\r\nCONNECT 9600\r\n"}, true},
         {"ATD*99#", {"\r\nNO CARRIER\r\n"}, true},
-        {"AT+CSQ", {"\r\nNO CARRIER\r\n"}, false},             // a call that ended
-        {"ATV0", {"ATV0\r0\r"}, true},                        // the digit of OK
-        {"AT+CMGS=1", {"\r\n> "}, true},                           // asks for a message text
+        {"AT+CSQ", {"\r\nNO CARRIER\r\n"}, false},  // a call that ended
+        {"ATV0", {"ATV0\r0\r"}, true},              // the digit of OK
+        {"AT+CMGS=1", {"\r\n> "}, true},            // asks for a message text
         {"AT", {"\r\nOK, but more\r\n"}, false},
     };
     for (const auto &c : cases) {

@@ -93,7 +93,7 @@ TEST(HelpPages, AMissingPageLeavesAClearedScreenAndSaysSo)
 TEST(HelpPages, EveryShippedPageFitsTheScreenAndIsCp1251WithCrLf)
 {
     const QDir pages(QStringLiteral(VEXA_SOURCE_DIR "/data/Menu/Contane"));
-    const QStringList names = {"Naznach.atm", "Avtor.atm",  "COM.atm",       "ATcomm.atm", "ATList.atm",
+    const QStringList names = {"Naznach.atm",  "Avtor.atm",      "COM.atm",       "ATcomm.atm", "ATList.atm",
                                "ATScript.atm", "ATFileSend.atm", "ATProgram.atm", "ATLogs.atm"};
     for (const QString &name : names) {
         QFile file(pages.filePath(name));

@@ -302,8 +302,7 @@ TEST(MainWindow, EveryPageControlFitsItsPage)
         // holds it; what a scroll box holds may be larger than the box.
         for (QWidget *w : page->findChildren<QWidget *>()) {
             QWidget *holder = w->parentWidget();
-            if (w->isWindow() || !w->isVisibleTo(page) ||
-                qobject_cast<QAbstractScrollArea *>(holder->parentWidget()))
+            if (w->isWindow() || !w->isVisibleTo(page) || qobject_cast<QAbstractScrollArea *>(holder->parentWidget()))
                 continue;
             EXPECT_TRUE(holder->rect().contains(w->geometry()))
                 << "page " << i << ": " << w->metaObject()->className() << " " << w->objectName().toStdString()

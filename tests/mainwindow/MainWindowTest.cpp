@@ -34,8 +34,8 @@ TEST(MainWindow, StartsWithItsWindowsCaptionAndControls)
     EXPECT_EQ(f.ComboBox1->currentText(), QString::fromUtf8("Выбирете порт"));
     EXPECT_FALSE(f.SpeedButton26->isEnabled());
     EXPECT_TRUE(f.SpeedButton26->text().isEmpty());
-    for (QWidget *w : std::initializer_list<QWidget *>{f.ComboBox2, f.ComboBox3, f.ComboBox4, f.ComboBox5,
-                                                        f.CheckBox1, f.CheckBox2, f.CheckBox4, f.SpeedButton25})
+    for (QWidget *w : std::initializer_list<QWidget *>{f.ComboBox2, f.ComboBox3, f.ComboBox4, f.ComboBox5, f.CheckBox1,
+                                                       f.CheckBox2, f.CheckBox4, f.SpeedButton25})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     EXPECT_EQ(f.SpeedButton25->text(), QString::fromUtf8("Переход на 9600"));
     EXPECT_EQ(f.PageControl1->currentIndex(), 0);
@@ -51,9 +51,13 @@ TEST(MainWindow, StartsWithItsWindowsCaptionAndControls)
 
     // The seven secondary windows exist, hidden, owned by the main window.
     const char *const names[] = {"Form2", "Form3", "Form5", "Form6", "Form7", "Form4", "Form8"};
-    const char *const captions[] = {"Form2", "Form3", "Прием файла", "Передача файла",
+    const char *const captions[] = {"Form2",
+                                    "Form3",
+                                    "Прием файла",
+                                    "Передача файла",
                                     "Создание скрипта AT команд при помощи формы",
-                                    "Отображение вводимой информации в ASCII rjlf[", "Панель быстрых команд"};
+                                    "Отображение вводимой информации в ASCII rjlf[",
+                                    "Панель быстрых команд"};
     for (int i = 0; i < 7; ++i) {
         auto *w = f.findChild<QWidget *>(names[i], Qt::FindDirectChildrenOnly);
         ASSERT_NE(w, nullptr) << names[i];

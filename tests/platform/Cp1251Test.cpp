@@ -44,7 +44,8 @@ TEST(Cp1251, TextRoundTripsAndUnmappableBecomesQuestionMark)
 {
     const QString text = QString::fromUtf8("Oшибка записи в порт №1 «ёЁ»");
     EXPECT_EQ(Cp1251_Decode(Cp1251_Encode(text)), text);
-    EXPECT_EQ(Cp1251_Encode(QString::fromUtf8("a€b")), QByteArray("a\x88" "b"));
+    EXPECT_EQ(Cp1251_Encode(QString::fromUtf8("a€b")), QByteArray("a\x88"
+                                                                  "b"));
     EXPECT_EQ(Cp1251_Encode(QString::fromUtf8("中ä")), QByteArray("??"));
     EXPECT_EQ(Cp1251_Encode(QString::fromUtf8("Я")), QByteArray("\xDF"));
 }

@@ -27,7 +27,10 @@ std::uint32_t Flag_Word(const Dcb &dcb)
     return word;
 }
 
-std::uint8_t Byte_At(const Dcb &dcb, std::size_t offset) { return reinterpret_cast<const std::uint8_t *>(&dcb)[offset]; }
+std::uint8_t Byte_At(const Dcb &dcb, std::size_t offset)
+{
+    return reinterpret_cast<const std::uint8_t *>(&dcb)[offset];
+}
 
 }  // namespace
 
@@ -37,12 +40,9 @@ TEST(DcbMapping, TheFlagBitsAndFieldsSitWhereTheDriverReadsThem)
         void (*set)(Dcb &);
         std::uint32_t word;
     } flags[] = {
-        {[](Dcb &d) { d.fBinary = 1; }, 0x1},
-        {[](Dcb &d) { d.fOutxCtsFlow = 1; }, 0x4},
-        {[](Dcb &d) { d.fDtrControl = 2; }, 0x20},
-        {[](Dcb &d) { d.fOutX = d.fInX = 1; }, 0x300},
-        {[](Dcb &d) { d.fNull = 1; }, 0x800},
-        {[](Dcb &d) { d.fRtsControl = 3; }, 0x3000},
+        {[](Dcb &d) { d.fBinary = 1; }, 0x1},          {[](Dcb &d) { d.fOutxCtsFlow = 1; }, 0x4},
+        {[](Dcb &d) { d.fDtrControl = 2; }, 0x20},     {[](Dcb &d) { d.fOutX = d.fInX = 1; }, 0x300},
+        {[](Dcb &d) { d.fNull = 1; }, 0x800},          {[](Dcb &d) { d.fRtsControl = 3; }, 0x3000},
         {[](Dcb &d) { d.fAbortOnError = 1; }, 0x4000},
     };
     for (const auto &flag : flags) {
@@ -68,8 +68,8 @@ TEST(DcbMapping, TheFlagBitsAndFieldsSitWhereTheDriverReadsThem)
 
 TEST(DcbMapping, EveryOfferedCombinationReadsBackAsSet)
 {
-    const std::uint32_t speeds[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200,
-                                    38400, 56000, 57600, 115200, 128000, 256000};
+    const std::uint32_t speeds[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
     for (std::uint32_t baud : speeds)
         for (std::uint8_t bits = 5; bits <= 8; ++bits)
             for (std::uint8_t parity = 0; parity <= 4; ++parity)

@@ -39,7 +39,8 @@ TEST(PosixSerialPort, OpensExclusivelyAndReopensAfterClose)
 TEST(PosixSerialPort, ProbingChangesNothingAndFailsOnAHeldPort)
 {
     Pty pty;
-    struct termios2 before {}, after {};
+    struct termios2 before {
+    }, after{};
     ASSERT_EQ(::ioctl(pty.slave(), TCGETS2, &before), 0);
     ASSERT_TRUE(before.c_lflag & ECHO);
     PosixSerialPort prober, holder;
@@ -250,8 +251,9 @@ TEST(WriteWatch, TheBoundRunsFromTheLastMove)
         {"a queue that drains", {{100, Queued, 4000}, {900, Queued, 3999}}, 1900},
         {"a queue that stands", {{100, Queued, 4000}, {900, Queued, 4000}}, 1000},
         {"a driver that cannot tell", {{100, Queued, -1}, {900, Queued, -1}}, 1000},
-        {"a queue grown by what was taken", {{100, Queued, 100}, {200, Took, 0}, {300, Queued, 356},
-                                             {1100, Queued, 300}}, 2100},
+        {"a queue grown by what was taken",
+         {{100, Queued, 100}, {200, Took, 0}, {300, Queued, 356}, {1100, Queued, 300}},
+         2100},
     };
     for (const Case &c : cases) {
         WriteWatch watch(1000, 0);
@@ -267,7 +269,7 @@ TEST(WriteWatch, TheBoundRunsFromTheLastMove)
 TEST(WriteBound, ScalesWithCountAndSpeed)
 {
     EXPECT_EQ(Write_Bound_Ms(0, 9600), 1000u);
-    EXPECT_EQ(Write_Bound_Ms(1, 9600), 1003u);          // 12 bits twice at 9600: 2.5 ms, rounded up
+    EXPECT_EQ(Write_Bound_Ms(1, 9600), 1003u);  // 12 bits twice at 9600: 2.5 ms, rounded up
     EXPECT_EQ(Write_Bound_Ms(65536, 9600), 1000u + 163840u);
     EXPECT_EQ(Write_Bound_Ms(65536, 115200), 1000u + 13654u);
     EXPECT_EQ(Write_Bound_Ms(10, 0), Write_Bound_Ms(10, 110));  // no division by zero

@@ -163,7 +163,10 @@ std::string Termios(const std::string &path)
         ::close(fd);
     if (!ok)
         return "ERR no terminal";
-    const int bits = (tio.c_cflag & CSIZE) == CS5 ? 5 : (tio.c_cflag & CSIZE) == CS6 ? 6 : (tio.c_cflag & CSIZE) == CS7 ? 7 : 8;
+    const int bits = (tio.c_cflag & CSIZE) == CS5   ? 5
+                     : (tio.c_cflag & CSIZE) == CS6 ? 6
+                     : (tio.c_cflag & CSIZE) == CS7 ? 7
+                                                    : 8;
     const char parity = !(tio.c_cflag & PARENB) ? 'N' : (tio.c_cflag & PARODD) ? 'O' : 'E';
     return "OK " + std::to_string(tio.c_ospeed) + " " + std::to_string(bits) + " " + parity + " " +
            ((tio.c_cflag & CSTOPB) ? "2" : "1") + " " + ((tio.c_cflag & CRTSCTS) ? "1" : "0");

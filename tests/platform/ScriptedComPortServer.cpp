@@ -244,8 +244,8 @@ void ScriptedComPortServer::Run()
             std::lock_guard<std::mutex> lock(mutex_);
             bool due = false;
             if (client_ >= 0 && !pending_.empty()) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(pending_.front().due -
-                                                                                         Clock::now()).count();
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(pending_.front().due - Clock::now()).count();
                 due = left <= 0;
                 if (!due)
                     timeout = int(left) + 1;
@@ -395,20 +395,14 @@ QByteArray ScriptedComPortServer::Answer_Locked(std::uint8_t command, std::uint8
         return Subnegotiation(command + 100, QByteArray(1, char(field)));
     };
     switch (command) {
-    case 2:
-        return set(datasize_);
-    case 3:
-        return set(parity_);
-    case 4:
-        return set(stopsize_);
+    case 2: return set(datasize_);
+    case 3: return set(parity_);
+    case 4: return set(stopsize_);
     case 11:  // the modem-state mask: answered with the lines as they are
         return Subnegotiation(111, QByteArray(1, char(value))) + Subnegotiation(107, QByteArray(1, char(modem_)));
-    case 12:
-        return Subnegotiation(112, QByteArray(1, char(value)));
-    case 5:
-        break;
-    default:
-        return Subnegotiation(command + 100, QByteArray(1, char(value)));
+    case 12: return Subnegotiation(112, QByteArray(1, char(value)));
+    case 5: break;
+    default: return Subnegotiation(command + 100, QByteArray(1, char(value)));
     }
     std::uint8_t state = value;
     if (value == 0)

@@ -44,8 +44,8 @@ public:
     void Send_Raw(const QByteArray &bytes);
     void Drop();  // once everything queued has gone
 
-    QByteArray Device_Bytes() const;  // what the client wrote, IAC undone
-    QByteArray Raw_Bytes() const;     // exactly what arrived
+    QByteArray Device_Bytes() const;                          // what the client wrote, IAC undone
+    QByteArray Raw_Bytes() const;                             // exactly what arrived
     std::vector<std::vector<std::uint8_t>> Requests() const;  // each COM-PORT-OPTION request: command, value
     int Connections() const;
     std::uint32_t Baud_Rate() const;

@@ -105,9 +105,10 @@ bool Ser2netServer::Start_Ser2net()
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    QString yaml = QString("connection: &vexa\n"
-                           "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
-                           "  connector: serialdev,%2,115200n81,local\n")
+    QString yaml = QString(
+                       "connection: &vexa\n"
+                       "  accepter: telnet(rfc2217),tcp,127.0.0.1,%1\n"
+                       "  connector: serialdev,%2,115200n81,local\n")
                        .arg(port_)
                        .arg(device_);
     if (bufferSize_ > 0)

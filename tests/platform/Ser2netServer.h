@@ -22,7 +22,7 @@ public:
     bool Ready() const { return ready_; }
     QString Why_Not() const { return whyNot_; }
 
-    QString Name() const;    // "rfc2217://127.0.0.1:PORT"
+    QString Name() const;  // "rfc2217://127.0.0.1:PORT"
     QString Device() const { return device_; }
     QString Far() const { return dir_.filePath("far"); }
 

@@ -23,20 +23,21 @@ PortSettings Make(std::uint32_t baud, std::uint8_t bits, std::uint8_t parity, st
 
 TEST(TermiosMapping, EveryOfferedCombinationReadsBackAsSet)
 {
-    const std::uint32_t speeds[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200,
-                                    38400, 56000, 57600, 115200, 128000, 256000};
+    const std::uint32_t speeds[] = {110,   300,   600,   1200,  2400,   4800,   9600,  14400,
+                                    19200, 38400, 56000, 57600, 115200, 128000, 256000};
     for (std::uint32_t baud : speeds)
         for (std::uint8_t bits = 5; bits <= 8; ++bits)
             for (std::uint8_t parity = 0; parity <= 4; ++parity)
                 for (std::uint8_t stop = 0; stop <= 2; ++stop)
                     for (bool handshake : {false, true}) {
-                        const bool valid = !(stop == kOne5StopBits && bits != 5) && !(stop == kTwoStopBits && bits == 5);
+                        const bool valid =
+                            !(stop == kOne5StopBits && bits != 5) && !(stop == kTwoStopBits && bits == 5);
                         struct termios2 tio {};
                         const PortSettings set = Make(baud, bits, parity, stop, handshake);
                         ASSERT_EQ(Apply_Settings(set, tio), valid) << baud << " " << int(bits) << int(stop);
                         if (valid) {
-                            EXPECT_EQ(Read_Settings(tio, true, true), set) << baud << " " << int(bits) << " "
-                                                                          << int(parity) << " " << int(stop);
+                            EXPECT_EQ(Read_Settings(tio, true, true), set)
+                                << baud << " " << int(bits) << " " << int(parity) << " " << int(stop);
                         }
                     }
 }

@@ -328,9 +328,8 @@ TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
     std::atomic<bool> stop{false};
     auto stopped = std::async(std::launch::async, [&] {
         std::uint32_t taken = 0;
-        return port.write(reinterpret_cast<const std::uint8_t *>(block.data()), 4096, taken, &stop)
-                   ? 0
-                   : port.lastError();
+        return port.write(reinterpret_cast<const std::uint8_t *>(block.data()), 4096, taken, &stop) ? 0
+                                                                                                    : port.lastError();
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const auto asked = Clock::now();
@@ -340,8 +339,8 @@ TEST_F(Win32SerialPortOnALine, AWriteTheLineCannotTakeFailsWithinItsBound)
     ASSERT_TRUE(peer->Resume());
     ASSERT_GE(failedAfterMs, 0) << "the line took 1.6 MB with nobody reading";
     EXPECT_EQ(error, ERROR_TIMEOUT);
-    EXPECT_GE(failedAfterMs, 900);     // one second, plus the block's time on the line
-    EXPECT_LT(failedAfterMs, 10000);   // bounded, not hung
+    EXPECT_GE(failedAfterMs, 900);    // one second, plus the block's time on the line
+    EXPECT_LT(failedAfterMs, 10000);  // bounded, not hung
 
     // The line takes bytes again once it frees.
     ASSERT_TRUE(Write(port, "MARK"));
@@ -472,8 +471,8 @@ double Process_Cpu_Seconds()
 double Linux_Cpu_Seconds(const char *pid)
 {
     const std::string path = std::string("Z:\\proc\\") + pid + "\\stat";
-    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
     char text[1024] = {};
@@ -482,7 +481,8 @@ double Linux_Cpu_Seconds(const char *pid)
     CloseHandle(file);
     const char *fields = std::strrchr(text, ')');  // past the command name, which may hold blanks
     unsigned long long user = 0, system = 0;
-    if (!fields || std::sscanf(fields + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
+    if (!fields ||
+        std::sscanf(fields + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu", &user, &system) != 2)
         return -1;
     return (user + system) / 100.0;
 }

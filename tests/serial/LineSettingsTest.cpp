@@ -145,11 +145,10 @@ TEST_F(FakePortTest, BreakAndTheBoxesAfterARelease)
     form().CheckBox4->click();
     form().CheckBox2->click();
     Pick(form().ComboBox4, "Odd");
-    EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Сигнал Break не выставлен"),
-                                       QString::fromUtf8("Сигнал Break не сброшен"),
-                                       QString::fromUtf8("Ошибка чтения настроек "),
-                                       QString::fromUtf8("Ошибка чтения настроек "),
-                                       QString::fromUtf8("Ошибка чтеня параметров порта")}));
+    EXPECT_EQ(messages(),
+              QStringList({QString::fromUtf8("Сигнал Break не выставлен"), QString::fromUtf8("Сигнал Break не сброшен"),
+                           QString::fromUtf8("Ошибка чтения настроек "), QString::fromUtf8("Ошибка чтения настроек "),
+                           QString::fromUtf8("Ошибка чтеня параметров порта")}));
 }
 
 TEST_F(FakePortTest, SpeedSwitchSendsTheCommandAtTheOldSpeedThenFollows)

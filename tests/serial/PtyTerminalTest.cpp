@@ -128,9 +128,8 @@ TEST(PtyTerminal, APortAnotherProgramHoldsIsNamedAndNotTaken)
         Pty pty;
         const std::string device = pty.slavePath().toStdString();
         QFile lock(QString::fromStdString(vexa::Lock_Folders().front() + "/" + vexa::Lock_File_Name(device)));
-        Program holder(hold == Flock ? "flock" : "sleep",
-                             hold == Flock ? QStringList{pty.slavePath(), "sleep", "30"}
-                                           : QStringList{hold == LeftOver ? "0" : "30"});
+        Program holder(hold == Flock ? "flock" : "sleep", hold == Flock ? QStringList{pty.slavePath(), "sleep", "30"}
+                                                                        : QStringList{hold == LeftOver ? "0" : "30"});
         if (hold == Flock) {
             ASSERT_TRUE(Wait_Until([&] { return vexa::Program_Holding(device).pid == holder.pid; }));
         } else {

@@ -96,7 +96,8 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
     f.PageControl1->setCurrentIndex(3);
     f.Traffic->ComboBox9->setEditText("0,1");
     f.Traffic->SpeedButton20->click();
-    EXPECT_TRUE(Wait_Until([&] { return f.Traffic->Edit13->text().toInt() >= 23 && f.Traffic->Edit14->text().toInt() >= 23; }));
+    EXPECT_TRUE(
+        Wait_Until([&] { return f.Traffic->Edit13->text().toInt() >= 23 && f.Traffic->Edit14->text().toInt() >= 23; }));
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
     sim.terminate();
     EXPECT_TRUE(sim.waitForFinished(5000));

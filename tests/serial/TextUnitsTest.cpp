@@ -51,8 +51,8 @@ TEST(PortLists, StatusTextsNameWhatThePortDoes)
 TEST(PortErrors, KeepTheirWordsToTheByte)
 {
     EXPECT_EQ(Port_Error_Text(PortError::Write).toUtf8(), QByteArray("O\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0 "
-                                                                   "\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB8 "
-                                                                   "\xD0\xB2 \xD0\xBF\xD0\xBE\xD1\x80\xD1\x82"));
+                                                                     "\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD0\xB8 "
+                                                                     "\xD0\xB2 \xD0\xBF\xD0\xBE\xD1\x80\xD1\x82"));
     EXPECT_EQ(Port_Error_Text(PortError::Open), QStringLiteral("Ошибка открытия порта "));
     EXPECT_EQ(Port_Error_Text(PortError::Counted_Write, 5), QStringLiteral("Ошибка при записи в СОM порт 5"));
     EXPECT_EQ(Port_Error_Text(PortError::Read, 13), QStringLiteral("Ошибка чтения №13"));
@@ -83,9 +83,9 @@ TEST(WorkCharLog, NameHasNoSeparatorsAFileSystemWouldMisread)
 
 TEST(LocalTime, LongTimeKeepsSecondsAndDropsTheZone)
 {
-    for (const QLocale &locale : {QLocale(QLocale::Russian, QLocale::Russia),
-                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German),
-                                  QLocale::c()}) {
+    for (const QLocale &locale :
+         {QLocale(QLocale::Russian, QLocale::Russia), QLocale(QLocale::English, QLocale::UnitedStates),
+          QLocale(QLocale::German), QLocale::c()}) {
         const QString format = Long_Time_Format(locale);
         EXPECT_FALSE(format.contains('t')) << format.toStdString();
         EXPECT_TRUE(format.contains('s')) << format.toStdString();

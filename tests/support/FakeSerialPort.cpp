@@ -50,7 +50,10 @@ public:
     }
     bool isOpen() const override { return line_ && !closed_; }
 
-    bool getState(PortSettings &s) override { return Call(line_ ? line_->failGetState : true, [&] { s = line_->settings; }); }
+    bool getState(PortSettings &s) override
+    {
+        return Call(line_ ? line_->failGetState : true, [&] { s = line_->settings; });
+    }
     bool setState(const PortSettings &s) override
     {
         return Call(line_ ? line_->failSetState : true, [&] {
@@ -58,8 +61,14 @@ public:
             ++line_->setStates;
         });
     }
-    bool setupQueues(std::uint32_t, std::uint32_t) override { return Call(line_ ? line_->failSetupQueues : true, [] {}); }
-    bool setEventMask(std::uint32_t mask) override { return Call(line_ ? line_->failEventMask : true, [&] { mask_ = mask; }); }
+    bool setupQueues(std::uint32_t, std::uint32_t) override
+    {
+        return Call(line_ ? line_->failSetupQueues : true, [] {});
+    }
+    bool setEventMask(std::uint32_t mask) override
+    {
+        return Call(line_ ? line_->failEventMask : true, [&] { mask_ = mask; });
+    }
     bool purge(std::uint32_t flags) override
     {
         return Call(line_ ? line_->failPurge : true, [&] {
@@ -68,15 +77,30 @@ public:
                 line_->incoming.clear();
         });
     }
-    bool getTimeouts(PortTimeouts &t) override { return Call(line_ ? line_->failTimeouts : true, [&] { t = timeouts_; }); }
-    bool setTimeouts(const PortTimeouts &t) override { return Call(line_ ? line_->failTimeouts : true, [&] { timeouts_ = t; }); }
+    bool getTimeouts(PortTimeouts &t) override
+    {
+        return Call(line_ ? line_->failTimeouts : true, [&] { t = timeouts_; });
+    }
+    bool setTimeouts(const PortTimeouts &t) override
+    {
+        return Call(line_ ? line_->failTimeouts : true, [&] { timeouts_ = t; });
+    }
     bool getModemStatus(std::uint32_t &status) override
     {
         return Call(line_ ? line_->failModemStatus : true, [&] { status = line_->modemStatus; });
     }
-    bool setBreak() override { return Call(line_ ? line_->failSetBreak : true, [&] { line_->breakOn = true; }); }
-    bool clearBreak() override { return Call(line_ ? line_->failClearBreak : true, [&] { line_->breakOn = false; }); }
-    bool prepareWait() override { return Call(line_ ? line_->failPrepareWait : true, [] {}); }
+    bool setBreak() override
+    {
+        return Call(line_ ? line_->failSetBreak : true, [&] { line_->breakOn = true; });
+    }
+    bool clearBreak() override
+    {
+        return Call(line_ ? line_->failClearBreak : true, [&] { line_->breakOn = false; });
+    }
+    bool prepareWait() override
+    {
+        return Call(line_ ? line_->failPrepareWait : true, [] {});
+    }
 
     WaitResult waitForEvent(std::uint32_t &eventMask) override
     {

@@ -27,9 +27,9 @@ struct FakeLine {
     int purges = 0;
     int setStates = 0;  // settings writes that reached the device
 
-    bool failGetState = false, failSetState = false, failSetupQueues = false, failEventMask = false,
-         failPurge = false, failTimeouts = false, failModemStatus = false, failSetBreak = false,
-         failClearBreak = false, failPrepareWait = false, failWrite = false;
+    bool failGetState = false, failSetState = false, failSetupQueues = false, failEventMask = false, failPurge = false,
+         failTimeouts = false, failModemStatus = false, failSetBreak = false, failClearBreak = false,
+         failPrepareWait = false, failWrite = false;
 
     void Receive(const std::vector<std::uint8_t> &bytes);
     void Vanish();

@@ -11,10 +11,7 @@ SimulatedLine::SimulatedLine(VirtualClock &clock, std::mt19937_64 &random, LineT
 {
 }
 
-bool SimulatedLine::Chance(double p)
-{
-    return p > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < p;
-}
+bool SimulatedLine::Chance(double p) { return p > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < p; }
 
 QByteArray SimulatedLine::Spoil(const QByteArray &bytes)
 {
@@ -33,18 +30,13 @@ QByteArray SimulatedLine::Spoil(const QByteArray &bytes)
                 fault = Byte_Fault::Add;
         }
         switch (fault) {
-        case Byte_Fault::Lose:
-            break;
-        case Byte_Fault::Flip:
-            out += char(byte ^ (1u << std::uniform_int_distribution<int>(0, 7)(random_)));
-            break;
+        case Byte_Fault::Lose: break;
+        case Byte_Fault::Flip: out += char(byte ^ (1u << std::uniform_int_distribution<int>(0, 7)(random_))); break;
         case Byte_Fault::Add:
             out += c;
             out += char(std::uniform_int_distribution<int>(0, 255)(random_));
             break;
-        case Byte_Fault::None:
-            out += c;
-            break;
+        case Byte_Fault::None: out += c; break;
         }
     }
     return out;
@@ -55,8 +47,7 @@ void SimulatedLine::Send(const QByteArray &bytes)
     if (bytes.isEmpty())
         return;
     const std::int64_t now = clock_.Now_Ms();
-    const std::int64_t onLine =
-        timing_.baud ? std::int64_t(bytes.size()) * 10 * 1000 / std::int64_t(timing_.baud) : 0;
+    const std::int64_t onLine = timing_.baud ? std::int64_t(bytes.size()) * 10 * 1000 / std::int64_t(timing_.baud) : 0;
     const std::int64_t start = std::max(now, line_free_at_);
     line_free_at_ = start + onLine;
     const QByteArray spoilt = Spoil(bytes);
@@ -66,10 +57,7 @@ void SimulatedLine::Send(const QByteArray &bytes)
     Arrive(spoilt, line_free_at_ + timing_.delay_ms + jitter);
 }
 
-void SimulatedLine::Noise(const QByteArray &bytes)
-{
-    Arrive(bytes, clock_.Now_Ms() + timing_.delay_ms);
-}
+void SimulatedLine::Noise(const QByteArray &bytes) { Arrive(bytes, clock_.Now_Ms() + timing_.delay_ms); }
 
 // A reader wakes for what has arrived and takes it in one or more reads;
 // the pieces keep their order and never overtake an earlier arrival.

@@ -35,8 +35,7 @@ public:
     // from 0 over everything written), before the random ones.
     using Plan = std::function<Byte_Fault(std::uint64_t position, std::uint8_t byte)>;
 
-    SimulatedLine(VirtualClock &clock, std::mt19937_64 &random, LineTiming timing, LineFaults faults,
-                  Deliver deliver);
+    SimulatedLine(VirtualClock &clock, std::mt19937_64 &random, LineTiming timing, LineFaults faults, Deliver deliver);
     void Set_Plan(Plan plan) { plan_ = std::move(plan); }
     // Written now by the near end.
     void Send(const QByteArray &bytes);

@@ -29,18 +29,10 @@ MessageCatcher::MessageCatcher() : state_(std::make_shared<State>())
     auto state = state_;
     vexa::Set_Message_Sink([state](vexa::MessageKind kind, const QString &text) {
         switch (kind) {
-        case vexa::MessageKind::Message:
-            state->messages << text;
-            break;
-        case vexa::MessageKind::Error:
-            state->errors << text;
-            break;
-        case vexa::MessageKind::Warning:
-            state->warnings << text;
-            break;
-        case vexa::MessageKind::Detail:
-            state->details << text;
-            break;
+        case vexa::MessageKind::Message: state->messages << text; break;
+        case vexa::MessageKind::Error: state->errors << text; break;
+        case vexa::MessageKind::Warning: state->warnings << text; break;
+        case vexa::MessageKind::Detail: state->details << text; break;
         }
     });
 }
@@ -174,10 +166,7 @@ void Pty::closeSlave()
     slave_ = -1;
 }
 
-ScratchStart::ScratchStart() : previous_(QDir::currentPath())
-{
-    QDir::setCurrent(dir_.path());
-}
+ScratchStart::ScratchStart() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
 
 ScratchStart::~ScratchStart() { QDir::setCurrent(previous_); }
 
@@ -197,10 +186,7 @@ TForm1 *Create_In(const ScratchStart &start)
 
 Application::Application() : form(Create_In(start)) {}
 
-Application::~Application()
-{
-    form.reset();
-}
+Application::~Application() { form.reset(); }
 
 void Application::Pick_Port(const QString &name)
 {

@@ -51,11 +51,13 @@ public:
     // Nothing arrived for a while and every echo is out.
     bool Quiet()
     {
-        return Wait_Until([&] {
-            const std::uint64_t before = read_;
-            Pump(300);
-            return read_ == before && (!echo_ || echoed_ == read_);
-        }, 20000);
+        return Wait_Until(
+            [&] {
+                const std::uint64_t before = read_;
+                Pump(300);
+                return read_ == before && (!echo_ || echoed_ == read_);
+            },
+            20000);
     }
 
 private:

@@ -49,7 +49,8 @@ TEST_F(TestPageTest, TheStringGoesOutEveryPeriodExactlyAsTyped)
     form().Traffic->SpeedButton20->click();
     ASSERT_TRUE(Wait_Until([&] { return Sent() >= 1; }));
     form().Traffic->SpeedButton19->click();
-    const QByteArray stamped = QByteArray("abc\xC2\xF0\xE5\xEC\xFF\x3A") + Long_Time_Text(QTime(9, 5, 7)).toLatin1() + '\r';
+    const QByteArray stamped =
+        QByteArray("abc\xC2\xF0\xE5\xEC\xFF\x3A") + Long_Time_Text(QTime(9, 5, 7)).toLatin1() + '\r';
     const QByteArray got = Bytes(Take_Written());
     EXPECT_EQ(got.left(stamped.size()), stamped);
     EXPECT_EQ(got.size() % stamped.size(), 0);
@@ -104,7 +105,8 @@ TEST_F(TestPageTest, StartsRefuseWithoutCarrierAndTextsThatAreNoPause)
     EXPECT_EQ(messages().size(), 1);  // the box is read before the next click
     form().Traffic->SpeedButton22->click();
     EXPECT_EQ(messages(), QStringList(2, QString::fromUtf8("Нет сигнала DSD")));
-    EXPECT_FALSE(form().Traffic->SendString_Active || form().Traffic->SendASCII_Active || form().Traffic->ASCII_Thread_Exists);
+    EXPECT_FALSE(form().Traffic->SendString_Active || form().Traffic->SendASCII_Active ||
+                 form().Traffic->ASCII_Thread_Exists);
     EXPECT_FALSE(form().Traffic->TimerSendWord->Active());
 
     // A pause that is no number is refused, and leaves nothing half started.
@@ -155,9 +157,9 @@ TEST_F(TestPageTest, TimedArrayGoesOncePerPeriodOnlyWithCtsFlowControlAndCarrier
     EXPECT_TRUE(app->Work_Char_Log().endsWith(Ascii_Array()));  // drawn in red before the write
 
     for (auto hold : std::initializer_list<std::function<void()>>{
-             [&] { Signals(kMsRlsdOn); },             // CTS off
-             [&] { form().CheckBox1->click(); },       // flow control off
-             [&] { Signals(kMsCtsOn); }}) {            // carrier lost: the tick sends nothing
+             [&] { Signals(kMsRlsdOn); },         // CTS off
+             [&] { form().CheckBox1->click(); },  // flow control off
+             [&] { Signals(kMsCtsOn); }}) {       // carrier lost: the tick sends nothing
         hold();
         ASSERT_TRUE(Quiet());
         Take_Written();

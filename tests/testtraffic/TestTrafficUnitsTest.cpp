@@ -39,7 +39,8 @@ TEST(TestFrame, TextThenTimeThenOneCarriageReturn)
     EXPECT_EQ(plain, Cp("Передаваемая строка :)") + '\r');
 
     const QByteArray stamped = Test_Frame("abc", QString("9:05:07"));
-    EXPECT_EQ(stamped, QByteArray("abc\xC2\xF0\xE5\xEC\xFF\x3A" "9:05:07\r"));
+    EXPECT_EQ(stamped, QByteArray("abc\xC2\xF0\xE5\xEC\xFF\x3A"
+                                  "9:05:07\r"));
     EXPECT_EQ(stamped.size(), 17);
 
     EXPECT_EQ(Test_Frame("", std::nullopt), QByteArray("\r"));
@@ -111,20 +112,20 @@ struct FloodBench {
 
     std::unique_ptr<TInfinitySenrASCII> Start()
     {
-        return std::make_unique<TInfinitySenrASCII>(TInfinitySenrASCII::Link{
-            [this] {
-                ++asks;
-                return allowed.load();
-            },
-            [this](const std::uint8_t *bytes, std::uint32_t count, bool retry, std::uint32_t &taken,
-                   const std::atomic<bool> &) {
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                std::lock_guard<std::mutex> lock(mutex);
-                counted += retry ? 0 : count;
-                taken = failing ? std::min(count, takenWhenFailing) : count;
-                sent.insert(sent.end(), bytes, bytes + taken);
-                return !failing;
-            }});
+        return std::make_unique<TInfinitySenrASCII>(
+            TInfinitySenrASCII::Link{[this] {
+                                         ++asks;
+                                         return allowed.load();
+                                     },
+                                     [this](const std::uint8_t *bytes, std::uint32_t count, bool retry,
+                                            std::uint32_t &taken, const std::atomic<bool> &) {
+                                         std::this_thread::sleep_for(std::chrono::microseconds(200));
+                                         std::lock_guard<std::mutex> lock(mutex);
+                                         counted += retry ? 0 : count;
+                                         taken = failing ? std::min(count, takenWhenFailing) : count;
+                                         sent.insert(sent.end(), bytes, bytes + taken);
+                                         return !failing;
+                                     }});
     }
     std::size_t Size()
     {

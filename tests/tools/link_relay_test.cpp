@@ -175,8 +175,10 @@ TEST(LinkRelay, DamagesBytesAsANoisyLineDoes)
         std::size_t at;
         std::uint8_t value;
         std::string expected;
-    } cases[] = {{Damage::Flip, 1, 0x01, "acc"}, {Damage::Flip, 0, 0, "\236bc"},  // 0 flips every bit
-                 {Damage::Insert, 3, 'x', "abcx"}, {Damage::Delete, 2, 0, "ab"}};
+    } cases[] = {{Damage::Flip, 1, 0x01, "acc"},
+                 {Damage::Flip, 0, 0, "\236bc"},  // 0 flips every bit
+                 {Damage::Insert, 3, 'x', "abcx"},
+                 {Damage::Delete, 2, 0, "ab"}};
     for (const Case &c : cases) {
         const std::vector<std::uint8_t> got = Damaged(abc, 3, c.damage, c.at, c.value);
         EXPECT_EQ(std::string(got.begin(), got.end()), c.expected) << int(c.damage) << c.at;

@@ -15,12 +15,12 @@ std::string ok() { return "\r\nOK\r\n"; }
 std::string error() { return "\r\nERROR\r\n"; }
 
 // Answer text without the echo, for commands where only the answer matters.
-std::string answerOf(const std::string& command)
+std::string answerOf(const std::string &command)
 {
     ModemState state;
     const Answer answer = answerCommand(command, state);
     std::string text;
-    for (const auto& line : answer.info)
+    for (const auto &line : answer.info)
         text += line + "|";
     return text + (answer.ok ? "OK" : "ERROR");
 }
@@ -54,23 +54,29 @@ TEST(ModemSimCommands, BareCrIsSilentAndBackspaceEdits)
 {
     CommandSession session;
     EXPECT_EQ(session.feed("\r").output, "\r");
-    EXPECT_EQ(session.feed("ATX\bI\r").output, "ATX\bI\r\r\nVexaSim VS-900 GSM/GPRS modem\r\n"
-                                                "\r\nRevision VS900 1.0.0 (simulated)\r\n" + ok());
+    EXPECT_EQ(session.feed("ATX\bI\r").output,
+              "ATX\bI\r\r\nVexaSim VS-900 GSM/GPRS modem\r\n"
+              "\r\nRevision VS900 1.0.0 (simulated)\r\n" +
+                  ok());
 }
 
 TEST(ModemSimCommands, QuickPanelCommandsAreOkInAnyCaseWithTrailingBlanks)
 {
-    const char* commands[] = {
-        "at@zrmdeb", "at+cfun=1", "at+wopen=0", "at+wopen=1", "at+wopen=3", "at+wopen=4",
-        "at+wdwl", "at+wind=0", "at+wfm=1,61", "at+ifc=2,2", "at+ifc=0,0", "at&d0", "at&d1",
-        "at&w", "at+whcnf=0,0", "at+whcnf=3,0", "at+wgprs=9,1", "at+wcps=0,1", "at@zrmstart",
-        "at+cbst=71,0,1", "at+stsf=2,\"3B6BFFFF1F0100573E\"", "at@zrmstop",
+    const char *commands[] = {
+        "at@zrmdeb",    "at+cfun=1",      "at+wopen=0",
+        "at+wopen=1",   "at+wopen=3",     "at+wopen=4",
+        "at+wdwl",      "at+wind=0",      "at+wfm=1,61",
+        "at+ifc=2,2",   "at+ifc=0,0",     "at&d0",
+        "at&d1",        "at&w",           "at+whcnf=0,0",
+        "at+whcnf=3,0", "at+wgprs=9,1",   "at+wcps=0,1",
+        "at@zrmstart",  "at+cbst=71,0,1", "at+stsf=2,\"3B6BFFFF1F0100573E\"",
+        "at@zrmstop",
     };
     for (const std::string command : commands) {
         EXPECT_EQ(answerOf(command), "OK") << command;
         EXPECT_EQ(answerOf(command + " \t "), "OK") << command;
         std::string upper = command;
-        for (char& c : upper)
+        for (char &c : upper)
             c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         EXPECT_EQ(answerOf(upper), "OK") << upper;
     }
@@ -85,9 +91,8 @@ TEST(ModemSimCommands, QueriesGiveTheirLinesThenOk)
 
 TEST(ModemSimCommands, UnknownOrMalformedCommandsAreErrors)
 {
-    for (const char* command : {"hello", "AT+FOO", "ATE", "ATE2", "AT+CFUN=9", "AT+IPR=1234",
-                                "AT+IPR=", "AT+IPR=9600x", "AT+IFC=3,0", "AT+IFC=2,2,2",
-                                "AT&D5", "AT&D", " AT", "AT+CSQ?"})
+    for (const char *command : {"hello", "AT+FOO", "ATE", "ATE2", "AT+CFUN=9", "AT+IPR=1234", "AT+IPR=", "AT+IPR=9600x",
+                                "AT+IFC=3,0", "AT+IFC=2,2,2", "AT&D5", "AT&D", " AT", "AT+CSQ?"})
         EXPECT_EQ(answerOf(command), "ERROR") << command;
 }
 
@@ -96,18 +101,18 @@ TEST(ModemSimCommands, UnknownOrMalformedCommandsAreErrors)
 // right type that the command does not take follows AT+CMEE.
 TEST(ModemSimCommands, SetFormsTakeNumbersBareAndStringsQuoted)
 {
-    for (const char* command : {"AT+CMGF=1", "AT+CGDCONT=1,\"IP\",\"internet\"", "AT+CGDCONT=1",
-                                "AT+CGDCONT=1,\"IP\",\"corp\",\"10.0.0.2\"", "at+cmgl=\"rec unread\"",
-                                "AT+CNMI=2,1", "AT+CNMI=2,1,0,0,0", "AT+CPIN=\"0000\"", "AT+CSCA=\"+79001234567\",145",
+    for (const char *command : {"AT+CMGF=1", "AT+CGDCONT=1,\"IP\",\"internet\"", "AT+CGDCONT=1",
+                                "AT+CGDCONT=1,\"IP\",\"corp\",\"10.0.0.2\"", "at+cmgl=\"rec unread\"", "AT+CNMI=2,1",
+                                "AT+CNMI=2,1,0,0,0", "AT+CPIN=\"0000\"", "AT+CSCA=\"+79001234567\",145",
                                 "AT+CGAUTH=1,1,\"user\",\"secret\"", "AT+COPS=1,2,\"00101\"", "AT+CNMI=,,,,1"}) {
         ModemState state;
         state.textMode = true;  // AT+CMGL takes status names
         EXPECT_TRUE(answerCommand(command, state).ok) << command;
     }
     const struct {
-        const char* command;
-        const char* asPlain;   // AT+CMEE=0
-        const char* asNumber;  // AT+CMEE=1
+        const char *command;
+        const char *asPlain;   // AT+CMEE=0
+        const char *asNumber;  // AT+CMEE=1
     } refused[] = {
         {"AT+CMGF=\"1\"", "ERROR", "ERROR"},
         {"AT+CFUN=\"1\"", "ERROR", "ERROR"},
@@ -129,7 +134,7 @@ TEST(ModemSimCommands, SetFormsTakeNumbersBareAndStringsQuoted)
         {"AT+CGATT", "ERROR", "ERROR"},
         {"AT+CMGR", "ERROR", "ERROR"},
     };
-    for (const auto& r : refused) {
+    for (const auto &r : refused) {
         ModemState state;
         EXPECT_EQ(answerOf(r.command), r.asPlain) << r.command;
         ASSERT_TRUE(answerCommand("AT+CMEE=1", state).ok);
@@ -171,7 +176,7 @@ TEST(ModemSimCommands, StoredMessagesAreListedReadAndDeleted)
     EXPECT_EQ(pdu.info[3], "+CMGL: 4,2,,15\r\n0011000B910700000000F40000AA0130");
     ASSERT_TRUE(answerCommand("AT+CMGF=1", state).ok);
     std::vector<std::string> texts;
-    for (const auto& entry : answerCommand("AT+CMGL=\"ALL\"", state).info)
+    for (const auto &entry : answerCommand("AT+CMGL=\"ALL\"", state).info)
         texts.push_back(entry.substr(entry.find("\r\n") + 2));
     EXPECT_EQ(texts, (std::vector<std::string>{"OK", "ERROR", "BUSY", "0", "> see you"}));
     // Listing marked the unread one read.
@@ -195,7 +200,7 @@ TEST(ModemSimCommands, MessagesAreTypedAfterThePromptInEachForm)
         PromptForm form;
         std::string prompt;
     } forms[] = {{PromptForm::LineBlank, "\r\n> "}, {PromptForm::Line, "\r\n>"}, {PromptForm::Bare, ">"}};
-    for (const auto& f : forms) {
+    for (const auto &f : forms) {
         CommandSession session(0, f.form);
         EXPECT_EQ(session.feed("AT+CMGF=1\rAT+CMGS=\"+79161234567\"\r").output,
                   "AT+CMGF=1\r" + ok() + "AT+CMGS=\"+79161234567\"\r" + f.prompt);
@@ -204,8 +209,7 @@ TEST(ModemSimCommands, MessagesAreTypedAfterThePromptInEachForm)
         session.feed("ATE0\r");
         EXPECT_EQ(session.feed("AT+CMGW\rBUSY\x1B").output, f.prompt + ok());
         EXPECT_EQ(session.feed("AT+CMGW=\"+7\"\rBUSY\x1A").output, f.prompt + "\r\n+CMGW: 6\r\n" + ok());
-        EXPECT_EQ(session.feed("AT+CMGR=6\r").output,
-                  "\r\n+CMGR: \"STO UNSENT\",\"+7\",,\r\nBUSY\r\n" + ok());
+        EXPECT_EQ(session.feed("AT+CMGR=6\r").output, "\r\n+CMGR: \"STO UNSENT\",\"+7\",,\r\nBUSY\r\n" + ok());
         session.feed("AT+CMGF=0\r");
         EXPECT_EQ(session.feed("AT+CMGS=15\r0011000B910700000000F40000AA0130\x1A").output,
                   f.prompt + "\r\n+CMGS: 2\r\n" + ok());
@@ -225,7 +229,7 @@ TEST(ModemSimCommands, EachDialectFailsInItsOwnWords)
         {Dialect::Huawei, "COMMAND NOT SUPPORT", "TOO MANY PARAMETERS", "ERROR"},
         {Dialect::Ublox, "ERROR", "ERROR", "ABORTED"},
     };
-    for (const auto& d : dialects) {
+    for (const auto &d : dialects) {
         CommandSession session(2000, PromptForm::LineBlank, d.dialect);
         session.feed("ATE0\r");
         EXPECT_EQ(session.feed("AT^SYSINFO\r").output, frame(d.unknown));
@@ -257,7 +261,7 @@ TEST(ModemSimUnsolicited, CodesComeWholeAndIndicatedMessagesAreStored)
         EXPECT_EQ(lines, name == "+CMT" || name == "+CBM" ? 3 : 2) << code;
     }
     EXPECT_EQ(state.messages.count(), SmsStore::kCapacity);
-    for (const char* expected : {"RING", "+CMTI", "+CMT", "+CBM", "+CREG", "+CUSD", "NO"})
+    for (const char *expected : {"RING", "+CMTI", "+CMT", "+CBM", "+CREG", "+CUSD", "NO"})
         EXPECT_EQ(names.count(expected), 1u) << expected;
 }
 
@@ -308,4 +312,4 @@ TEST(ModemSimCommands, ActionsAreReported)
     EXPECT_EQ(wdwl.output, "AT+WDWL\r" + ok());
 }
 
-} // namespace
+}  // namespace

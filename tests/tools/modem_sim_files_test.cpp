@@ -13,7 +13,7 @@ using namespace vexa::modemsim;
 
 namespace {
 
-std::string readFile(const std::string& path)
+std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -21,13 +21,13 @@ std::string readFile(const std::string& path)
     return out.str();
 }
 
-bool exists(const std::string& path)
+bool exists(const std::string &path)
 {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-std::string linkTarget(const std::string& path)
+std::string linkTarget(const std::string &path)
 {
     char buffer[256];
     const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
@@ -52,9 +52,9 @@ TEST(ModemSimPortLink, FamilySkipsTakenNamesReusesStaleOnesAndCleansUp)
     const std::string family = dir.file("ttyV");
     const std::string target = dir.file("port");
     std::ofstream(target) << "";
-    std::ofstream(family + "0") << "";                                  // taken
-    ASSERT_EQ(::symlink(target.c_str(), (family + "1").c_str()), 0);   // live link: taken
-    ASSERT_EQ(::symlink(dir.file("gone").c_str(), (family + "2").c_str()), 0); // stale
+    std::ofstream(family + "0") << "";                                          // taken
+    ASSERT_EQ(::symlink(target.c_str(), (family + "1").c_str()), 0);            // live link: taken
+    ASSERT_EQ(::symlink(dir.file("gone").c_str(), (family + "2").c_str()), 0);  // stale
     std::string error;
     {
         const PortLink link = PortLink::createInFamily(family, 64, target, error);
@@ -94,4 +94,4 @@ TEST(ModemSimPortLink, LeavesALinkThatSomeoneElseReplaced)
     EXPECT_EQ(linkTarget(path), "/dev/zero");
 }
 
-} // namespace
+}  // namespace

@@ -16,7 +16,7 @@ struct Exchange {
     TelnetStream::Output client;
 };
 
-Exchange send(ComPortServer& server, TelnetStream& client, const std::vector<std::uint8_t>& bytes)
+Exchange send(ComPortServer &server, TelnetStream &client, const std::vector<std::uint8_t> &bytes)
 {
     Exchange e;
     server.feed(bytes.data(), bytes.size(), e.server);
@@ -24,10 +24,10 @@ Exchange send(ComPortServer& server, TelnetStream& client, const std::vector<std
     return e;
 }
 
-std::vector<std::pair<int, std::uint32_t>> messages(const Exchange& e)
+std::vector<std::pair<int, std::uint32_t>> messages(const Exchange &e)
 {
     std::vector<std::pair<int, std::uint32_t>> list;
-    for (const ServerMessage& m : e.client.messages)
+    for (const ServerMessage &m : e.client.messages)
         list.emplace_back(m.command, m.value);
     return list;
 }
@@ -39,7 +39,7 @@ TEST(ModemSimNetwork, AnswersVexasClientAsAComPortServer)
     Exchange opened = send(server, client, client.Opening());
     EXPECT_TRUE(client.Com_Port_Agreed());
     EXPECT_TRUE(client.Binary_Both_Ways());
-    EXPECT_TRUE(opened.client.answers.empty()); // agreed at once, nothing left to negotiate
+    EXPECT_TRUE(opened.client.answers.empty());  // agreed at once, nothing left to negotiate
     EXPECT_EQ(messages(opened), (std::vector<std::pair<int, std::uint32_t>>{{kNotifyModemstate, 0xB0}}));
 
     const struct {
@@ -50,7 +50,7 @@ TEST(ModemSimNetwork, AnswersVexasClientAsAComPortServer)
         {Baudrate_Request(9600), {{kSetBaudrate, 9600}}},
         {Baudrate_Request(0), {{kSetBaudrate, 9600}}},
         {Request(kSetDatasize, 7), {{kSetDatasize, 7}}},
-        {Request(kSetDatasize, 9), {{kSetDatasize, 7}}}, // refused: the setting stays
+        {Request(kSetDatasize, 9), {{kSetDatasize, 7}}},  // refused: the setting stays
         {Request(kSetParity, 0), {{kSetParity, 1}}},
         {Request(kSetStopsize, 3), {{kSetStopsize, 3}}},
         {Request(kSetControl, kFlowQuery), {{kSetControl, kFlowNone}}},
@@ -61,7 +61,7 @@ TEST(ModemSimNetwork, AnswersVexasClientAsAComPortServer)
         {Request(kSetModemstateMask, 0x30), {{kSetModemstateMask, 0x30}, {kNotifyModemstate, 0x30}}},
         {Request(kPurgeData, kPurgeToDevice), {{kPurgeData, kPurgeToDevice}}},
     };
-    for (const auto& c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(messages(send(server, client, c.request)), c.answers) << int(c.request[3]);
 
     const Exchange purged = send(server, client, Request(kPurgeData, kPurgeBoth));
@@ -69,10 +69,12 @@ TEST(ModemSimNetwork, AnswersVexasClientAsAComPortServer)
 
     // Serial bytes cross both ways whole, 0xFF included.
     std::vector<std::uint8_t> escaped;
-    Append_Escaped(reinterpret_cast<const std::uint8_t*>("A\xff" "B"), 3, escaped);
+    Append_Escaped(reinterpret_cast<const std::uint8_t *>("A\xff"
+                                                          "B"),
+                   3, escaped);
     EXPECT_EQ(send(server, client, escaped).server.toDevice, (std::vector<std::uint8_t>{'A', 0xFF, 'B'}));
     std::vector<std::uint8_t> fromModem;
-    ComPortServer::escape(reinterpret_cast<const std::uint8_t*>("\xffOK"), 3, fromModem);
+    ComPortServer::escape(reinterpret_cast<const std::uint8_t *>("\xffOK"), 3, fromModem);
     TelnetStream::Output read;
     client.Feed(fromModem.data(), fromModem.size(), read);
     EXPECT_EQ(read.data, (std::vector<std::uint8_t>{0xFF, 'O', 'K'}));
@@ -83,4 +85,4 @@ TEST(ModemSimNetwork, AnswersVexasClientAsAComPortServer)
     EXPECT_TRUE(send(server, client, {kIac, kDo, kOptionBinary}).server.toClient.empty());
 }
 
-} // namespace
+}  // namespace

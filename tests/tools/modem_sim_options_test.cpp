@@ -36,8 +36,8 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
     EXPECT_TRUE(parsed.options.quiet);
     EXPECT_EQ(parseOptions({"--no-link"}).options.linkMode, Options::LinkMode::None);
 
-    const Options faults = parseOptions({"--next-image-wait", "0", "--reject-block", "7:3", "--silent-after",
-                                         "300", "--cancel-after", "12", "--search-time", "0"})
+    const Options faults = parseOptions({"--next-image-wait", "0", "--reject-block", "7:3", "--silent-after", "300",
+                                         "--cancel-after", "12", "--search-time", "0"})
                                .options;
     EXPECT_EQ(faults.nextImageWaitMs, 0);
     EXPECT_EQ(faults.faults.rejectBlock, 7u);
@@ -65,19 +65,42 @@ TEST(ModemSimOptions, AllOptionsAreTaken)
 TEST(ModemSimOptions, BadCommandLinesAreRefused)
 {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"}, {"extra"}, {"--store"}, {"--store", ""}, {"--link"},
-        {"--nak-interval", "abc"}, {"--nak-interval", "5"}, {"--nak-interval", "60001"},
-        {"--nak-interval", "-100"}, {"--link", "/tmp/a", "--no-link"}, {"--no-link", "--no-link"},
-        {"--next-image-wait", "60001"}, {"--next-image-wait"}, {"--reject-block", "0"},
-        {"--reject-block", "3:"}, {"--reject-block", ":3"}, {"--reject-block", "3:0"},
-        {"--reject-block", "3:2:1"}, {"--silent-after", "0"}, {"--cancel-after", "x"}, {"--cancel-after"},
-        {"--rfc2217"}, {"--rfc2217", "65536"}, {"--rfc2217", "-1"},
-        {"--nak-period", "0"}, {"--nak-period"}, {"--crc", "1"},
-        {"--search-time", "600001"}, {"--search-time", "-1"},
-        {"--urc-period", "9"}, {"--urc-period"}, {"--prompt-form", "> "}, {"--finals", "V250"},
+        {"--bogus"},
+        {"extra"},
+        {"--store"},
+        {"--store", ""},
+        {"--link"},
+        {"--nak-interval", "abc"},
+        {"--nak-interval", "5"},
+        {"--nak-interval", "60001"},
+        {"--nak-interval", "-100"},
+        {"--link", "/tmp/a", "--no-link"},
+        {"--no-link", "--no-link"},
+        {"--next-image-wait", "60001"},
+        {"--next-image-wait"},
+        {"--reject-block", "0"},
+        {"--reject-block", "3:"},
+        {"--reject-block", ":3"},
+        {"--reject-block", "3:0"},
+        {"--reject-block", "3:2:1"},
+        {"--silent-after", "0"},
+        {"--cancel-after", "x"},
+        {"--cancel-after"},
+        {"--rfc2217"},
+        {"--rfc2217", "65536"},
+        {"--rfc2217", "-1"},
+        {"--nak-period", "0"},
+        {"--nak-period"},
+        {"--crc", "1"},
+        {"--search-time", "600001"},
+        {"--search-time", "-1"},
+        {"--urc-period", "9"},
+        {"--urc-period"},
+        {"--prompt-form", "> "},
+        {"--finals", "V250"},
     };
-    for (const auto& args : bad)
+    for (const auto &args : bad)
         EXPECT_NE(parseOptions(args).error, "") << args.front();
 }
 
-} // namespace
+}  // namespace

@@ -13,7 +13,7 @@ namespace {
 
 const std::string kOk = "\r\nOK\r\n";
 
-std::string readFile(const std::string& path)
+std::string readFile(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
@@ -25,7 +25,7 @@ std::string readFile(const std::string& path)
 std::string binaryGarbage(std::size_t size, unsigned seed)
 {
     std::string bytes(size, '\0');
-    for (char& byte : bytes) {
+    for (char &byte : bytes) {
         seed = seed * 1103515245u + 12345u;
         byte = static_cast<char>(seed >> 16);
     }
@@ -102,8 +102,7 @@ TEST_P(ModemSimXmodemWithSx, StoresThePaddedImageAndReturnsToCommandMode)
     const std::string storeDir = dir.file("store");
     ASSERT_EQ(::mkdir(storeDir.c_str(), 0755), 0);
 
-    SimProcess sim{{"--no-link", "--quiet", "--store", storeDir, "--nak-interval", "300",
-                    "--next-image-wait", "500"}};
+    SimProcess sim{{"--no-link", "--quiet", "--store", storeDir, "--nak-interval", "300", "--next-image-wait", "500"}};
     PortClient port(sim.slavePath());
     port.write("AT+WDWL\r");
     port.readUntil(kOk);
@@ -122,8 +121,7 @@ TEST_P(ModemSimXmodemWithSx, StoresThePaddedImageAndReturnsToCommandMode)
     port.readUntil("AT\r" + kOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(FileSizes, ModemSimXmodemWithSx,
-                         testing::Values(1, 127, 128, 200, 256, 40000));
+INSTANTIATE_TEST_SUITE_P(FileSizes, ModemSimXmodemWithSx, testing::Values(1, 127, 128, 200, 256, 40000));
 
 TEST(ModemSimXmodemCrc, StoresTheImageSxSendsInLongCrcBlocks)
 {
@@ -131,8 +129,8 @@ TEST(ModemSimXmodemCrc, StoresTheImageSxSendsInLongCrcBlocks)
     const std::string file = dir.file("firmware.bin");
     const std::string content = binaryGarbage(40000, 3);
     std::ofstream(file, std::ios::binary) << content;
-    SimProcess sim{{"--no-link", "--quiet", "--store", dir.path(), "--crc", "--nak-period", "50",
-                    "--next-image-wait", "0"}};
+    SimProcess sim{
+        {"--no-link", "--quiet", "--store", dir.path(), "--crc", "--nak-period", "50", "--next-image-wait", "0"}};
     PortClient port(sim.slavePath());
     port.write("AT+WDWL\r");
     port.readUntil(kOk);
@@ -150,8 +148,8 @@ TEST(ModemSimGroup, StoresEachImageOfAGroupUnderItsOwnNumber)
     std::vector<std::string> contents;
     for (std::size_t size : {130u, 1u, 256u})
         contents.push_back(binaryGarbage(size, static_cast<unsigned>(size)));
-    SimProcess sim{{"--no-link", "--quiet", "--store", dir.path(), "--nak-interval", "300",
-                    "--next-image-wait", "3000"}};
+    SimProcess sim{
+        {"--no-link", "--quiet", "--store", dir.path(), "--nak-interval", "300", "--next-image-wait", "3000"}};
     PortClient port(sim.slavePath());
     port.write("AT+WDWL\r");
     port.readUntil(kOk);
@@ -160,7 +158,8 @@ TEST(ModemSimGroup, StoresEachImageOfAGroupUnderItsOwnNumber)
         std::ofstream(file, std::ios::binary) << contents[i];
         ASSERT_EQ(sendWithSx(port.fd(), file), 0) << i;
         const std::string stored = sim.waitForLine("stored ");
-        EXPECT_EQ(stored.substr(stored.find(" in ") + 4), dir.file("vexa-sim-image-00" + std::to_string(i + 1) + ".bin"));
+        EXPECT_EQ(stored.substr(stored.find(" in ") + 4),
+                  dir.file("vexa-sim-image-00" + std::to_string(i + 1) + ".bin"));
         const std::size_t padded = (contents[i].size() + 127) / 128 * 128;
         EXPECT_EQ(readFile(dir.file("vexa-sim-image-00" + std::to_string(i + 1) + ".bin")),
                   contents[i] + std::string(padded - contents[i].size(), '\x1A'));
@@ -168,4 +167,4 @@ TEST(ModemSimGroup, StoresEachImageOfAGroupUnderItsOwnNumber)
     EXPECT_EQ(sim.waitForLine("download ended"), "vexa-modem-sim: download ended: no further image");
 }
 
-} // namespace
+}  // namespace

@@ -23,7 +23,7 @@ std::string dataFor(int number)
     return data;
 }
 
-std::string block(int number, const std::string& data)
+std::string block(int number, const std::string &data)
 {
     std::string bytes = "\x01";
     bytes.push_back(static_cast<char>(number));
@@ -42,7 +42,7 @@ class ModemSimXmodem : public testing::Test {
 protected:
     ModemSimXmodem() { EXPECT_EQ(receiver.start(0), kNak); }
 
-    std::string feed(const std::string& bytes) { return receiver.feed(bytes, now).reply; }
+    std::string feed(const std::string &bytes) { return receiver.feed(bytes, now).reply; }
 
     XmodemReceiver receiver{kInterval};
     Millis now = 0;
@@ -69,7 +69,7 @@ TEST_F(ModemSimXmodem, GoodBlocksAreAckedAndEotCompletesTheImage)
     const auto step = receiver.feed(kEot + "AT\r", now);
     EXPECT_EQ(step.reply, kAck);
     EXPECT_EQ(step.outcome, Outcome::Completed);
-    EXPECT_EQ(step.consumed, 1u); // the rest is for command mode
+    EXPECT_EQ(step.consumed, 1u);  // the rest is for command mode
     EXPECT_EQ(receiver.image(), dataFor(1) + dataFor(2));
 }
 
@@ -249,4 +249,4 @@ TEST(ModemSimXmodemAsking, AsksOnItsOwnClockUntilTheFirstBlock)
     EXPECT_EQ(receiver.deadline(), 250 + kInterval);
 }
 
-} // namespace
+}  // namespace

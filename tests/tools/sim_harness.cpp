@@ -23,7 +23,7 @@ int msLeft(Clock::time_point deadline)
 
 // Appends what `fd` has within the time left; false once the time is up or
 // the other side closed.
-bool readSome(int fd, std::string& buffer, Clock::time_point deadline)
+bool readSome(int fd, std::string &buffer, Clock::time_point deadline)
 {
     pollfd pfd{fd, POLLIN, 0};
     if (Clock::now() >= deadline || ::poll(&pfd, 1, msLeft(deadline)) <= 0)
@@ -52,9 +52,9 @@ int waitForExit(pid_t pid)
     return status;
 }
 
-} // namespace
+}  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& args)
+SimProcess::SimProcess(const std::vector<std::string> &args)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -64,9 +64,9 @@ SimProcess::SimProcess(const std::vector<std::string>& args)
         ::dup2(fds[1], STDOUT_FILENO);
         ::close(fds[0]);
         ::close(fds[1]);
-        std::vector<char*> argv{const_cast<char*>(VEXA_MODEM_SIM_BINARY)};
-        for (const auto& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
+        std::vector<char *> argv{const_cast<char *>(VEXA_MODEM_SIM_BINARY)};
+        for (const auto &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
         argv.push_back(nullptr);
         ::execv(argv[0], argv.data());
         ::_exit(127);
@@ -102,10 +102,7 @@ std::string SimProcess::waitForLine(std::string_view text)
     }
 }
 
-bool SimProcess::running()
-{
-    return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0;
-}
+bool SimProcess::running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 int SimProcess::stop(int signal)
 {
@@ -115,7 +112,7 @@ int SimProcess::stop(int signal)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-PortClient::PortClient(const std::string& path, bool makeRaw)
+PortClient::PortClient(const std::string &path, bool makeRaw)
 {
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY);
     if (fd_ < 0)
@@ -154,7 +151,7 @@ std::string PortClient::readUntil(std::string_view marker)
     return upTo;
 }
 
-int sendWithSx(int portFd, const std::string& file, bool oneK)
+int sendWithSx(int portFd, const std::string &file, bool oneK)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -162,8 +159,8 @@ int sendWithSx(int portFd, const std::string& file, bool oneK)
         ::dup2(portFd, STDOUT_FILENO);
         const int devNull = ::open("/dev/null", O_WRONLY);
         ::dup2(devNull, STDERR_FILENO);
-        const char* const argv[] = {"sx", "-q", "-b", file.c_str(), oneK ? "-k" : nullptr, nullptr};
-        ::execv(VEXA_SX_PROGRAM, const_cast<char* const*>(argv));
+        const char *const argv[] = {"sx", "-q", "-b", file.c_str(), oneK ? "-k" : nullptr, nullptr};
+        ::execv(VEXA_SX_PROGRAM, const_cast<char *const *>(argv));
         ::_exit(127);
     }
     const int status = waitForExit(pid);

@@ -11,12 +11,12 @@ constexpr int kHangTimeoutMs = 30000;
 // vexa-modem-sim running as a child process, its stdout read by the test.
 class SimProcess {
 public:
-    explicit SimProcess(const std::vector<std::string>& args);
+    explicit SimProcess(const std::vector<std::string> &args);
     ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
+    SimProcess(const SimProcess &) = delete;
+    SimProcess &operator=(const SimProcess &) = delete;
 
-    const std::string& slavePath() const { return slavePath_; }
+    const std::string &slavePath() const { return slavePath_; }
     // Next stdout line containing `text`; throws on time-out or end of output.
     std::string waitForLine(std::string_view text);
     bool running();
@@ -34,10 +34,10 @@ private:
 // `makeRaw` false it keeps the port settings it finds.
 class PortClient {
 public:
-    explicit PortClient(const std::string& path, bool makeRaw = true);
+    explicit PortClient(const std::string &path, bool makeRaw = true);
     ~PortClient();
-    PortClient(const PortClient&) = delete;
-    PortClient& operator=(const PortClient&) = delete;
+    PortClient(const PortClient &) = delete;
+    PortClient &operator=(const PortClient &) = delete;
 
     int fd() const { return fd_; }
     void write(std::string_view bytes);
@@ -51,4 +51,4 @@ private:
 
 // Runs lrzsz's sx on `portFd` to send `file`, in 1024-byte blocks with
 // `oneK`; returns its exit status.
-int sendWithSx(int portFd, const std::string& file, bool oneK = false);
+int sendWithSx(int portFd, const std::string &file, bool oneK = false);

@@ -73,7 +73,9 @@ TEST(FileFrames, EveryKindIsWrittenByteForByte)
 
 TEST(FileFrames, FieldsAreReadWithinTheirWidthAndOnlyAsPlainDigits)
 {
-    auto number = [](const QByteArray &field) { return Field_Number(U(field), static_cast<std::uint32_t>(field.size())); };
+    auto number = [](const QByteArray &field) {
+        return Field_Number(U(field), static_cast<std::uint32_t>(field.size()));
+    };
     EXPECT_EQ(number(QByteArray("42\0\0\0", 5)), 42u);
     EXPECT_EQ(number("00000000000000000007"), 7u);  // no zero byte ends it
     EXPECT_FALSE(number("abc"));
@@ -95,7 +97,8 @@ TEST(FileFrames, PacketArithmeticAtTheFrameEdges)
     struct Case {
         std::uint64_t size, total;
         std::uint32_t lastLength;
-    } cases[] = {{1, 1, 29}, {32767, 1, 32795}, {32768, 1, 32796}, {32769, 2, 29}, {65536, 2, 32796}, {1048576 + 5, 33, 33}};
+    } cases[] = {{1, 1, 29},     {32767, 1, 32795}, {32768, 1, 32796},
+                 {32769, 2, 29}, {65536, 2, 32796}, {1048576 + 5, 33, 33}};
     for (const Case &c : cases) {
         EXPECT_EQ(Packet_Plan(c.size).total, c.total) << c.size;
         EXPECT_EQ(Data_Frame_Length(c.size, c.total), c.lastLength) << c.size;
@@ -119,7 +122,7 @@ TEST(FrameParser, ByteAtATimeEveryKindCompletesOnceWithItsLength)
     for (char c : stream)
         Feed(parser, QByteArray(1, c), seen);
     ASSERT_EQ(seen.frames.size(), 6u);
-    const FrameKind kinds[] = {FrameKind::Announcement, FrameKind::Reply, FrameKind::Data,
+    const FrameKind kinds[] = {FrameKind::Announcement,    FrameKind::Reply, FrameKind::Data,
                                FrameKind::Acknowledgement, FrameKind::Error, FrameKind::Data};
     qsizetype at = 0;
     for (std::size_t i = 0; i < 6; ++i) {
@@ -205,8 +208,16 @@ TEST(FrameParser, AFrameClosedByAnotherKindsTokenOrTooLongIsDropped)
     EXPECT_EQ(seen.dropped, std::vector<FrameKind>{FrameKind::Reply});
     // A data length beyond one packet, or not a number, is refused before
     // anything would be held past the buffer.
-    Feed(parser, QByteArray("DTDT01\0\0\0\0\0\0\0\0\0""99999999", 23), seen);
-    Feed(parser, QByteArray("DTDT01\0\0\0\0\0\0\0\0\0""abc\0\0\0\0\0", 23), seen);
+    Feed(parser,
+         QByteArray("DTDT01\0\0\0\0\0\0\0\0\0"
+                    "99999999",
+                    23),
+         seen);
+    Feed(parser,
+         QByteArray("DTDT01\0\0\0\0\0\0\0\0\0"
+                    "abc\0\0\0\0\0",
+                    23),
+         seen);
     EXPECT_EQ(seen.dropped.size(), 3u);
     EXPECT_FALSE(parser.Holds_Bytes());
     EXPECT_TRUE(seen.frames.empty());

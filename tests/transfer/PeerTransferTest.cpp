@@ -94,7 +94,8 @@ TEST_F(PeerTransfer, SendsFilesOfEveryEdgeSizeAndACyrillicName)
 
     const QByteArray log = Read_File(app.start.file("Logs/FileLog.atl"));
     const QByteArray packets = Cp("Пакет №: 1   \rБЕЗ ОШИБОК\r\rПакет №: 2   \rБЕЗ ОШИБОК\r\r");
-    EXPECT_EQ(log, Cp("ИМЯ ФАЙЛА:   ") + vexa::Cp1251_Encode(app.start.file("out/") + QString::fromUtf8(kCyrillicName)) +
+    EXPECT_EQ(log, Cp("ИМЯ ФАЙЛА:   ") +
+                       vexa::Cp1251_Encode(app.start.file("out/") + QString::fromUtf8(kCyrillicName)) +
                        Cp("   РАЗМЕР ФАЙЛА:   32769 байт\r\r\r") + packets + Cp("***КОНЕЦ ПЕРЕДАЧИ ФАЙЛА***\r\r"));
 
     // The viewer replays the log between its two marker lines.
@@ -117,7 +118,8 @@ TEST_F(PeerTransfer, HostileAnnouncementsCreateNothingOutsideTheReceiveFolder)
         peer.Write(wire::Announcement("good.txt", size));
     EXPECT_TRUE(peer.Frames_For(400).isEmpty());
     EXPECT_FALSE(form().Form5->isVisible());
-    EXPECT_EQ(messages(), QStringList(std::size(refused), QString::fromUtf8("Недопустимое имя принимаемого файла, в приеме отказано")));
+    EXPECT_EQ(messages(), QStringList(std::size(refused),
+                                      QString::fromUtf8("Недопустимое имя принимаемого файла, в приеме отказано")));
 
     // A name that fills its field with no zero byte is read within the field.
     const QByteArray full(50, 'n');
@@ -243,7 +245,8 @@ TEST_F(PeerTransfer, LeavingThePageEndsATransferAndTellsTheOtherSide)
         }
         form().PageControl1->setCurrentIndex(2);  // where a firmware download would start
         EXPECT_EQ(peer.Frames_For(700), QList<QByteArray>{wire::Reply(false)});  // and nothing after it
-        for (const char *timer : {"FileNameSend", "FileDataSend", "TimerSendSession", "TimerReceiveAll", "TimerReceiveWait"})
+        for (const char *timer :
+             {"FileNameSend", "FileDataSend", "TimerSendSession", "TimerReceiveAll", "TimerReceiveWait"})
             EXPECT_FALSE(form().findChild<QTimer *>(timer)->isActive()) << timer;
         EXPECT_FALSE(form().Form5->isVisible() || form().Form6->isVisible());
         EXPECT_EQ(messages(), QStringList{QString::fromUtf8("Передача файла прервана: открыта другая страница")});
@@ -267,7 +270,8 @@ TEST_F(PeerTransfer, ARefusalOrAMissingReceiveFolderAnswersAsItShould)
     ASSERT_TRUE(Accept_When_Asked(app));
     EXPECT_TRUE(peer.Frames_For(300).isEmpty());
     ASSERT_EQ(app.catcher.errors().size(), 1);
-    EXPECT_TRUE(app.catcher.errors()[0].startsWith(QString::fromUtf8("Не удалось создать файл "))) << app.catcher.errors()[0].toStdString();
+    EXPECT_TRUE(app.catcher.errors()[0].startsWith(QString::fromUtf8("Не удалось создать файл ")))
+        << app.catcher.errors()[0].toStdString();
     EXPECT_FALSE(QFile::exists(app.start.file("ReseiveFile")));
 }
 
@@ -316,14 +320,14 @@ TEST_F(PeerTransfer, TheSenderRepeatsOnAWrongAcknowledgementAndStopsWhenTheRecei
         };
         next();  // the announcement
         peer.Write(wire::Reply(true));
-        next();                      // frame 1
-        peer.Write(wire::Ack(2));    // a wrong number: the wait goes on
-        next();                      // frame 1 again, after the interval
+        next();                    // frame 1
+        peer.Write(wire::Ack(2));  // a wrong number: the wait goes on
+        next();                    // frame 1 again, after the interval
         peer.Write(wire::Ack(1));
-        next();                      // frame 2
+        next();                         // frame 2
         peer.Write(wire::Reply(true));  // out of place: no restart
         peer.Write(wire::Ack(2));
-        next();                      // frame 3
+        next();                          // frame 3
         peer.Write(wire::Reply(false));  // the receiver cancelled
         seen << QString::number(peer.Frames_For(700).size());
         return seen;

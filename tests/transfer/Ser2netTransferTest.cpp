@@ -23,9 +23,9 @@ QByteArray Telnet_Like_Bytes(qsizetype size, unsigned seed)
 {
     QByteArray bytes = Random_Bytes(size, seed);
     const QByteArray traps[] = {
-        QByteArray("\xFF", 1),           QByteArray("\xFF\xFF", 2),         QByteArray("\xFF\xFA\x2C\x01", 4),
-        QByteArray("\xFF\xF0", 2),       QByteArray("\xFF\xFD\x00", 3),     QByteArray("\r\0", 2),
-        QByteArray("\r\n", 2),           QByteArray(300, '\xFF'),
+        QByteArray("\xFF", 1),     QByteArray("\xFF\xFF", 2),     QByteArray("\xFF\xFA\x2C\x01", 4),
+        QByteArray("\xFF\xF0", 2), QByteArray("\xFF\xFD\x00", 3), QByteArray("\r\0", 2),
+        QByteArray("\r\n", 2),     QByteArray(300, '\xFF'),
     };
     qsizetype at = 0;
     for (int i = 0; at + 300 < size; ++i, at += 997)

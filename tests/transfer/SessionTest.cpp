@@ -127,8 +127,8 @@ TEST(ReceiveSession, RepeatedFramesAreAcknowledgedAgainNotStoredTwice)
     using A = ReceiveSession::DataAction;
     EXPECT_EQ(r.On_Data(1, 32796), A::Store);
     EXPECT_EQ(r.On_Data(1, 32796), A::Acknowledge_Again);  // its acknowledgement was lost
-    EXPECT_EQ(r.On_Data(3, 29), A::Ask_Again);              // out of order
-    EXPECT_EQ(r.On_Data(2, 32000), A::Ask_Again);           // wrong length
+    EXPECT_EQ(r.On_Data(3, 29), A::Ask_Again);             // out of order
+    EXPECT_EQ(r.On_Data(2, 32000), A::Ask_Again);          // wrong length
     EXPECT_EQ(r.On_Data(std::nullopt, 32796), A::Ask_Again);
     EXPECT_EQ(r.On_Data(2, 32796), A::Store);
     EXPECT_EQ(r.On_Data(3, 32796), A::Ask_Again);  // the last frame is its tail plus 28
@@ -202,5 +202,6 @@ TEST(ReceiveSession, HostileAnnouncementsAreRefusedOrDropped)
 
     // A name beginning with ':' is still a file in the receive folder.
     EXPECT_EQ(Check(":x", "1"), AnnouncementCheck::Good);
-    EXPECT_EQ(Received_File_Path(QStringLiteral("/start"), QStringLiteral(":x")), QStringLiteral("/start/ReseiveFile/:x"));
+    EXPECT_EQ(Received_File_Path(QStringLiteral("/start"), QStringLiteral(":x")),
+              QStringLiteral("/start/ReseiveFile/:x"));
 }

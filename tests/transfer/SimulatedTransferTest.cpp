@@ -47,52 +47,55 @@ TEST_P(NamedSchedule, EndsAsBothSidesTellIt)
     EXPECT_EQ(run.receiver_told.join('|').toStdString(), GetParam().receiver_told);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, NamedSchedule,
-    ::testing::Values(
-        // The acknowledgement of frame 2 is lost, and the number of its
-        // repeat turns from 2 into 3 (its length fits the last frame).
-        Named{"ARepeatNumberedAsTheLastFrame", 3,
-              [](QByteArray f, int nth, bool) {
-                  return f.startsWith("DODO") && nth == 2   ? QByteArray()
-                         : f.startsWith("DTDT") && nth == 3 ? f.replace(5, 1, "3")
-                                                            : f;
-              },
-              -1, true, "", ""},
-        // The same, with the repeat asked for spoilt alike: frame 2's data
-        // is stored as frame 3, and the true frame 2 that follows shows it.
-        Named{"TwoRepeatsNumberedAsTheLastFrame", 3,
-              [](QByteArray f, int nth, bool) {
-                  return f.startsWith("DODO") && nth == 2                  ? QByteArray()
-                         : f.startsWith("DTDT") && (nth == 3 || nth == 4) ? f.replace(5, 1, "3")
-                                                                          : f;
-              },
-              -1, false, "В приеме файла отказано удаленной стороной",
-              "Принятый файл испорчен на линии и удален: image.bin"},
-        // The sender's user cancels during frame 2; its refusal loses a byte
-        // of its start token.
-        Named{"AStoppedSendersRefusalLosesAByte", 3,
-              [](QByteArray f, int nth, bool forward) {
-                  return forward && f.startsWith("FOFO") && nth == 1 ? f.remove(1, 1) : f;
-              },
-              4000, false, "", kSenderStopped},
-        // The start token of each of the first four acknowledgements is
-        // spoilt once: the line is alive, and the repeats are no retries.
-        Named{"SpoiltStartTokensOfAnswers", 5,
-              [](QByteArray f, int nth, bool) { return f.startsWith("DODO") && nth % 2 && nth < 8 ? f.replace(3, 1, "N") : f; },
-              -1, true, "", ""},
-        // Every acknowledgement of the last frame is lost; of the refusals of
-        // the sender that gives up, the first is lost and the others lose a
-        // byte: the receiver holding the whole file still hears that the
-        // sender failed.
-        Named{"TheSenderGivesUpOnTheLastFrameTheReceiverHas", 2,
-              [](QByteArray f, int nth, bool forward) {
-                  if (f.startsWith("DODO") && nth >= 2)
-                      return QByteArray();
-                  return forward && f.startsWith("FOFO") ? (nth == 1 ? QByteArray() : f.remove(10, 1)) : f;
-              },
-              -1, false, kNoAnswer, kSenderStopped}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, NamedSchedule,
+                         ::testing::Values(
+                             // The acknowledgement of frame 2 is lost, and the number of its
+                             // repeat turns from 2 into 3 (its length fits the last frame).
+                             Named{"ARepeatNumberedAsTheLastFrame", 3,
+                                   [](QByteArray f, int nth, bool) {
+                                       return f.startsWith("DODO") && nth == 2   ? QByteArray()
+                                              : f.startsWith("DTDT") && nth == 3 ? f.replace(5, 1, "3")
+                                                                                 : f;
+                                   },
+                                   -1, true, "", ""},
+                             // The same, with the repeat asked for spoilt alike: frame 2's data
+                             // is stored as frame 3, and the true frame 2 that follows shows it.
+                             Named{"TwoRepeatsNumberedAsTheLastFrame", 3,
+                                   [](QByteArray f, int nth, bool) {
+                                       return f.startsWith("DODO") && nth == 2                 ? QByteArray()
+                                              : f.startsWith("DTDT") && (nth == 3 || nth == 4) ? f.replace(5, 1, "3")
+                                                                                               : f;
+                                   },
+                                   -1, false, "В приеме файла отказано удаленной стороной",
+                                   "Принятый файл испорчен на линии и удален: image.bin"},
+                             // The sender's user cancels during frame 2; its refusal loses a byte
+                             // of its start token.
+                             Named{"AStoppedSendersRefusalLosesAByte", 3,
+                                   [](QByteArray f, int nth, bool forward) {
+                                       return forward && f.startsWith("FOFO") && nth == 1 ? f.remove(1, 1) : f;
+                                   },
+                                   4000, false, "", kSenderStopped},
+                             // The start token of each of the first four acknowledgements is
+                             // spoilt once: the line is alive, and the repeats are no retries.
+                             Named{"SpoiltStartTokensOfAnswers", 5,
+                                   [](QByteArray f, int nth, bool) {
+                                       return f.startsWith("DODO") && nth % 2 && nth < 8 ? f.replace(3, 1, "N") : f;
+                                   },
+                                   -1, true, "", ""},
+                             // Every acknowledgement of the last frame is lost; of the refusals of
+                             // the sender that gives up, the first is lost and the others lose a
+                             // byte: the receiver holding the whole file still hears that the
+                             // sender failed.
+                             Named{"TheSenderGivesUpOnTheLastFrameTheReceiverHas", 2,
+                                   [](QByteArray f, int nth, bool forward) {
+                                       if (f.startsWith("DODO") && nth >= 2)
+                                           return QByteArray();
+                                       return forward && f.startsWith("FOFO")
+                                                  ? (nth == 1 ? QByteArray() : f.remove(10, 1))
+                                                  : f;
+                                   },
+                                   -1, false, kNoAnswer, kSenderStopped}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // CI runs the first 2000 seeds. VEXA_SCHEDULES=N[,FIRST] runs N from FIRST
 // instead (the long run); VEXA_SCHEDULES=trace,SEED prints one schedule's
@@ -112,8 +115,8 @@ TEST(SimulatedTransfer, EveryScheduleKeepsTheInvariants)
     for (std::uint64_t seed = first; seed < first + count; ++seed) {
         const Outcome run = Run_Schedule(Random_Schedule(seed));
         EXPECT_TRUE(run.ended && run.agree && !run.wrong_file)
-            << "seed " << seed << (run.ended ? "" : ", did not end") << (run.wrong_file ? ", wrong file" : "")
-            << " at " << run.ended_at << " of " << run.bound << " ms: " << run.story.toStdString();
+            << "seed " << seed << (run.ended ? "" : ", did not end") << (run.wrong_file ? ", wrong file" : "") << " at "
+            << run.ended_at << " of " << run.bound << " ms: " << run.story.toStdString();
         disagreements += !run.ended || !run.agree;
         wrong += run.wrong_file;
         kept += run.kept;

@@ -86,7 +86,8 @@ private:
 bool Unseen_Announcement(const QByteArray &frame, const QByteArray &out)
 {
     const QByteArray read = out.mid(out.indexOf("FNFN0"), kAnnouncementLength);
-    if (!frame.startsWith("FNFN0") || !read.startsWith("FNFN0") || read.size() < frame.size() || !read.endsWith("FNFN1"))
+    if (!frame.startsWith("FNFN0") || !read.startsWith("FNFN0") || read.size() < frame.size() ||
+        !read.endsWith("FNFN1"))
         return false;
     Announced a, b;
     Read_Announcement(reinterpret_cast<const std::uint8_t *>(frame.constData()), a);
@@ -111,8 +112,9 @@ QByteArray Random_Fate(const Schedule &s, Random &r, const QByteArray &frame, bo
     std::set<qsizetype, std::greater<>> places;
     for (int n = Uniform(r, 1, 3); n > 0; --n) {
         const qsizetype field = Uniform(r, 0, int(fields) - 1);
-        places.insert(Chance(r, 0.5) ? Uniform(r, 0, int(frame.size()) - 1)
-                                     : field < kDataOffset ? field : frame.size() - (fields - field));
+        places.insert(Chance(r, 0.5)        ? Uniform(r, 0, int(frame.size()) - 1)
+                      : field < kDataOffset ? field
+                                            : frame.size() - (fields - field));
     }
     QByteArray out = frame;
     bool shifted = false;
@@ -229,14 +231,17 @@ Outcome Run_Schedule(const Schedule &s)
                                           std::uint32_t(chunk.size()));
         };
     };
-    SimulatedLine forward(clock, random, s.forward, {}, feed(receiver)), backward(clock, random, s.backward, {}, feed(sender));
+    SimulatedLine forward(clock, random, s.forward, {}, feed(receiver)),
+        backward(clock, random, s.backward, {}, feed(sender));
     for (Side *side : {&sender, &receiver})
         side->link.Set_Writer([&, toReceiver = side == &sender](const QByteArray &frame) {
             const int nth = ++counts[toReceiver][frame.left(4)];
-            const QByteArray travels = s.fate ? s.fate(frame, nth, toReceiver)
-                                              : Random_Fate(s, random, frame, toReceiver, flips);
+            const QByteArray travels =
+                s.fate ? s.fate(frame, nth, toReceiver) : Random_Fate(s, random, frame, toReceiver, flips);
             trace((toReceiver ? "-> " : "<- ") + Shown(frame) +
-                  (travels == frame ? QString() : travels.isEmpty() ? " LOST" : " AS " + Shown(travels)));
+                  (travels == frame    ? QString()
+                   : travels.isEmpty() ? " LOST"
+                                       : " AS " + Shown(travels)));
             (toReceiver ? forward : backward).Send(travels);
             return true;
         });
@@ -247,7 +252,8 @@ Outcome Run_Schedule(const Schedule &s)
     On_Show answer(&receiver.receive, [&] {
         asked = true;
         clock.After(s.accept_after_ms, [&] {
-            if (receiver.receive.isVisible() && receiver.transfer.State.Receiver.State() == ReceiveSession::Phase::Asked) {
+            if (receiver.receive.isVisible() &&
+                receiver.transfer.State.Receiver.State() == ReceiveSession::Phase::Asked) {
                 trace(s.refuse ? "receiver refuses" : "receiver accepts");
                 (s.refuse ? receiver.receive.SpeedButton2 : receiver.receive.SpeedButton1)->click();
             }

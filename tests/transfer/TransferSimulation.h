@@ -48,16 +48,16 @@ struct Schedule {
 Schedule Random_Schedule(std::uint64_t seed);
 
 struct Outcome {
-    bool ended = false;        // nothing left to run and no timer running, within the bound
-    bool agree = false;        // both sides tell the same outcome
-    bool wrong_file = false;   // the announced name holds other bytes than were sent
-    bool flagged = false;      // it differs, but only where data bytes were changed
-    bool kept = false;         // the receiver kept the file
-    bool completed = false;    // the sender's log ends the transfer
-    std::int64_t ended_at = 0;  // ms
-    std::int64_t bound = 0;     // ms
+    bool ended = false;                      // nothing left to run and no timer running, within the bound
+    bool agree = false;                      // both sides tell the same outcome
+    bool wrong_file = false;                 // the announced name holds other bytes than were sent
+    bool flagged = false;                    // it differs, but only where data bytes were changed
+    bool kept = false;                       // the receiver kept the file
+    bool completed = false;                  // the sender's log ends the transfer
+    std::int64_t ended_at = 0;               // ms
+    std::int64_t bound = 0;                  // ms
     QStringList sender_told, receiver_told;  // notices, an empty file's aside
-    QString story;             // what each side told, for a failing seed
+    QString story;                           // what each side told, for a failing seed
 };
 
 Outcome Run_Schedule(const Schedule &schedule);

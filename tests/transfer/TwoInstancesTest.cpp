@@ -85,7 +85,8 @@ TEST(TwoInstances, AFewHundredKibibytesCrossASocatLinkIdenticalBothWays)
     QProcess link;
     link.start(socat, {"-d", "-d", "pty,raw,echo=0,link=" + links.filePath("a"),
                        "pty,raw,echo=0,link=" + links.filePath("b")});
-    ASSERT_TRUE(Wait_Until([&] { return QFileInfo::exists(links.filePath("a")) && QFileInfo::exists(links.filePath("b")); }));
+    ASSERT_TRUE(
+        Wait_Until([&] { return QFileInfo::exists(links.filePath("a")) && QFileInfo::exists(links.filePath("b")); }));
 
     Application here;
     Open_File_Page(here, links.filePath("a"), 1000);
@@ -176,8 +177,8 @@ std::pair<FrameScript::Decide, FrameScript::Decide> Scripts(Fault fault)
         // spoilt; the first acknowledgement with a byte added.
         return {onData([](const QByteArray &frame, int nth, Outlet &out) {
                     const Damage damages[] = {Damage::Insert, Damage::Delete, Damage::Flip};
-                    nth < 2 || nth > 4 ? Pass(frame, out)
-                                       : Pass_Damaged(frame, out, damages[nth - 2], nth == 4 ? 5 : frame.size() / 2);
+                    nth<2 || nth> 4 ? Pass(frame, out)
+                                    : Pass_Damaged(frame, out, damages[nth - 2], nth == 4 ? 5 : frame.size() / 2);
                 }),
                 [](const QByteArray &frame, int nth, Outlet &out) {
                     wire::Kind(frame) == "DODO" && nth == 1 ? Pass_Damaged(frame, out, Damage::Insert, 10)
@@ -319,7 +320,8 @@ TEST(TwoInstances, AFileThatCannotBeStoredIsNeverAcknowledged)
 
     EXPECT_TRUE(Wait_Until([&] { return !receiver.catcher.messages().isEmpty(); }));
     Pump(700);  // further repeats would come within this
-    EXPECT_EQ(receiver.catcher.messages(), QStringList{QString::fromUtf8("В приеме файла отказано удаленной стороной")});
+    EXPECT_EQ(receiver.catcher.messages(),
+              QStringList{QString::fromUtf8("В приеме файла отказано удаленной стороной")});
     ASSERT_EQ(receiver.catcher.errors().size(), 1);
     EXPECT_TRUE(receiver.catcher.errors()[0].startsWith(QString::fromUtf8("Ошибка записи файла ")));
     EXPECT_EQ(*acknowledgements, 2);

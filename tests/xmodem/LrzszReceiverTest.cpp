@@ -107,10 +107,10 @@ std::string Run_Name(const ::testing::TestParamInfo<Run> &info)
 constexpr Xmodem_Mode kSum = Xmodem_Mode::Checksum, kCrc = Xmodem_Mode::Crc, k1k = Xmodem_Mode::Crc_1k;
 INSTANTIATE_TEST_SUITE_P(FileSizes, LrzszReceiver,
                          ::testing::Values(Run{1, kSum, 1}, Run{128, kSum, 1}, Run{129, kSum, 2}, Run{200, kSum, 2},
-                                           Run{256, kSum, 2}, Run{33000, kSum, 258}, Run{1, kCrc, 1},
-                                           Run{128, kCrc, 1}, Run{1024, kCrc, 8}, Run{1025, kCrc, 9},
-                                           Run{40000, kCrc, 313}, Run{1, k1k, 1}, Run{128, k1k, 1},
-                                           Run{1024, k1k, 1}, Run{1025, k1k, 2}, Run{40000, k1k, 40}),
+                                           Run{256, kSum, 2}, Run{33000, kSum, 258}, Run{1, kCrc, 1}, Run{128, kCrc, 1},
+                                           Run{1024, kCrc, 8}, Run{1025, kCrc, 9}, Run{40000, kCrc, 313},
+                                           Run{1, k1k, 1}, Run{128, k1k, 1}, Run{1024, k1k, 1}, Run{1025, k1k, 2},
+                                           Run{40000, k1k, 40}),
                          Run_Name);
 
 }  // namespace

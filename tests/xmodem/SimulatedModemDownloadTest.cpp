@@ -23,8 +23,8 @@ protected:
     {
         ASSERT_TRUE(QDir().mkpath(store()));
         sim.start(QStringLiteral(VEXA_MODEM_SIM), QStringList{"--no-link", "--quiet", "--store", store(),
-                                                              "--nak-interval", "1000", "--next-image-wait",
-                                                              "5000"} + faults);
+                                                              "--nak-interval", "1000", "--next-image-wait", "5000"} +
+                                                      faults);
         ASSERT_TRUE(sim.waitForStarted(5000));
         const QRegularExpression announced(QStringLiteral("modem on (\\S+)"));
         QString port;
@@ -40,7 +40,10 @@ protected:
     }
 
     QString store() const { return app.start.file("store"); }
-    QString Image(int number) const { return store() + QStringLiteral("/vexa-sim-image-%1.bin").arg(number, 3, 10, QChar('0')); }
+    QString Image(int number) const
+    {
+        return store() + QStringLiteral("/vexa-sim-image-%1.bin").arg(number, 3, 10, QChar('0'));
+    }
     QStringList Images() const { return QDir(store()).entryList(QDir::Files); }
 
     QProcess sim;
@@ -149,7 +152,8 @@ TEST_F(SimulatedModemDownload, AGroupRightAfterADownloadInLongCrcBlocks)
     Add_To_Group(Write_Firmware("a.bin", contents[1]), true);
     Add_To_Group(Write_Firmware("b.bin", contents[2]), true);
     Click(fw.SpeedButton16);
-    ASSERT_TRUE(Wait_Until([&] { return Read_File(Image(3)).size() == 1152; }, 12000)) << Images().join(' ').toStdString();
+    ASSERT_TRUE(Wait_Until([&] { return Read_File(Image(3)).size() == 1152; }, 12000))
+        << Images().join(' ').toStdString();
     ASSERT_TRUE(Wait_Until([&] { return !Locked(); }));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(Read_File(Image(i + 1)), Padded(contents[i])) << i;

@@ -26,7 +26,10 @@ QByteArray Cp(const char *utf8) { return vexa::Cp1251_Encode(QString::fromUtf8(u
 class Simulation : public Console {
 public:
     Simulation(const Schedule &s, const std::function<void(const QString &)> &trace)
-        : s_(s), trace_(trace), random_(s.seed), rx_(s.nak_interval_ms, s.faults, s.asking),
+        : s_(s),
+          trace_(trace),
+          random_(s.seed),
+          rx_(s.nak_interval_ms, s.faults, s.asking),
           toModem_(clock_, random_, s.to_modem, {0, 0, 0, s.drop}, [this](const QByteArray &chunk) { Hear(chunk); }),
           toVexa_(clock_, random_, s.to_vexa, s.lose,
                   [this](const QByteArray &chunk) {
@@ -54,8 +57,8 @@ public:
         run_.timers = clock_.Active_Timers();
         // The file's bytes and then nothing but padding.
         const QByteArray held = QByteArray::fromStdString(rx_.image());
-        run_.image_whole = held.startsWith(content) && held.count('\x1A') - content.count('\x1A') ==
-                                                           held.size() - content.size();
+        run_.image_whole =
+            held.startsWith(content) && held.count('\x1A') - content.count('\x1A') == held.size() - content.size();
         return run_;
     }
 

@@ -19,20 +19,20 @@
 namespace xmodem_sim {
 
 struct Schedule {
-    std::uint64_t seed = 1;                // the line's faults, jitter and chunks; the image's bytes
-    int size = 1000;                       // of the image
-    bool one_k = false;                    // "Блоки 1024 байт" ticked
-    vexa::modemsim::XmodemAsking asking;   // NAK or 'C', how often, when it falls back
+    std::uint64_t seed = 1;               // the line's faults, jitter and chunks; the image's bytes
+    int size = 1000;                      // of the image
+    bool one_k = false;                   // "Блоки 1024 байт" ticked
+    vexa::modemsim::XmodemAsking asking;  // NAK or 'C', how often, when it falls back
     vexa::modemsim::XmodemFaults faults;
     int nak_interval_ms = 10000;
-    int store_ms = 0;                      // an accepted block takes up to this long to store
-    int turnaround_ms = 0;                 // each answer leaves up to this much late
-    QByteArray after_cancel;               // what the receiver says after it cancelled
+    int store_ms = 0;         // an accepted block takes up to this long to store
+    int turnaround_ms = 0;    // each answer leaves up to this much late
+    QByteArray after_cancel;  // what the receiver says after it cancelled
     LineTiming to_modem, to_vexa;
-    double spoil = 0, drop = 0;            // chance that a write reaches the modem with a bit changed, or not at all
-    LineFaults lose;                       // on the way to Vexa
+    double spoil = 0, drop = 0;  // chance that a write reaches the modem with a bit changed, or not at all
+    LineFaults lose;             // on the way to Vexa
     std::vector<std::pair<int, QByteArray>> noise;  // sent towards Vexa at these moments (ms)
-    int press_after_ms = 0;                // "Прошить" this long after the page first shows the modem ready
+    int press_after_ms = 0;  // "Прошить" this long after the page first shows the modem ready
 };
 
 struct Schedule_Run {

@@ -97,15 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(XmodemSchedules, TheFixedSeedsKeepEveryInvariant)
 {
     if (const QByteArray seed = qgetenv("VEXA_XMODEM_SEED"); !seed.isEmpty()) {
-        const auto run = Run_Schedule(Random_Schedule(seed.toULongLong()), [](const QString &line) {
-            std::printf("%s\n", qPrintable(line));
-        });
+        const auto run = Run_Schedule(Random_Schedule(seed.toULongLong()),
+                                      [](const QString &line) { std::printf("%s\n", qPrintable(line)); });
         EXPECT_EQ(run.Fault().toStdString(), "");
         return;
     }
-    const std::uint64_t count = qEnvironmentVariableIsSet("VEXA_XMODEM_SCHEDULES")
-                                    ? qgetenv("VEXA_XMODEM_SCHEDULES").toULongLong()
-                                    : 3000;
+    const std::uint64_t count =
+        qEnvironmentVariableIsSet("VEXA_XMODEM_SCHEDULES") ? qgetenv("VEXA_XMODEM_SCHEDULES").toULongLong() : 3000;
     std::uint64_t falseCompletes = 0, whole = 0;
     for (std::uint64_t seed = 1; seed <= count; ++seed) {
         const Schedule_Run run = Run_Schedule(Random_Schedule(seed));
@@ -150,7 +148,9 @@ TEST(XmodemSchedules, AGroupWaitsForTheModemsRequest)
     clock.Run_Until(clock.Now_Ms() + 1000);
     EXPECT_EQ(link.written.size(), before);
     hear("C");
-    EXPECT_EQ(link.written.mid(before), QByteArray("\x01\x01\xFE" "abc") + QByteArray(125, '\x1A') + link.written.right(2));
+    EXPECT_EQ(link.written.mid(before), QByteArray("\x01\x01\xFE"
+                                                   "abc") +
+                                            QByteArray(125, '\x1A') + link.written.right(2));
 }
 
 }  // namespace

@@ -23,10 +23,7 @@ std::vector<std::uint8_t> Bytes(std::size_t count, std::uint8_t first)
     return bytes;
 }
 
-int Data_Sum(const XmodemBlockBytes &block)
-{
-    return std::accumulate(block.begin() + 3, block.begin() + 131, 0) % 256;
-}
+int Data_Sum(const XmodemBlockBytes &block) { return std::accumulate(block.begin() + 3, block.begin() + 131, 0) % 256; }
 
 TEST(XmodemBlock, AShortBlockIsPaddedAndThePaddingIsInTheChecksum)
 {
@@ -157,7 +154,8 @@ TEST(XmodemSender, ARejectedEotIsSentAgainUpToTheLimit)
 
 Modem_Answer Answer(const QByteArrayView bytes, bool &can)
 {
-    return Scan_Reply(reinterpret_cast<const std::uint8_t *>(bytes.data()), static_cast<std::uint32_t>(bytes.size()), can);
+    return Scan_Reply(reinterpret_cast<const std::uint8_t *>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
+                      can);
 }
 
 Modem_Reply Scan(const QByteArrayView bytes, bool &can) { return Answer(bytes, can).reply; }
@@ -181,7 +179,10 @@ TEST(ModemReply, AckWinsOverNakAndOtherBytesAreNoise)
 TEST(ModemReply, TwoCansInARowCancelEvenAcrossChunks)
 {
     bool can = false;
-    EXPECT_EQ(Scan("\x18" "A\x06\x18", can), Modem_Reply::Ack);  // single CANs are noise
+    EXPECT_EQ(Scan("\x18"
+                   "A\x06\x18",
+                   can),
+              Modem_Reply::Ack);  // single CANs are noise
     EXPECT_TRUE(can);
     EXPECT_EQ(Scan("\x18", can), Modem_Reply::Cancel);
     can = false;

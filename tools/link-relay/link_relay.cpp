@@ -35,15 +35,9 @@ std::vector<std::uint8_t> Damaged(const std::uint8_t *bytes, std::size_t count, 
     if (at > count || (at == count && damage != Damage::Insert))
         return out;
     switch (damage) {
-    case Damage::Flip:
-        out[at] ^= value != 0 ? value : 0xFF;
-        break;
-    case Damage::Insert:
-        out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), value);
-        break;
-    case Damage::Delete:
-        out.erase(out.begin() + static_cast<std::ptrdiff_t>(at));
-        break;
+    case Damage::Flip: out[at] ^= value != 0 ? value : 0xFF; break;
+    case Damage::Insert: out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), value); break;
+    case Damage::Delete: out.erase(out.begin() + static_cast<std::ptrdiff_t>(at)); break;
     }
     return out;
 }
@@ -104,11 +98,11 @@ struct Lane {
     int from = -1, to = -1;
     LinkOptions options;
     std::deque<Outlet::Piece> queue;
-    std::size_t offset = 0;     // bytes of the front piece already written
+    std::size_t offset = 0;      // bytes of the front piece already written
     Clock::time_point lineFree;  // when the line finished its last byte
     bool blocked = false;        // the far side takes no more for now
     std::atomic<std::uint64_t> received{0}, forwarded{0};
-    std::mt19937 random{1};      // the jitter, the same on every run
+    std::mt19937 random{1};  // the jitter, the same on every run
 
     // How much later than it was read a chunk may leave.
     Clock::duration Lateness()
@@ -219,8 +213,8 @@ void LinkRelay::State::Run()
             const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
             timeout = static_cast<int>(std::clamp<long long>(wait, 0, 1000));
         }
-        pollfd fds[5] = {{a.master, POLLIN, 0}, {b.master, POLLIN, 0}, {wake, POLLIN, 0}, {-1, POLLOUT, 0},
-                         {-1, POLLOUT, 0}};
+        pollfd fds[5] = {
+            {a.master, POLLIN, 0}, {b.master, POLLIN, 0}, {wake, POLLIN, 0}, {-1, POLLOUT, 0}, {-1, POLLOUT, 0}};
         if (lanes[0].blocked)
             fds[3].fd = lanes[0].to;
         if (lanes[1].blocked)

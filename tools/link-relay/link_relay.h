@@ -63,8 +63,9 @@ public:
         std::vector<std::uint8_t> bytes;
         std::chrono::steady_clock::time_point notBefore;
     };
-    Outlet(std::vector<Piece> &pieces, std::chrono::steady_clock::time_point readAt)
-        : pieces_(pieces), readAt_(readAt) {}
+    Outlet(std::vector<Piece> &pieces, std::chrono::steady_clock::time_point readAt) : pieces_(pieces), readAt_(readAt)
+    {
+    }
 
 private:
     std::vector<Piece> &pieces_;
@@ -91,8 +92,8 @@ Hook Damage_One_In(unsigned n, unsigned seed);
 
 struct LinkOptions {
     LinkOptions(std::uint32_t bits = 0, Hook h = {}) : bitsPerSecond(bits), hook(std::move(h)) {}
-    std::uint32_t bitsPerSecond;  // 0: as fast as the pseudo-terminals go
-    Hook hook;                    // empty: every chunk goes on as it is
+    std::uint32_t bitsPerSecond;                    // 0: as fast as the pseudo-terminals go
+    Hook hook;                                      // empty: every chunk goes on as it is
     std::chrono::milliseconds delay{0}, jitter{0};  // one way
 };
 

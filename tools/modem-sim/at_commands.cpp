@@ -13,19 +13,19 @@ enum class Effect {
     None,
     EchoOff,  // the bare command switches the echo off
     EchoOn,
-    BaudRate, // the set form stores the rate, the read form reports it
-    Restart,  // the set form with 1 restarts: kStartupNotice follows
-    Download, // the bare command starts an XMODEM download after its OK
-    Search,   // the test form searches the networks before it answers
-    Errors,   // the set form chooses how errors are reported (+CMEE)
+    BaudRate,  // the set form stores the rate, the read form reports it
+    Restart,   // the set form with 1 restarts: kStartupNotice follows
+    Download,  // the bare command starts an XMODEM download after its OK
+    Search,    // the test form searches the networks before it answers
+    Errors,    // the set form chooses how errors are reported (+CMEE)
     // Short messages in the store (sms_store.h):
-    MessageFormat, // +CMGF: text or PDU mode
-    Storage,       // +CPMS: how many are stored
-    List,          // +CMGL
-    Read,          // +CMGR
-    Delete,        // +CMGD
-    Send,          // +CMGS: the prompt, then the text
-    Store,         // +CMGW: the prompt, then the text
+    MessageFormat,  // +CMGF: text or PDU mode
+    Storage,        // +CPMS: how many are stored
+    List,           // +CMGL
+    Read,           // +CMGR
+    Delete,         // +CMGD
+    Send,           // +CMGS: the prompt, then the text
+    Store,          // +CMGW: the prompt, then the text
 };
 
 // One line per command. The name is what comes before '=', '?' or the end
@@ -41,17 +41,17 @@ enum class Effect {
 // rules themselves. `pduSet` replaces `set` in PDU mode (AT+CMGF=0).
 struct Command {
     std::string_view name;
-    const char* run;       // "name"
-    const char* set;       // "name=values": rules
-    const char* setReply;  // answer to an allowed "name=values"
-    const char* read;      // "name?"
-    const char* test;      // "name=?"
+    const char *run;       // "name"
+    const char *set;       // "name=values": rules
+    const char *setReply;  // answer to an allowed "name=values"
+    const char *read;      // "name?"
+    const char *test;      // "name=?"
     Effect effect = Effect::None;
-    const char* pduSet = nullptr;
+    const char *pduSet = nullptr;
 };
 
-constexpr const char* kOk = "";
-constexpr const char* kRates = "0|300|600|1200|2400|4800|9600|19200|38400|57600|115200|230400|460800|921600";
+constexpr const char *kOk = "";
+constexpr const char *kRates = "0|300|600|1200|2400|4800|9600|19200|38400|57600|115200|230400|460800|921600";
 
 // Identification of an invented maker, so nobody mistakes it for real
 // hardware; network numbers of the test network 001 01.
@@ -98,8 +98,8 @@ constexpr Command kCommands[] = {
     {"AT+CGATT", nullptr, "0|1", kOk, "+CGATT: 1", nullptr},
     {"AT+CGACT", nullptr, "0|1;?1-3", kOk, "+CGACT: 1,1", nullptr},
     {"AT+CGPADDR", "+CGPADDR: 1,\"10.64.12.7\"", "?1-3", "+CGPADDR: 1,\"10.64.12.7\"", nullptr, nullptr},
-    {"AT+CGCONTRDP", nullptr, "?1-3", "+CGCONTRDP: 1,5,\"internet\",\"10.64.12.7.255.255.255.0\",\"10.64.12.1\",\"10.64.0.10\"",
-     nullptr, nullptr},
+    {"AT+CGCONTRDP", nullptr, "?1-3",
+     "+CGCONTRDP: 1,5,\"internet\",\"10.64.12.7.255.255.255.0\",\"10.64.12.1\",\"10.64.0.10\"", nullptr, nullptr},
     {"AT+CGREG", nullptr, "?0-2", kOk, "+CGREG: 0,1", nullptr},
     {"AT+CGEREP", nullptr, "?0-2;?0|1", kOk, "+CGEREP: 0,0", nullptr},
     {"AT+CGCLASS", nullptr, "\"A|B|CG|CC", kOk, "+CGCLASS: \"B\"", nullptr},
@@ -139,20 +139,20 @@ Answer failure(std::string result)
     return answer;
 }
 
-Answer unknown(const ModemState& state)
+Answer unknown(const ModemState &state)
 {
     return state.dialect == Dialect::Huawei ? failure("COMMAND NOT SUPPORT") : error();
 }
 
 // 27.005's message errors, numbered or worded as AT+CMEE asks.
-Answer messageError(const ModemState& state, int number, const char* words)
+Answer messageError(const ModemState &state, int number, const char *words)
 {
     return failure("+CMS ERROR: " + (state.errorReports == 2 ? std::string(words) : std::to_string(number)));
 }
 
 // A value of the right type outside what the command takes: ERROR, or the
 // numbered or worded +CME ERROR once AT+CMEE asked for it.
-Answer rangeError(const ModemState& state)
+Answer rangeError(const ModemState &state)
 {
     Answer answer;
     if (state.errorReports == 1)
@@ -218,7 +218,7 @@ std::optional<std::vector<Value>> values(std::string_view text)
     std::vector<Value> out(1);
     bool inside = false;
     for (const char c : text) {
-        Value& value = out.back();
+        Value &value = out.back();
         if (inside) {
             if (c == '"')
                 inside = false;
@@ -244,7 +244,7 @@ enum class Verdict { Fine, Syntax, Range, TooMany };
 // A number in quotes, or a string without them, is a syntax error, as on a
 // modem; a value of the right type that the command does not take, or a
 // parameter missing or too many, is out of range.
-Verdict check(std::string_view rules, const std::vector<Value>& given)
+Verdict check(std::string_view rules, const std::vector<Value> &given)
 {
     const auto parameters = split(rules, ';');
     if (given.size() > parameters.size())
@@ -274,7 +274,7 @@ Verdict check(std::string_view rules, const std::vector<Value>& given)
 
 // "+CMGF: (0,1)" from the rules "?0|1"; strings are listed quoted, and a
 // string that may be anything is left empty.
-std::string testReply(const Command& command)
+std::string testReply(const Command &command)
 {
     std::string text = std::string(command.name.substr(2)) + ": ";
     bool first = true;
@@ -300,23 +300,24 @@ std::string testReply(const Command& command)
     return text;
 }
 
-Answer listing(const std::vector<std::string>& entries) { return Answer{entries, true, "", Action::None}; }
+Answer listing(const std::vector<std::string> &entries) { return Answer{entries, true, "", Action::None}; }
 
-Answer compose(ModemState& state, bool send, const std::vector<Value>& given)
+Answer compose(ModemState &state, bool send, const std::vector<Value> &given)
 {
     const auto number = [&](std::size_t i) { return i < given.size() ? given[i].text : std::string(); };
     state.composing = {send, state.textMode ? number(0) : std::string(),
-                       !state.textMode ? 2 : number(2) == "STO SENT" ? 3 : 2};
+                       !state.textMode           ? 2
+                       : number(2) == "STO SENT" ? 3
+                                                 : 2};
     return Answer{{}, true, "", Action::Compose};
 }
 
-Answer messageSet(const Command& command, const std::vector<Value>& given, ModemState& state)
+Answer messageSet(const Command &command, const std::vector<Value> &given, ModemState &state)
 {
-    const std::string& first = given[0].text;
+    const std::string &first = given[0].text;
     const int number = state.textMode || first.empty() ? 0 : std::stoi(first);
     switch (command.effect) {
-    case Effect::List:
-        return listing(state.messages.list(state.textMode ? statusOf(first) : number, state.textMode));
+    case Effect::List: return listing(state.messages.list(state.textMode ? statusOf(first) : number, state.textMode));
     case Effect::Read:
         if (const auto shown = state.messages.read(std::stoi(first), state.textMode))
             return listing({*shown});
@@ -331,11 +332,11 @@ Answer messageSet(const Command& command, const std::vector<Value>& given, Modem
     }
 }
 
-Answer answerRead(const Command& command, const ModemState& state);
+Answer answerRead(const Command &command, const ModemState &state);
 
-Answer answerSet(const Command& command, std::string_view text, ModemState& state)
+Answer answerSet(const Command &command, std::string_view text, ModemState &state)
 {
-    const char* rules = !state.textMode && command.pduSet ? command.pduSet : command.set;
+    const char *rules = !state.textMode && command.pduSet ? command.pduSet : command.set;
     const auto given = values(text);
     if (!rules || !given)
         return error();
@@ -344,33 +345,24 @@ Answer answerSet(const Command& command, std::string_view text, ModemState& stat
             return failure("TOO MANY PARAMETERS");
         return verdict == Verdict::Syntax ? error() : rangeError(state);
     }
-    const std::string& first = (*given)[0].text;
+    const std::string &first = (*given)[0].text;
     switch (command.effect) {
-    case Effect::BaudRate:
-        state.baudRate = std::stol(first);
-        break;
-    case Effect::Errors:
-        state.errorReports = first.empty() ? 0 : std::stoi(first);
-        break;
-    case Effect::MessageFormat:
-        state.textMode = first == "1";
-        break;
-    case Effect::Storage:
-        return answerRead(command, state);
+    case Effect::BaudRate: state.baudRate = std::stol(first); break;
+    case Effect::Errors: state.errorReports = first.empty() ? 0 : std::stoi(first); break;
+    case Effect::MessageFormat: state.textMode = first == "1"; break;
+    case Effect::Storage: return answerRead(command, state);
     case Effect::List:
     case Effect::Read:
     case Effect::Delete:
     case Effect::Send:
-    case Effect::Store:
-        return messageSet(command, *given, state);
-    default:
-        break;
+    case Effect::Store: return messageSet(command, *given, state);
+    default: break;
     }
     const bool restart = command.effect == Effect::Restart && first == "1";
     return reply(command.setReply, restart ? Action::StartupNotice : Action::None);
 }
 
-Answer answerRead(const Command& command, const ModemState& state)
+Answer answerRead(const Command &command, const ModemState &state)
 {
     if (command.effect == Effect::BaudRate)
         return reply("+IPR: " + std::to_string(state.baudRate));
@@ -385,7 +377,7 @@ Answer answerRead(const Command& command, const ModemState& state)
     return command.read ? reply(command.read) : error();
 }
 
-Answer answerTest(const Command& command)
+Answer answerTest(const Command &command)
 {
     if (!command.test && !command.set)
         return error();
@@ -393,7 +385,7 @@ Answer answerTest(const Command& command)
                  command.effect == Effect::Search ? Action::Search : Action::None);
 }
 
-Answer answerRun(const Command& command, ModemState& state)
+Answer answerRun(const Command &command, ModemState &state)
 {
     if (!command.run)
         return error();
@@ -406,10 +398,10 @@ Answer answerRun(const Command& command, ModemState& state)
     return reply(command.run, command.effect == Effect::Download ? Action::StartDownload : Action::None);
 }
 
-const Command* find(std::string_view name)
+const Command *find(std::string_view name)
 {
-    const auto it = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                 [&](const Command& c) { return c.name == name; });
+    const auto it =
+        std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command &c) { return c.name == name; });
     return it == std::end(kCommands) ? nullptr : it;
 }
 
@@ -417,7 +409,7 @@ std::string normalise(std::string_view line)
 {
     const auto end = line.find_last_not_of(" \t");
     std::string command(line.substr(0, end == std::string_view::npos ? 0 : end + 1));
-    for (char& c : command)
+    for (char &c : command)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return command;
 }
@@ -429,34 +421,33 @@ std::string_view ending(std::string_view text, std::string_view suffix)
                : std::string_view();
 }
 
-} // namespace
+}  // namespace
 
-Answer answerCommand(std::string_view line, ModemState& state)
+Answer answerCommand(std::string_view line, ModemState &state)
 {
     const std::string command = normalise(line);
     const std::string_view text = command;
     if (const auto name = ending(text, "=?"); !name.empty()) {
-        const Command* c = find(name);
+        const Command *c = find(name);
         return c ? answerTest(*c) : unknown(state);
     }
     if (const auto name = ending(text, "?"); !name.empty()) {
-        const Command* c = find(name);
+        const Command *c = find(name);
         return c ? answerRead(*c, state) : unknown(state);
     }
     if (const auto equals = text.find('='); equals != std::string_view::npos) {
-        const Command* c = find(text.substr(0, equals));
+        const Command *c = find(text.substr(0, equals));
         return c ? answerSet(*c, text.substr(equals + 1), state) : unknown(state);
     }
-    const Command* c = find(text);
+    const Command *c = find(text);
     return c ? answerRun(*c, state) : unknown(state);
 }
 
-Answer finishMessage(const std::string& text, ModemState& state)
+Answer finishMessage(const std::string &text, ModemState &state)
 {
     const ModemState::Composing message = state.composing;
     if (message.send) {
-        const bool hex = text.size() % 2 == 0 &&
-                         text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
+        const bool hex = text.size() % 2 == 0 && text.find_first_not_of("0123456789ABCDEFabcdef") == std::string::npos;
         if (!state.textMode && !hex)
             return messageError(state, 304, "invalid PDU mode parameter");
         state.lastReference = (state.lastReference + 1) % 256;
@@ -467,9 +458,6 @@ Answer finishMessage(const std::string& text, ModemState& state)
     return messageError(state, 322, "memory full");
 }
 
-std::string abortedResult(const ModemState& state)
-{
-    return state.dialect == Dialect::Ublox ? "ABORTED" : "ERROR";
-}
+std::string abortedResult(const ModemState &state) { return state.dialect == Dialect::Ublox ? "ABORTED" : "ERROR"; }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -8,16 +8,16 @@ constexpr char kCtrlZ = 0x1A;
 constexpr char kEscape = 0x1B;
 
 // The pieces go out whole, each after a break.
-void emit(CommandSession::Result& result, const std::vector<std::string>& pieces)
+void emit(CommandSession::Result &result, const std::vector<std::string> &pieces)
 {
-    for (const auto& piece : pieces) {
+    for (const auto &piece : pieces) {
         result.breaks.push_back(result.output.size());
         result.output += piece;
     }
     result.breaks.push_back(result.output.size());
 }
 
-} // namespace
+}  // namespace
 
 std::string frame(std::string_view text)
 {
@@ -27,10 +27,10 @@ std::string frame(std::string_view text)
     return framed;
 }
 
-std::vector<std::string> framed(const Answer& answer)
+std::vector<std::string> framed(const Answer &answer)
 {
     std::vector<std::string> pieces;
-    for (const auto& text : answer.info)
+    for (const auto &text : answer.info)
         pieces.push_back(frame(text));
     pieces.push_back(frame(answer.ok ? "OK" : answer.error));
     return pieces;
@@ -89,16 +89,13 @@ std::optional<Millis> CommandSession::deadline() const
 std::string CommandSession::prompt() const
 {
     switch (prompt_) {
-    case PromptForm::Line:
-        return "\r\n>";
-    case PromptForm::Bare:
-        return ">";
-    default:
-        return "\r\n> ";
+    case PromptForm::Line: return "\r\n>";
+    case PromptForm::Bare: return ">";
+    default: return "\r\n> ";
     }
 }
 
-void CommandSession::handleLine(const LineAssembler::Line& line, Millis now, Result& result)
+void CommandSession::handleLine(const LineAssembler::Line &line, Millis now, Result &result)
 {
     if (line.overlong) {
         emit(result, {frame("ERROR")});
@@ -130,7 +127,7 @@ void CommandSession::handleLine(const LineAssembler::Line& line, Millis now, Res
 
 // The text is echoed as typed; each CR starts a new line of the message and
 // is answered with the prompt again.
-void CommandSession::compose(char byte, Result& result)
+void CommandSession::compose(char byte, Result &result)
 {
     if (byte == kCtrlZ || byte == kEscape) {
         composing_ = false;
@@ -152,4 +149,4 @@ void CommandSession::compose(char byte, Result& result)
         text_.push_back(byte);
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

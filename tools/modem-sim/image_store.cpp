@@ -12,14 +12,14 @@ namespace vexa::modemsim {
 
 namespace {
 
-std::string numberedPath(const std::string& dir, int number)
+std::string numberedPath(const std::string &dir, int number)
 {
     char name[32];
     std::snprintf(name, sizeof name, "vexa-sim-image-%03d.bin", number);
     return dir + "/" + name;
 }
 
-void writeAll(int fd, const std::string& data)
+void writeAll(int fd, const std::string &data)
 {
     std::size_t done = 0;
     while (done < data.size()) {
@@ -32,9 +32,9 @@ void writeAll(int fd, const std::string& data)
     }
 }
 
-} // namespace
+}  // namespace
 
-std::string ImageStore::save(const std::string& image)
+std::string ImageStore::save(const std::string &image)
 {
     for (;; ++next_) {
         const std::string path = numberedPath(dir_, next_);
@@ -48,4 +48,4 @@ std::string ImageStore::save(const std::string& image)
     }
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -12,11 +12,11 @@ public:
     explicit ImageStore(std::string dir) : dir_(std::move(dir)) {}
 
     // Returns the new file's path. Throws std::system_error.
-    std::string save(const std::string& image);
+    std::string save(const std::string &image);
 
 private:
     std::string dir_;
     int next_ = 1;
 };
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -8,7 +8,7 @@ namespace {
 constexpr unsigned char kCr = 0x0D;
 constexpr unsigned char kBackspace = 0x08;
 constexpr unsigned char kDelete = 0x7F;
-} // namespace
+}  // namespace
 
 std::optional<LineAssembler::Line> LineAssembler::push(unsigned char byte)
 {
@@ -35,4 +35,4 @@ std::optional<LineAssembler::Line> LineAssembler::push(unsigned char byte)
     return std::nullopt;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

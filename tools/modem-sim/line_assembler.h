@@ -27,4 +27,4 @@ private:
     bool overlong_ = false;
 };
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

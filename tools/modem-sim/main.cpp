@@ -21,17 +21,16 @@ using namespace vexa::modemsim;
 namespace {
 
 // Where Vexa's port picker looks, with its numbers 0..63.
-constexpr const char* kLinkFamily = "/dev/ttyV";
+constexpr const char *kLinkFamily = "/dev/ttyV";
 constexpr int kLinkFamilySize = 64;
 
-bool isWritableDir(const std::string& path)
+bool isWritableDir(const std::string &path)
 {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           ::access(path.c_str(), W_OK) == 0;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && ::access(path.c_str(), W_OK) == 0;
 }
 
-PortLink tryLink(const Options& options, const std::string& slavePath, std::string& error)
+PortLink tryLink(const Options &options, const std::string &slavePath, std::string &error)
 {
     if (options.linkMode == Options::LinkMode::Explicit)
         return PortLink::create(options.linkPath, slavePath, error);
@@ -41,7 +40,7 @@ PortLink tryLink(const Options& options, const std::string& slavePath, std::stri
     return PortLink();
 }
 
-PortLink makeLink(const Options& options, const std::string& slavePath)
+PortLink makeLink(const Options &options, const std::string &slavePath)
 {
     if (options.linkMode == Options::LinkMode::None)
         return PortLink();
@@ -54,7 +53,7 @@ PortLink makeLink(const Options& options, const std::string& slavePath)
     return link;
 }
 
-int runSimulator(const Options& options)
+int runSimulator(const Options &options)
 {
     SignalPipe signals{SIGINT, SIGTERM, SIGHUP};
     ::signal(SIGPIPE, SIG_IGN);
@@ -69,7 +68,10 @@ int runSimulator(const Options& options)
         std::cout << "vexa-modem-sim: network port rfc2217://localhost:" << network->port() << std::endl;
     }
     ImageStore store(options.storeDir);
-    Simulator::Config config{options.nakIntervalMs, options.quiet, options.nextImageWaitMs, options.faults,
+    Simulator::Config config{options.nakIntervalMs,
+                             options.quiet,
+                             options.nextImageWaitMs,
+                             options.faults,
                              {options.crc, options.nakPeriodMs}};
     config.searchTime = options.searchTimeMs;
     config.urcPeriod = options.urcPeriodMs;
@@ -78,9 +80,9 @@ int runSimulator(const Options& options)
     return Simulator(pty.master.get(), signals.fd(), store, config, std::cout).run();
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
+int main(int argc, char **argv)
 {
     const ParsedOptions parsed = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!parsed.error.empty()) {
@@ -92,13 +94,12 @@ int main(int argc, char** argv)
         return 0;
     }
     if (!isWritableDir(parsed.options.storeDir)) {
-        std::cerr << "vexa-modem-sim: --store " << parsed.options.storeDir
-                  << " is not a writable folder\n";
+        std::cerr << "vexa-modem-sim: --store " << parsed.options.storeDir << " is not a writable folder\n";
         return 2;
     }
     try {
         return runSimulator(parsed.options);
-    } catch (const std::system_error& e) {
+    } catch (const std::system_error &e) {
         std::cerr << "vexa-modem-sim: " << e.what() << std::endl;
         return 1;
     }

@@ -26,7 +26,7 @@ namespace {
 // client is held back as a full line would hold it back.
 constexpr std::size_t kMaxPending = 64 * 1024;
 
-UniqueFd listenOn(std::uint16_t port, std::uint16_t& bound)
+UniqueFd listenOn(std::uint16_t port, std::uint16_t &bound)
 {
     UniqueFd fd(checked(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0), "socket"));
     const int one = 1;
@@ -35,16 +35,16 @@ UniqueFd listenOn(std::uint16_t port, std::uint16_t& bound)
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    checked(::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), "bind 127.0.0.1");
+    checked(::bind(fd.get(), reinterpret_cast<sockaddr *>(&address), sizeof address), "bind 127.0.0.1");
     checked(::listen(fd.get(), 4), "listen");
     socklen_t length = sizeof address;
-    checked(::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length), "getsockname");
+    checked(::getsockname(fd.get(), reinterpret_cast<sockaddr *>(&address), &length), "getsockname");
     bound = ntohs(address.sin_port);
     return fd;
 }
 
 // Writes what the descriptor takes now; false when it failed for good.
-bool flush(int fd, std::vector<std::uint8_t>& pending, bool socket)
+bool flush(int fd, std::vector<std::uint8_t> &pending, bool socket)
 {
     while (!pending.empty()) {
         const ssize_t n = socket ? ::send(fd, pending.data(), pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT)
@@ -56,7 +56,7 @@ bool flush(int fd, std::vector<std::uint8_t>& pending, bool socket)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 class NetworkPort::Session {
 public:
@@ -66,8 +66,7 @@ public:
     std::vector<std::uint8_t> toClient, toDevice;
 };
 
-NetworkPort::NetworkPort(const std::string& slavePath, std::uint16_t port, std::ostream& console)
-    : console_(console)
+NetworkPort::NetworkPort(const std::string &slavePath, std::uint16_t port, std::ostream &console) : console_(console)
 {
     listener_ = listenOn(port, port_);
     slave_ = UniqueFd(checked(::open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC), "open slave"));
@@ -115,7 +114,7 @@ void NetworkPort::run()
 }
 
 // One client at a time, and none while a program holds the pty.
-void NetworkPort::accept(std::unique_ptr<Session>& session)
+void NetworkPort::accept(std::unique_ptr<Session> &session)
 {
     UniqueFd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (client.get() < 0) {
@@ -125,7 +124,7 @@ void NetworkPort::accept(std::unique_ptr<Session>& session)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         return;
     }
-    const char* busy = nullptr;
+    const char *busy = nullptr;
     if (session)
         busy = "vexa-modem-sim: the modem's port is in use by another network client\r\n";
     else if (::flock(slave_.get(), LOCK_EX | LOCK_NB) != 0)
@@ -143,7 +142,7 @@ void NetworkPort::accept(std::unique_ptr<Session>& session)
     say("network client connected");
 }
 
-void NetworkPort::serve(std::unique_ptr<Session>& session, short clientEvents, short slaveEvents)
+void NetworkPort::serve(std::unique_ptr<Session> &session, short clientEvents, short slaveEvents)
 {
     std::uint8_t buffer[4096];
     if (clientEvents & POLLIN) {
@@ -178,16 +177,13 @@ void NetworkPort::serve(std::unique_ptr<Session>& session, short clientEvents, s
         end(session, "network client left");
 }
 
-void NetworkPort::end(std::unique_ptr<Session>& session, const std::string& why)
+void NetworkPort::end(std::unique_ptr<Session> &session, const std::string &why)
 {
     session.reset();
     ::flock(slave_.get(), LOCK_UN);
     say(why);
 }
 
-void NetworkPort::say(const std::string& line)
-{
-    console_ << ("vexa-modem-sim: " + line + "\n") << std::flush;
-}
+void NetworkPort::say(const std::string &line) { console_ << ("vexa-modem-sim: " + line + "\n") << std::flush; }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -25,27 +25,27 @@ class NetworkPort {
 public:
     // Listens on 127.0.0.1:port (0 takes a free port) and starts serving.
     // Throws std::system_error.
-    NetworkPort(const std::string& slavePath, std::uint16_t port, std::ostream& console);
+    NetworkPort(const std::string &slavePath, std::uint16_t port, std::ostream &console);
     ~NetworkPort();
-    NetworkPort(const NetworkPort&) = delete;
-    NetworkPort& operator=(const NetworkPort&) = delete;
+    NetworkPort(const NetworkPort &) = delete;
+    NetworkPort &operator=(const NetworkPort &) = delete;
 
     std::uint16_t port() const { return port_; }
 
 private:
     class Session;
     void run();
-    void accept(std::unique_ptr<Session>& session);
-    void serve(std::unique_ptr<Session>& session, short clientEvents, short slaveEvents);
-    void end(std::unique_ptr<Session>& session, const std::string& why);
-    void say(const std::string& line);
+    void accept(std::unique_ptr<Session> &session);
+    void serve(std::unique_ptr<Session> &session, short clientEvents, short slaveEvents);
+    void end(std::unique_ptr<Session> &session, const std::string &why);
+    void say(const std::string &line);
 
     UniqueFd listener_;
     UniqueFd slave_;
     UniqueFd stop_;
     std::uint16_t port_ = 0;
-    std::ostream& console_;
+    std::ostream &console_;
     std::thread thread_;
 };
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

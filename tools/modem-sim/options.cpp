@@ -15,7 +15,7 @@ constexpr long kMaxSearchTimeMs = 600000;
 constexpr long kMinUrcPeriodMs = 10;
 
 // A decimal number from `low` to `high`.
-bool parseNumber(const std::string& text, long low, long high, long& value)
+bool parseNumber(const std::string &text, long low, long high, long &value)
 {
     if (text.empty() || text.size() > 7)
         return false;
@@ -26,7 +26,7 @@ bool parseNumber(const std::string& text, long low, long high, long& value)
     return value >= low && value <= high;
 }
 
-bool parseInterval(const std::string& text, long low, int& value)
+bool parseInterval(const std::string &text, long low, int &value)
 {
     long parsed = 0;
     if (!parseNumber(text, low, kMaxNakIntervalMs, parsed))
@@ -35,7 +35,7 @@ bool parseInterval(const std::string& text, long low, int& value)
     return true;
 }
 
-bool parseBlock(const std::string& text, std::size_t& block)
+bool parseBlock(const std::string &text, std::size_t &block)
 {
     long parsed = 0;
     if (!parseNumber(text, 1, kMaxBlock, parsed))
@@ -45,7 +45,7 @@ bool parseBlock(const std::string& text, std::size_t& block)
 }
 
 // "K" or "K:N": block K is rejected N times (once without N).
-bool parseRejection(const std::string& text, XmodemFaults& faults)
+bool parseRejection(const std::string &text, XmodemFaults &faults)
 {
     const std::size_t colon = text.find(':');
     long times = 1;
@@ -57,10 +57,9 @@ bool parseRejection(const std::string& text, XmodemFaults& faults)
 
 // A value that names one of a few choices.
 template <typename Choice>
-bool parseChoice(const std::string& text, std::initializer_list<std::pair<const char*, Choice>> choices,
-                 Choice& value)
+bool parseChoice(const std::string &text, std::initializer_list<std::pair<const char *, Choice>> choices, Choice &value)
 {
-    for (const auto& [name, choice] : choices)
+    for (const auto &[name, choice] : choices)
         if (text == name) {
             value = choice;
             return true;
@@ -69,11 +68,11 @@ bool parseChoice(const std::string& text, std::initializer_list<std::pair<const 
 }
 
 // Applies one option that takes a value; returns an error text or "".
-std::string applyValue(const std::string& name, const std::string& value, Options& options)
+std::string applyValue(const std::string &name, const std::string &value, Options &options)
 {
     if (value.empty())
         return name + " needs a value";
-    XmodemFaults& faults = options.faults;
+    XmodemFaults &faults = options.faults;
     if (name == "--store") {
         options.storeDir = value;
     } else if (name == "--link") {
@@ -100,8 +99,9 @@ std::string applyValue(const std::string& name, const std::string& value, Option
         if (!parseInterval(value, kMinUrcPeriodMs, options.urcPeriodMs))
             return "--urc-period wants milliseconds from 10 to 60000";
     } else if (name == "--prompt-form") {
-        if (!parseChoice(value, {{"crlf-blank", PromptForm::LineBlank}, {"crlf", PromptForm::Line},
-                                 {"bare", PromptForm::Bare}}, options.promptForm))
+        if (!parseChoice(
+                value, {{"crlf-blank", PromptForm::LineBlank}, {"crlf", PromptForm::Line}, {"bare", PromptForm::Bare}},
+                options.promptForm))
             return "--prompt-form wants crlf-blank, crlf or bare";
     } else if (name == "--finals") {
         if (!parseChoice(value, {{"v250", Dialect::V250}, {"huawei", Dialect::Huawei}, {"ublox", Dialect::Ublox}},
@@ -118,25 +118,25 @@ std::string applyValue(const std::string& name, const std::string& value, Option
     return {};
 }
 
-bool takesValue(const std::string& arg)
+bool takesValue(const std::string &arg)
 {
-    for (const char* name : {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block",
-                             "--silent-after", "--cancel-after", "--rfc2217",
-                             "--nak-period", "--search-time", "--urc-period", "--prompt-form", "--finals"})
+    for (const char *name :
+         {"--store", "--link", "--nak-interval", "--next-image-wait", "--reject-block", "--silent-after",
+          "--cancel-after", "--rfc2217", "--nak-period", "--search-time", "--urc-period", "--prompt-form", "--finals"})
         if (arg == name)
             return true;
     return false;
 }
 
-} // namespace
+}  // namespace
 
-ParsedOptions parseOptions(const std::vector<std::string>& args)
+ParsedOptions parseOptions(const std::vector<std::string> &args)
 {
     ParsedOptions parsed;
-    Options& options = parsed.options;
+    Options &options = parsed.options;
     bool sawLink = false;
     for (std::size_t i = 0; i < args.size() && parsed.error.empty(); ++i) {
-        const std::string& arg = args[i];
+        const std::string &arg = args[i];
         if ((arg == "--link" || arg == "--no-link") && std::exchange(sawLink, true)) {
             parsed.error = "give only one of --link and --no-link";
         } else if (arg == "--help" || arg == "-h") {
@@ -204,4 +204,4 @@ std::string usage()
            "  --help              show this text\n";
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

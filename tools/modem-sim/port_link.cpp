@@ -10,7 +10,7 @@ namespace vexa::modemsim {
 
 namespace {
 
-std::string readLink(const std::string& path)
+std::string readLink(const std::string &path)
 {
     char buffer[4096];
     const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
@@ -20,7 +20,7 @@ std::string readLink(const std::string& path)
 // Frees `path` by removing a stale link left by a killed run (one whose
 // target is gone). Returns 0 when free, else an errno value; EEXIST means
 // something live is there.
-int freeName(const std::string& path)
+int freeName(const std::string &path)
 {
     struct stat info {};
     if (::lstat(path.c_str(), &info) != 0)
@@ -30,26 +30,23 @@ int freeName(const std::string& path)
     return ::unlink(path.c_str()) == 0 ? 0 : errno;
 }
 
-int makeLink(const std::string& path, const std::string& target)
+int makeLink(const std::string &path, const std::string &target)
 {
     if (const int failure = freeName(path))
         return failure;
     return ::symlink(target.c_str(), path.c_str()) == 0 ? 0 : errno;
 }
 
-std::string linkError(const std::string& path, int failure)
+std::string linkError(const std::string &path, int failure)
 {
     return "cannot create link " + path + ": " + std::strerror(failure);
 }
 
-} // namespace
+}  // namespace
 
-PortLink::PortLink(std::string path, std::string target)
-    : path_(std::move(path)), target_(std::move(target))
-{
-}
+PortLink::PortLink(std::string path, std::string target) : path_(std::move(path)), target_(std::move(target)) {}
 
-PortLink::PortLink(PortLink&& other) noexcept
+PortLink::PortLink(PortLink &&other) noexcept
     : path_(std::exchange(other.path_, {})), target_(std::exchange(other.target_, {}))
 {
 }
@@ -61,7 +58,7 @@ PortLink::~PortLink()
         ::unlink(path_.c_str());
 }
 
-PortLink PortLink::create(const std::string& path, const std::string& target, std::string& error)
+PortLink PortLink::create(const std::string &path, const std::string &target, std::string &error)
 {
     if (const int failure = makeLink(path, target)) {
         error = linkError(path, failure);
@@ -70,8 +67,7 @@ PortLink PortLink::create(const std::string& path, const std::string& target, st
     return PortLink(path, target);
 }
 
-PortLink PortLink::createInFamily(const std::string& prefix, int count,
-                                  const std::string& target, std::string& error)
+PortLink PortLink::createInFamily(const std::string &prefix, int count, const std::string &target, std::string &error)
 {
     for (int n = 0; n < count; ++n) {
         const std::string path = prefix + std::to_string(n);
@@ -88,4 +84,4 @@ PortLink PortLink::createInFamily(const std::string& prefix, int count,
     return PortLink();
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -17,7 +17,7 @@ void makeRaw(int fd)
     checked(::tcsetattr(fd, TCSANOW, &tio), "tcsetattr");
 }
 
-} // namespace
+}  // namespace
 
 Pty openPty()
 {
@@ -28,16 +28,15 @@ Pty openPty()
     checked(::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK), "fcntl");
     checked(::grantpt(master), "grantpt");
     checked(::unlockpt(master), "unlockpt");
-    const char* name = ::ptsname(master);
+    const char *name = ::ptsname(master);
     if (name == nullptr)
         checked(-1, "ptsname");
     pty.slavePath = name;
     // No TIOCEXCL and no flock here: the client must be able to take both.
-    pty.slaveGuard = UniqueFd(checked(
-        ::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC), "open slave"));
+    pty.slaveGuard = UniqueFd(checked(::open(pty.slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC), "open slave"));
     // The default line discipline would echo our answers back to us.
     makeRaw(pty.slaveGuard.get());
     return pty;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -33,7 +33,7 @@ void install(int signal, void (*handler)(int))
     checked(::sigaction(signal, &action, nullptr), "sigaction");
 }
 
-} // namespace
+}  // namespace
 
 SignalPipe::SignalPipe(std::initializer_list<int> signals) : signals_(signals)
 {
@@ -55,4 +55,4 @@ SignalPipe::~SignalPipe()
     gWriteFd = -1;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

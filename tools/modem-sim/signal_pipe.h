@@ -13,8 +13,8 @@ class SignalPipe {
 public:
     explicit SignalPipe(std::initializer_list<int> signals);
     ~SignalPipe();
-    SignalPipe(const SignalPipe&) = delete;
-    SignalPipe& operator=(const SignalPipe&) = delete;
+    SignalPipe(const SignalPipe &) = delete;
+    SignalPipe &operator=(const SignalPipe &) = delete;
 
     int fd() const { return read_.get(); }
 
@@ -24,4 +24,4 @@ private:
     std::vector<int> signals_;
 };
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

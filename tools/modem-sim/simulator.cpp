@@ -32,12 +32,16 @@ Millis now()
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-} // namespace
+}  // namespace
 
-Simulator::Simulator(int master, int signalFd, ImageStore& store, Config config,
-                     std::ostream& console)
-    : master_(master), signalFd_(signalFd), store_(store), config_(config), console_(console),
-      session_(config.searchTime, config.promptForm, config.dialect), random_(std::random_device{}())
+Simulator::Simulator(int master, int signalFd, ImageStore &store, Config config, std::ostream &console)
+    : master_(master),
+      signalFd_(signalFd),
+      store_(store),
+      config_(config),
+      console_(console),
+      session_(config.searchTime, config.promptForm, config.dialect),
+      random_(std::random_device{}())
 {
     scheduleUnsolicited(now());
 }
@@ -78,7 +82,7 @@ void Simulator::step()
 int Simulator::pollTimeout(Millis current) const
 {
     std::optional<Millis> next = noticeAt_;
-    for (const auto& at : {unsolicitedAt_, lines_.empty() ? std::nullopt : std::optional<Millis>(nextLineAt_)})
+    for (const auto &at : {unsolicitedAt_, lines_.empty() ? std::nullopt : std::optional<Millis>(nextLineAt_)})
         if (at)
             next = std::min(next.value_or(LLONG_MAX), *at);
     if (const auto answerAt = session_.deadline())
@@ -110,18 +114,18 @@ void Simulator::handleInput(std::string_view input, Millis current)
     }
 }
 
-void Simulator::feedSession(std::string_view& input, Millis current)
+void Simulator::feedSession(std::string_view &input, Millis current)
 {
     CommandSession::Result result = session_.feed(input, current);
     input.remove_prefix(result.consumed);
     takeSessionResult(result, current);
 }
 
-void Simulator::takeSessionResult(const CommandSession::Result& result, Millis current)
+void Simulator::takeSessionResult(const CommandSession::Result &result, Millis current)
 {
     answer(result);
     if (!config_.quiet)
-        for (const auto& entry : result.log)
+        for (const auto &entry : result.log)
             say("command " + entry);
     if (result.startupNotice)
         noticeAt_ = current + kStartupNoticeDelay;
@@ -138,7 +142,7 @@ void Simulator::takeSessionResult(const CommandSession::Result& result, Millis c
     }
 }
 
-void Simulator::feedReceiver(std::string_view& input, Millis current)
+void Simulator::feedReceiver(std::string_view &input, Millis current)
 {
     const XmodemReceiver::Step step = receiver_->feed(input, current);
     input.remove_prefix(step.consumed);
@@ -172,16 +176,16 @@ void Simulator::storeImage()
 {
     try {
         const std::string path = store_.save(receiver_->image());
-        say("stored " + std::to_string(receiver_->image().size()) + " bytes (" +
-            std::to_string(receiver_->blocks()) + " blocks) in " + path);
-    } catch (const std::system_error& e) {
+        say("stored " + std::to_string(receiver_->image().size()) + " bytes (" + std::to_string(receiver_->blocks()) +
+            " blocks) in " + path);
+    } catch (const std::system_error &e) {
         std::cerr << "vexa-modem-sim: cannot store the image: " << e.what() << std::endl;
     }
 }
 
 // Without unsolicited codes an answer goes out whole; with them, line by
 // line (the echo and what comes before the first break is one line).
-void Simulator::answer(const CommandSession::Result& result)
+void Simulator::answer(const CommandSession::Result &result)
 {
     if (config_.urcPeriod <= 0) {
         send(result.output);
@@ -207,8 +211,8 @@ void Simulator::releaseLine(Millis current)
 void Simulator::scheduleUnsolicited(Millis current)
 {
     if (config_.urcPeriod > 0)
-        unsolicitedAt_ = current + std::uniform_int_distribution<Millis>(config_.urcPeriod / 2,
-                                                                         config_.urcPeriod * 3 / 2)(random_);
+        unsolicitedAt_ =
+            current + std::uniform_int_distribution<Millis>(config_.urcPeriod / 2, config_.urcPeriod * 3 / 2)(random_);
 }
 
 // Codes go between lines, never inside one, nor while a message's text is
@@ -266,15 +270,12 @@ void Simulator::flush()
         fail(std::string("writing the pseudo-terminal: ") + std::strerror(errno));
 }
 
-void Simulator::say(const std::string& line)
-{
-    console_ << "vexa-modem-sim: " << line << std::endl;
-}
+void Simulator::say(const std::string &line) { console_ << "vexa-modem-sim: " << line << std::endl; }
 
-void Simulator::fail(const std::string& what)
+void Simulator::fail(const std::string &what)
 {
     std::cerr << "vexa-modem-sim: " << what << std::endl;
     exitCode_ = 1;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -35,7 +35,7 @@ public:
         Dialect dialect = Dialect::V250;
     };
 
-    Simulator(int master, int signalFd, ImageStore& store, Config config, std::ostream& console);
+    Simulator(int master, int signalFd, ImageStore &store, Config config, std::ostream &console);
 
     // Runs until a signal arrives (returns 0) or the port fails (returns 1).
     int run();
@@ -45,36 +45,36 @@ private:
     int pollTimeout(Millis now) const;
     void readPort();
     void handleInput(std::string_view input, Millis now);
-    void feedSession(std::string_view& input, Millis now);
-    void takeSessionResult(const CommandSession::Result& result, Millis now);
-    void feedReceiver(std::string_view& input, Millis now);
+    void feedSession(std::string_view &input, Millis now);
+    void takeSessionResult(const CommandSession::Result &result, Millis now);
+    void feedReceiver(std::string_view &input, Millis now);
     void endDownload(XmodemReceiver::Outcome outcome, Millis now);
     void storeImage();
     void fireTimers(Millis now);
-    void answer(const CommandSession::Result& result);
+    void answer(const CommandSession::Result &result);
     void sendUnsolicited(Millis now);
     void scheduleUnsolicited(Millis now);
     void releaseLine(Millis now);
     void send(std::string_view bytes);
     void flush();
-    void say(const std::string& line);
-    void fail(const std::string& what);
+    void say(const std::string &line);
+    void fail(const std::string &what);
 
     int master_;
     int signalFd_;
-    ImageStore& store_;
+    ImageStore &store_;
     Config config_;
-    std::ostream& console_;
+    std::ostream &console_;
     CommandSession session_;
     std::optional<XmodemReceiver> receiver_;
     std::optional<Millis> noticeAt_;
     std::optional<Millis> unsolicitedAt_;
-    std::deque<std::string> lines_; // answer lines not yet sent, with codes on
+    std::deque<std::string> lines_;  // answer lines not yet sent, with codes on
     Millis nextLineAt_ = 0;
-    bool lineOpen_ = false;         // the last byte sent did not end a line
+    bool lineOpen_ = false;  // the last byte sent did not end a line
     std::mt19937 random_;
     std::string pending_;
     int exitCode_ = -1;
 };
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

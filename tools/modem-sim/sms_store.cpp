@@ -7,10 +7,10 @@ namespace vexa::modemsim {
 
 namespace {
 
-constexpr const char* kCentre = "+70000000000";
-constexpr const char* kTimeText = "24/05/01,12:00:00+12";
-constexpr const char* kTimePdu = "42501021000021"; // the same moment, in swapped BCD
-constexpr const char* kStatusNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
+constexpr const char *kCentre = "+70000000000";
+constexpr const char *kTimeText = "24/05/01,12:00:00+12";
+constexpr const char *kTimePdu = "42501021000021";  // the same moment, in swapped BCD
+constexpr const char *kStatusNames[] = {"REC UNREAD", "REC READ", "STO UNSENT", "STO SENT"};
 
 std::string hexByte(int value)
 {
@@ -21,7 +21,7 @@ std::string hexByte(int value)
 
 // "+79161234567" as <length><type><digits in swapped BCD>; `octets` counts
 // the length as octets (service centre) instead of digits.
-std::string address(const std::string& number, bool octets)
+std::string address(const std::string &number, bool octets)
 {
     const bool international = !number.empty() && number.front() == '+';
     std::string digits = number.substr(international ? 1 : 0);
@@ -35,7 +35,7 @@ std::string address(const std::string& number, bool octets)
     return hexByte(length) + (international ? "91" : "81") + swapped;
 }
 
-std::string packed(const std::string& text)
+std::string packed(const std::string &text)
 {
     std::string out;
     unsigned bits = 0;
@@ -51,16 +51,16 @@ std::string packed(const std::string& text)
     return out;
 }
 
-Pdu pdu(const std::string& centre, const std::string& body)
+Pdu pdu(const std::string &centre, const std::string &body)
 {
     return Pdu{centre + body, static_cast<int>(body.size() / 2)};
 }
 
-} // namespace
+}  // namespace
 
-const char* statusName(int status) { return kStatusNames[std::clamp(status, 0, 3)]; }
+const char *statusName(int status) { return kStatusNames[std::clamp(status, 0, 3)]; }
 
-int statusOf(const std::string& name)
+int statusOf(const std::string &name)
 {
     if (name == "ALL")
         return 4;
@@ -70,20 +70,20 @@ int statusOf(const std::string& name)
     return -1;
 }
 
-Pdu deliverPdu(const std::string& number, const std::string& text)
+Pdu deliverPdu(const std::string &number, const std::string &text)
 {
     return pdu(address(kCentre, true), "04" + address(number, false) + "0000" + kTimePdu +
                                            hexByte(static_cast<int>(text.size())) + packed(text));
 }
 
-Pdu submitPdu(const std::string& number, const std::string& text)
+Pdu submitPdu(const std::string &number, const std::string &text)
 {
     // No service centre of its own ("00"); validity period relative, four days ("AA").
-    return pdu("00", "1100" + address(number, false) + "0000AA" + hexByte(static_cast<int>(text.size())) +
-                         packed(text));
+    return pdu("00",
+               "1100" + address(number, false) + "0000AA" + hexByte(static_cast<int>(text.size())) + packed(text));
 }
 
-std::string deliveredMessage(const std::string& number, const std::string& text, bool textMode)
+std::string deliveredMessage(const std::string &number, const std::string &text, bool textMode)
 {
     if (textMode)
         return "+CMT: \"" + number + "\",,\"" + kTimeText + "\"\r\n" + text;
@@ -93,13 +93,13 @@ std::string deliveredMessage(const std::string& number, const std::string& text,
 
 SmsStore::SmsStore()
 {
-    const char* texts[] = {"OK", "ERROR", "BUSY", "0", "> see you"};
+    const char *texts[] = {"OK", "ERROR", "BUSY", "0", "> see you"};
     const int statuses[] = {0, 1, 1, 2, 3};
     for (int i = 0; i < 5; ++i)
         add(statuses[i], "+7000000000" + std::to_string(i + 1), texts[i]);
 }
 
-std::string SmsStore::entry(const char* header, const StoredMessage& message, bool textMode, bool withIndex) const
+std::string SmsStore::entry(const char *header, const StoredMessage &message, bool textMode, bool withIndex) const
 {
     const std::string index = withIndex ? std::to_string(message.index) + "," : "";
     const bool received = message.status < 2;
@@ -114,7 +114,7 @@ std::string SmsStore::entry(const char* header, const StoredMessage& message, bo
 std::vector<std::string> SmsStore::list(int status, bool textMode)
 {
     std::vector<std::string> entries;
-    for (StoredMessage& message : messages_) {
+    for (StoredMessage &message : messages_) {
         if (status != 4 && message.status != status)
             continue;
         entries.push_back(entry("+CMGL: ", message, textMode, true));
@@ -126,8 +126,8 @@ std::vector<std::string> SmsStore::list(int status, bool textMode)
 
 std::optional<std::string> SmsStore::read(int index, bool textMode)
 {
-    const auto it = std::find_if(messages_.begin(), messages_.end(),
-                                 [&](const StoredMessage& m) { return m.index == index; });
+    const auto it =
+        std::find_if(messages_.begin(), messages_.end(), [&](const StoredMessage &m) { return m.index == index; });
     if (it == messages_.end())
         return std::nullopt;
     const std::string shown = entry("+CMGR: ", *it, textMode, false);
@@ -140,7 +140,7 @@ void SmsStore::remove(int index, int flag)
 {
     // Each flag deletes what the flag before it does, and one kind more.
     messages_.erase(std::remove_if(messages_.begin(), messages_.end(),
-                                   [&](const StoredMessage& m) {
+                                   [&](const StoredMessage &m) {
                                        if (flag == 0)
                                            return m.index == index;
                                        return flag == 4 || m.status == 1 || (flag >= 2 && m.status == 3) ||
@@ -149,20 +149,20 @@ void SmsStore::remove(int index, int flag)
                     messages_.end());
 }
 
-std::optional<int> SmsStore::add(int status, const std::string& number, const std::string& text)
+std::optional<int> SmsStore::add(int status, const std::string &number, const std::string &text)
 {
     int index = 1;
-    for (const StoredMessage& message : messages_) {
+    for (const StoredMessage &message : messages_) {
         if (message.index != index)
             break;
         ++index;
     }
     if (index > kCapacity)
         return std::nullopt;
-    const auto at = std::find_if(messages_.begin(), messages_.end(),
-                                 [&](const StoredMessage& m) { return m.index > index; });
+    const auto at =
+        std::find_if(messages_.begin(), messages_.end(), [&](const StoredMessage &m) { return m.index > index; });
     messages_.insert(at, StoredMessage{index, status, number, text});
     return index;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

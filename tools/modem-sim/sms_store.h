@@ -34,22 +34,22 @@ public:
     // 3 read, sent and unsent, 4 all.
     void remove(int index, int flag);
     // The new message's index, or nothing when the memory is full.
-    std::optional<int> add(int status, const std::string& number, const std::string& text);
+    std::optional<int> add(int status, const std::string &number, const std::string &text);
     int count() const { return static_cast<int>(messages_.size()); }
 
 private:
-    std::string entry(const char* header, const StoredMessage& message, bool textMode, bool withIndex) const;
+    std::string entry(const char *header, const StoredMessage &message, bool textMode, bool withIndex) const;
 
     std::vector<StoredMessage> messages_;  // by index
 };
 
 // The name of <stat> in text mode: "REC UNREAD" ...
-const char* statusName(int status);
+const char *statusName(int status);
 // The <stat> a text-mode name stands for, 4 for "ALL"; -1 when unknown.
-int statusOf(const std::string& name);
+int statusOf(const std::string &name);
 
 // A received message as +CMT: shows it, header CR LF text (or PDU).
-std::string deliveredMessage(const std::string& number, const std::string& text, bool textMode);
+std::string deliveredMessage(const std::string &number, const std::string &text, bool textMode);
 
 // SMS-DELIVER and SMS-SUBMIT PDUs in hexadecimal, with the GSM alphabet
 // packed seven bits to a character; the length is the PDU's without its
@@ -58,7 +58,7 @@ struct Pdu {
     std::string hex;
     int length = 0;
 };
-Pdu deliverPdu(const std::string& number, const std::string& text);
-Pdu submitPdu(const std::string& number, const std::string& text);
+Pdu deliverPdu(const std::string &number, const std::string &text);
+Pdu submitPdu(const std::string &number, const std::string &text);
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -7,9 +7,9 @@
 
 namespace vexa::modemsim {
 
-UniqueFd::UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+UniqueFd::UniqueFd(UniqueFd &&other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept
+UniqueFd &UniqueFd::operator=(UniqueFd &&other) noexcept
 {
     if (this != &other) {
         if (fd_ >= 0)
@@ -25,11 +25,11 @@ UniqueFd::~UniqueFd()
         ::close(fd_);
 }
 
-int checked(int result, const char* what)
+int checked(int result, const char *what)
 {
     if (result < 0)
         throw std::system_error(errno, std::generic_category(), what);
     return result;
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -7,10 +7,10 @@ class UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept;
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd(UniqueFd &&other) noexcept;
+    UniqueFd &operator=(UniqueFd &&other) noexcept;
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
     ~UniqueFd();
 
     int get() const { return fd_; }
@@ -20,6 +20,6 @@ private:
 };
 
 // Throws std::system_error built from errno when `result` is negative.
-int checked(int result, const char* what);
+int checked(int result, const char *what);
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

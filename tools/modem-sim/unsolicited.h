@@ -12,6 +12,6 @@ namespace vexa::modemsim {
 // piece, chosen at random. A new message indicated with +CMTI: is stored
 // first; one delivered with +CMT: or +CBM: carries a text that reads like a
 // result code, in the form AT+CMGF chose.
-std::string unsolicitedCode(ModemState& state, std::mt19937& random);
+std::string unsolicitedCode(ModemState &state, std::mt19937 &random);
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

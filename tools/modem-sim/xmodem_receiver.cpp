@@ -33,7 +33,7 @@ unsigned crc16(std::string_view data)
     }
     return crc;
 }
-} // namespace
+}  // namespace
 
 XmodemReceiver::XmodemReceiver(Millis nakInterval, XmodemFaults faults, XmodemAsking asking)
     : nakInterval_(nakInterval), faults_(faults), asking_(asking), crc_(asking.crc)
@@ -82,7 +82,7 @@ XmodemReceiver::Step XmodemReceiver::feed(std::string_view input, Millis now)
     while (step.consumed < input.size() && outcome_ == Outcome::Running && !purging_)
         handleByte(static_cast<unsigned char>(input[step.consumed++]), step);
     if (purging_)
-        step.consumed = input.size(); // dropped while the line falls quiet
+        step.consumed = input.size();  // dropped while the line falls quiet
     step.outcome = outcome_;
     return step;
 }
@@ -114,7 +114,7 @@ XmodemReceiver::Step XmodemReceiver::tick(Millis now)
     return step;
 }
 
-void XmodemReceiver::handleByte(unsigned char byte, Step& step)
+void XmodemReceiver::handleByte(unsigned char byte, Step &step)
 {
     if (mute_)
         return;
@@ -140,7 +140,7 @@ void XmodemReceiver::handleByte(unsigned char byte, Step& step)
     }
 }
 
-void XmodemReceiver::checkBlock(Step& step)
+void XmodemReceiver::checkBlock(Step &step)
 {
     const auto number = static_cast<unsigned char>(block_[1]);
     const auto complement = static_cast<unsigned char>(block_[2]);
@@ -162,7 +162,7 @@ void XmodemReceiver::checkBlock(Step& step)
     block_.clear();
 }
 
-void XmodemReceiver::accept(std::string_view data, unsigned char number, Step& step)
+void XmodemReceiver::accept(std::string_view data, unsigned char number, Step &step)
 {
     const std::size_t position = blocks_ + 1;
     if (position == faults_.rejectBlock && rejected_ < faults_.rejectTimes) {
@@ -180,7 +180,7 @@ void XmodemReceiver::accept(std::string_view data, unsigned char number, Step& s
     mute_ = position == faults_.silentAfter;
 }
 
-void XmodemReceiver::reject(Step& step)
+void XmodemReceiver::reject(Step &step)
 {
     if (++failures_ >= kMaxRetries)
         finish(Outcome::TooManyErrors, kAbort, step);
@@ -190,13 +190,13 @@ void XmodemReceiver::reject(Step& step)
         step.reply.push_back(request());
 }
 
-void XmodemReceiver::finish(Outcome outcome, std::string_view reply, Step& step)
+void XmodemReceiver::finish(Outcome outcome, std::string_view reply, Step &step)
 {
     outcome_ = outcome;
     step.reply.append(reply);
 }
 
-const char* describe(XmodemReceiver::Outcome outcome)
+const char *describe(XmodemReceiver::Outcome outcome)
 {
     switch (outcome) {
     case XmodemReceiver::Outcome::Running: return "running";
@@ -211,4 +211,4 @@ const char* describe(XmodemReceiver::Outcome outcome)
     return "unknown";
 }
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim

@@ -12,10 +12,10 @@ using Millis = std::int64_t;
 // Faults a test can ask for, counted in blocks of one image (1 is the first
 // block; 0 leaves the fault off).
 struct XmodemFaults {
-    std::size_t rejectBlock = 0; // NAK this intact block ...
-    int rejectTimes = 0;         // ... this many times
-    std::size_t silentAfter = 0; // after ACKing this block, answer nothing
-    std::size_t cancelAfter = 0; // ACK this block, then send CAN CAN
+    std::size_t rejectBlock = 0;  // NAK this intact block ...
+    int rejectTimes = 0;          // ... this many times
+    std::size_t silentAfter = 0;  // after ACKing this block, answer nothing
+    std::size_t cancelAfter = 0;  // ACK this block, then send CAN CAN
 };
 
 // How the receiver asks for an image: with NAK for checksum blocks of 128
@@ -55,14 +55,19 @@ public:
     static constexpr std::size_t kLongDataSize = 1024;
 
     enum class Outcome {
-        Running, Completed, Cancelled, TimedOut, OutOfSequence, TooManyErrors,
-        NoNextImage, // startNext's wait ended without a first block
-        Abandoned,   // the cancel-after fault
+        Running,
+        Completed,
+        Cancelled,
+        TimedOut,
+        OutOfSequence,
+        TooManyErrors,
+        NoNextImage,  // startNext's wait ended without a first block
+        Abandoned,    // the cancel-after fault
     };
 
     struct Step {
         std::string reply;
-        std::size_t consumed = 0; // input bytes used; the rest is no longer XMODEM
+        std::size_t consumed = 0;  // input bytes used; the rest is no longer XMODEM
         Outcome outcome = Outcome::Running;
     };
 
@@ -83,31 +88,31 @@ public:
     void resume(Millis now) { lastActivity_ = now; }
     Outcome outcome() const { return outcome_; }
     // All data of the accepted blocks, padding included.
-    const std::string& image() const { return image_; }
+    const std::string &image() const { return image_; }
     std::size_t blocks() const { return blocks_; }
 
 private:
-    void handleByte(unsigned char byte, Step& step);
-    void checkBlock(Step& step);
-    void accept(std::string_view data, unsigned char number, Step& step);
-    void reject(Step& step);
-    void finish(Outcome outcome, std::string_view reply, Step& step);
+    void handleByte(unsigned char byte, Step &step);
+    void checkBlock(Step &step);
+    void accept(std::string_view data, unsigned char number, Step &step);
+    void reject(Step &step);
+    void finish(Outcome outcome, std::string_view reply, Step &step);
     char request();
     bool asking() const { return asking_.period > 0 && blocks_ == 0; }
 
     Millis nakInterval_;
     XmodemFaults faults_;
     XmodemAsking asking_;
-    bool crc_;         // the check it takes now
-    int crcAsked_ = 0; // 'C' requests so far
+    bool crc_;          // the check it takes now
+    int crcAsked_ = 0;  // 'C' requests so far
     Millis lastActivity_ = 0;
     Millis nextAsk_ = 0;
-    Millis firstBlockBy_ = 0; // 0: no limit
-    int rejected_ = 0;        // by the reject fault
-    bool mute_ = false;       // by the silent-after fault
+    Millis firstBlockBy_ = 0;  // 0: no limit
+    int rejected_ = 0;         // by the reject fault
+    bool mute_ = false;        // by the silent-after fault
     Outcome outcome_ = Outcome::Running;
     std::string block_;
-    std::size_t blockSize_ = 0; // of the block begun, header and check included
+    std::size_t blockSize_ = 0;  // of the block begun, header and check included
     std::string image_;
     std::size_t blocks_ = 0;
     unsigned char lastNumber_ = 0;
@@ -116,6 +121,6 @@ private:
     bool purging_ = false;
 };
 
-const char* describe(XmodemReceiver::Outcome outcome);
+const char *describe(XmodemReceiver::Outcome outcome);
 
-} // namespace vexa::modemsim
+}  // namespace vexa::modemsim
