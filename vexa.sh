@@ -162,7 +162,7 @@ tsan)
     export TSAN_OPTIONS="ignore_noninstrumented_modules=1 suppressions=$here/tests/tsan.supp exitcode=66"
     spawning='^(SimulatedModem|SimulatedModemDownload|Ser2net|Ser2netWindow|Ser2netDownload|Ser2netTransfer|TwoInstances)[.]'
     spawning+='|^Builder[.]AScriptItMadeRunsToItsEndAgainstTheSimulatedModem$'
-    spawning+='|^ScriptRunner[.]ASlowSearchIsWaitedForAndItsAnswerLogged$'
+    spawning+='|^ScriptRunner[.](ASlowSearchIsWaitedForAndItsAnswerLogged|EachFormOfThePromptLetsTheTextGo)$'
     spawning+='|^PtyTerminal[.]APortAnotherProgramHoldsIsNamedAndNotTaken$'
     (cd build-tsan && ctest --output-on-failure -j 2 --timeout 300 -E "$spawning")
     ;;
