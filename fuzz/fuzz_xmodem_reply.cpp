@@ -36,6 +36,14 @@ private:
         case Step::Modem_Ready: Begin(); break;
         case Step::Send_Next: Send_Next(); break;
         case Step::Repeat_Block: Check(blocksSent_ > 0, "only a block that went out is repeated"); break;
+        case Step::Rebuild_Block:
+            // The modem asked for the other check before its first ACK: block 1
+            // is read and built again from the file's start.
+            Check(blocksSent_ == 1, "only block 1 is built again, and only before an ACK");
+            read_ = 0;
+            blocksSent_ = 0;
+            Send_Next();
+            break;
         case Step::Await_Copies:
             Check(blocksSent_ > 0 && sender_.Repeats() > 0, "only a repeated block waits for its copies");
             Take(sender_.Copies_Waited());
