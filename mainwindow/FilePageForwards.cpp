@@ -39,7 +39,3 @@ void TForm1::SpeedButton13Click() { Transfer->SpeedButton13Click(); }
 void TForm1::ComboBox7Change() { Transfer->ComboBox7Change(); }
 
 void TForm1::ComboBox8Change() { Transfer->ComboBox8Change(); }
-
-void TForm1::File_Message(const QString &text) { Screen_Console->Notice(text, vexa::MessageKind::Message); }
-
-void TForm1::File_Error(const QString &text) { Screen_Console->Notice(text, vexa::MessageKind::Error); }

@@ -263,10 +263,6 @@ public:
     void SpeedButton13Click();  // replay the transfer log
     void ComboBox7Change();
     void ComboBox8Change();
-    // Message boxes of the firmware download open after the handler that
-    // raised them has finished, one box per text at a time.
-    void File_Message(const QString &text);
-    void File_Error(const QString &text);
 
     // ===== firmware download (xmodem/): one file and a group =====
     // Made with the programming page (mainwindow/FirmwarePage.cpp).
