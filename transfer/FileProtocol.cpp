@@ -87,8 +87,7 @@ void FileTransfer::On_File_Frame_Dropped(FrameKind kind)
         break;
     case FrameKind::Data:
         TimerReceiveAll->Stop();
-        if (State.Receiver.State() == ReceiveSession::Phase::Receiving)
-            Send_File_Frame(Error_Frame(kErrorDataSend), kGreen);
+        Answer_Broken_Data();
         break;
     case FrameKind::Reply:
         if (Refusal_Expected()) {
@@ -141,7 +140,21 @@ void FileTransfer::TimerReceiveAllTimer()
     if (!Timed_Kind(open))
         return;
     State.Parser.Clear();
-    Send_File_Frame(Error_Frame(open == FrameKind::Announcement ? kErrorFileName : kErrorDataSend), kGreen);
+    if (open == FrameKind::Announcement)
+        Send_File_Frame(Error_Frame(kErrorFileName), kGreen);
+    else
+        Answer_Broken_Data();
+}
+
+// A receive that was given up refuses a data frame even when the frame never
+// finished: asking for it again would keep going a sender this side gave up.
+void FileTransfer::Answer_Broken_Data()
+{
+    switch (State.Receiver.On_Broken_Data()) {
+    case ReceiveSession::DataAction::Ask_Again: Send_File_Frame(Error_Frame(kErrorDataSend), kGreen); break;
+    case ReceiveSession::DataAction::Refuse: Send_File_Frame(Reply_Frame(false), kGrey); break;
+    default: break;
+    }
 }
 
 void FileTransfer::Clear_Frame_Buffer()

@@ -100,6 +100,7 @@ private:
     void On_File_Frame_Dropped(FrameKind kind);
     bool Refusal_Expected() const;
     void TimerReceiveAllTimer();
+    void Answer_Broken_Data();
     void TimerShortFrameTimer();
     // Echoes a protocol frame on the screen when it has a colour, then writes it.
     bool Send_File_Frame(const QByteArray &frame, std::optional<ColorRef> echo);

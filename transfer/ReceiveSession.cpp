@@ -97,6 +97,13 @@ ReceiveSession::DataAction ReceiveSession::On_Data(std::optional<std::uint64_t> 
     return DataAction::Ask_Again;
 }
 
+ReceiveSession::DataAction ReceiveSession::On_Broken_Data() const
+{
+    if (phase_ == Phase::Receiving)
+        return DataAction::Ask_Again;
+    return abandoned_ ? DataAction::Refuse : DataAction::Drop;
+}
+
 void ReceiveSession::Store_Failed()
 {
     phase_ = Phase::Idle;

@@ -92,6 +92,10 @@ public:
     // A data frame of that whole length; number is nothing when its field
     // does not hold one. likeLast: its data is that of the frame stored last.
     DataAction On_Data(std::optional<std::uint64_t> number, std::uint32_t length, bool likeLast = false);
+    // A data frame that broke off or did not finish in time: asked for
+    // again while receiving, refused by a receive that was abandoned (as
+    // its whole frames are), dropped otherwise.
+    DataAction On_Broken_Data() const;
     // The frame On_Data asked to store could not be written: the file is
     // given up, even when that frame was its last.
     void Store_Failed();

@@ -163,10 +163,13 @@ TEST(ReceiveSession, AnAnnouncementAgainBeforeDataIsAcceptedAgain)
     EXPECT_EQ(r.On_Announcement(a), ReceiveSession::AnnouncementAction::Ask);
     EXPECT_EQ(r.State(), ReceiveSession::Phase::Asked);
     EXPECT_EQ(r.On_Data(2, 7260), ReceiveSession::DataAction::Drop);
+    EXPECT_EQ(r.On_Broken_Data(), ReceiveSession::DataAction::Drop);
 
     r.Accept();
+    EXPECT_EQ(r.On_Broken_Data(), ReceiveSession::DataAction::Ask_Again);
     r.End();  // cancelled: a frame still coming is refused
     EXPECT_EQ(r.On_Data(1, 32796), ReceiveSession::DataAction::Refuse);
+    EXPECT_EQ(r.On_Broken_Data(), ReceiveSession::DataAction::Refuse);  // and one that broke off
 
     // An empty file is whole once accepted; its announcement again (the
     // acceptance was lost) is answered again, not asked of the user.
