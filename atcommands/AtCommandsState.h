@@ -1,20 +1,13 @@
 #pragma once
 // State of the AT-command subsystem: the command list block, the script
-// runner, the quick panel and the script builder. TForm1 holds one of these.
+// runner, the quick panel and the script builder. AtCommands holds one of these.
 
 #include <QByteArray>
-#include <QElapsedTimer>
+#include <cstdint>
 #include <QList>
 #include <QString>
 
 #include "atcommands/ModemAnswer.h"
-
-class QCheckBox;
-class QComboBox;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-class QTimer;
 
 // The runner sends a step every tick of Timer2 once the modem has answered
 // the step before.
@@ -36,10 +29,10 @@ struct AtCommandsState {
     // The script runner. A run lasts from a start until its end in a tick.
     bool Script_Running = false;
     QList<QByteArray> Script_Lines;
-    qint32 Script_LineIndex = 0;  // the next step; the number of steps sent
-    QString Selected_Script;      // the last script started through the dialog
-    bool Tick_Busy = false;       // a tick is in progress (its message box is open)
-    Answer_Watch Answer;          // of the last step sent; the next waits for it
-    QElapsedTimer Since_Step;     // since the last step that waits for an answer
+    qint32 Script_LineIndex = 0;    // the next step; the number of steps sent
+    QString Selected_Script;        // the last script started through the dialog
+    bool Tick_Busy = false;         // a tick is in progress (its message box is open)
+    Answer_Watch Answer;            // of the last step sent; the next waits for it
+    std::int64_t Step_Sent_Ms = 0;  // on the clock: the last step that waits for an answer
     int Reply_Timeout_Ms = kScriptReplyTimeoutMs;
 };

@@ -7,15 +7,14 @@
 #include <QSignalBlocker>
 #include <optional>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/AtFiles.h"
 #include "atcommands/AtWidgets.h"
 #include "atcommands/AutoloadConfig.h"
 #include "atcommands/TextLines.h"
 #include "atcommands/ZRMComList.h"
-#include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
 #include "platform/FileDialogs.h"
-#include "platform/Messages.h"
 
 namespace {
 
@@ -37,48 +36,51 @@ std::optional<QStringList> Read_List(const QString &path, QString *reason = null
 
 }  // namespace
 
-void TForm1::SpeedButton4Click() { Send_Echoed_Line(vexa::Cp1251_Encode(ComboBox6->currentText()), kBlue); }
+void AtCommands::SpeedButton4Click() { Send_Echoed_Line(vexa::Cp1251_Encode(ComboBox6->currentText()), kBlue); }
 
 // Any change of the box's text hands the keyboard back to the terminal.
-void TForm1::ComboBox6Change() { Clear_Focus(); }
+void AtCommands::ComboBox6Change() { host_.Clear_Focus(); }
 
-bool TForm1::Load_AT_List(const QString &path)
+bool AtCommands::Load_AT_List(const QString &path)
 {
     QString reason;
     const auto items = Read_List(path, &reason);
     if (!items) {
-        vexa::Show_Error(reason);
+        console_.Notice(reason, vexa::MessageKind::Error);
         return false;
     }
     Fill_Items(ComboBox6, *items, ComboBox6->currentText());
     return true;
 }
 
-void TForm1::SpeedButton3Click()
+void AtCommands::SpeedButton3Click()
 {
-    const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder);
+    const QString path = Choose_List(Dialog_Parent(), State.OpenDialog1_Folder);
     if (!path.isEmpty())
         Load_AT_List(path);
 }
 
-void TForm1::SpeedButton1Click() { Form2->Open(QStringLiteral("Создание списка AT команд"), Start_Directory); }
-
-void TForm1::SpeedButton2Click()
+void AtCommands::SpeedButton1Click()
 {
-    Enter_Start_Directory();
-    AtCommands.OpenDialog1_Folder = Start_Directory;
-    if (const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder); !path.isEmpty())
-        Form2->Open(QStringLiteral("Редактирование списка AT команд"), Start_Directory, path);
+    listEditor_->Open(QStringLiteral("Создание списка AT команд"), Enter_Start_Directory());
+}
+
+void AtCommands::SpeedButton2Click()
+{
+    const QString start = Enter_Start_Directory();
+    State.OpenDialog1_Folder = start;
+    if (const QString path = Choose_List(Dialog_Parent(), State.OpenDialog1_Folder); !path.isEmpty())
+        listEditor_->Open(QStringLiteral("Редактирование списка AT команд"), start, path);
 }
 
 // A configuration that cannot be read at all leaves the list empty for typed
 // commands; one that names a list that is gone is reset to "off".
-void TForm1::Autoload_AT_List()
+void AtCommands::Autoload_AT_List()
 {
     Enter_Start_Directory();
     const auto config = Read_Whole_File(QString::fromLatin1(kAutoloadConfigPath));
     if (!config) {
-        vexa::Show_Message(
+        console_.Notice(
             QStringLiteral("Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода."));
         return;
     }
@@ -94,7 +96,7 @@ void TForm1::Autoload_AT_List()
         return;
     }
     Write_Whole_File(QString::fromLatin1(kAutoloadConfigPath), Autoload_Off());
-    vexa::Show_Message(
+    console_.Notice(
         QStringLiteral("Нет файла AT команд или не правильно указан путь к данному файлу. Попробуйте выбрать заново."));
 }
 
@@ -103,9 +105,9 @@ void TForm1::Autoload_AT_List()
 // dialog's answer is written. A path the file cannot hold in cp1251 would be
 // read back as another one and reset at the next start: it is refused and
 // the configuration and the box stay as they were.
-void TForm1::CheckBox3Click()
+void AtCommands::CheckBox3Click()
 {
-    Enter_Start_Directory();
+    const QString start = Enter_Start_Directory();
     const bool ticked = CheckBox3->isChecked();
     if (ticked && Config_Loading)
         return;
@@ -114,19 +116,19 @@ void TForm1::CheckBox3Click()
     bool written = config.open(QIODevice::ReadWrite);
     QByteArray lines = Autoload_Off();
     if (written && ticked) {
-        AtCommands.OpenDialog1_Folder = Start_Directory;
-        const QString path = Choose_List(this, AtCommands.OpenDialog1_Folder);
+        State.OpenDialog1_Folder = start;
+        const QString path = Choose_List(Dialog_Parent(), State.OpenDialog1_Folder);
         if (!Fits_Cp1251(path)) {
             config.close();
             if (!existed)
                 config.remove();
             const QSignalBlocker blocker(CheckBox3);
             CheckBox3->setChecked(false);
-            vexa::Show_Message(QStringLiteral("Путь к списку команд содержит знаки, которых нет в кодировке "
-                                              "Windows-1251, и не может быть записан в файл конфигурации:\n") +
-                               path +
-                               QStringLiteral("\nВыберите список, путь к которому записан русскими или "
-                                              "латинскими буквами."));
+            console_.Notice(QStringLiteral("Путь к списку команд содержит знаки, которых нет в кодировке "
+                                           "Windows-1251, и не может быть записан в файл конфигурации:\n") +
+                            path +
+                            QStringLiteral("\nВыберите список, путь к которому записан русскими или "
+                                           "латинскими буквами."));
             return;
         }
         lines = path.isEmpty() ? QByteArray() : Autoload_On(vexa::Cp1251_Encode(path));
@@ -134,5 +136,5 @@ void TForm1::CheckBox3Click()
     written = written && config.resize(0) && config.write(lines) == lines.size() && config.flush();
     config.close();
     if (!written)
-        vexa::Show_Message(QStringLiteral("Нету файла списка АТ команд"));
+        console_.Notice(QStringLiteral("Нету файла списка АТ команд"));
 }

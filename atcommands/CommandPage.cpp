@@ -12,11 +12,12 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/QuickCommands.h"
 #include "atcommands/QwickCommnds.h"
+#include "platform/Clock.h"
 #include "platform/Controls.h"
-#include "mainwindow/ZRMHyperTerminal.h"
-#include "platform/Messages.h"
+#include "serial/Link.h"
 #include "serial/PortErrors.h"
 
 namespace {
@@ -32,7 +33,29 @@ QPushButton *Glyph(const QString &name, QStyle::StandardPixmap icon, QWidget *pa
 
 }  // namespace
 
-void TForm1::Build_Command_Page(QWidget *page)
+AtCommands::AtCommands(QWidget *page, QWidget *top, QProgressBar *gauge, vexa::Clock &clock, Link &link,
+                       Console &console, AtCommandsHost host)
+    : QObject(page), Gauge1(gauge), page_(page), clock_(clock), link_(link), console_(console), host_(std::move(host))
+{
+    Build_Page(page, top);
+    Timer2 = clock.Make_Timer("Timer2", kScriptTickMs, false, [this] { Timer2Timer(); });
+    Connect_Page();
+    connect(&link, &Link::Closing, this, &AtCommands::Script_Port_Closed);
+}
+
+AtCommands::~AtCommands() = default;
+
+void AtCommands::Attach_Dialogs(TForm2 *listEditor, TForm3 *scriptEditor, TForm7 *builder, TForm8 *quickPanel)
+{
+    listEditor_ = listEditor;
+    scriptEditor_ = scriptEditor;
+    builder_ = builder;
+    quickPanel_ = quickPanel;
+}
+
+QWidget *AtCommands::Dialog_Parent() const { return page_->window(); }
+
+void AtCommands::Build_Page(QWidget *page, QWidget *top)
 {
     auto *list = Named(new QGroupBox(QStringLiteral("СПИСОК КОМАНД:"), page), "GroupBox2");
     list->setGeometry(0, 0, 343, 110);
@@ -72,20 +95,18 @@ void TForm1::Build_Command_Page(QWidget *page)
         Button("SpeedButton9", QStringLiteral("Просмотр протокола последнего скрипта"), scripts, {4, 150, 335, 22});
     // Above the terminal, seen whatever the page: how long a run has waited
     // for an answer, and the button that ends the run.
-    Label_Script_Wait = Named(Label(QString(), centralWidget(), 533, 2, 112), "Label_Script_Wait");
+    Label_Script_Wait = Named(Label(QString(), top, 533, 2, 112), "Label_Script_Wait");
     Label_Script_Wait->setFixedHeight(22);
     Label_Script_Wait->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label_Script_Wait->setFont(small);
     SpeedButton_Script_Stop =
-        Glyph(QStringLiteral("SpeedButton_Script_Stop"), QStyle::SP_MediaStop, centralWidget(), {648, 2, 22, 22});
+        Glyph(QStringLiteral("SpeedButton_Script_Stop"), QStyle::SP_MediaStop, top, {648, 2, 22, 22});
     SpeedButton_Script_Stop->setToolTip(QStringLiteral("Остановить скрипт"));
     SpeedButton_Script_Stop->setEnabled(false);
-    Timer2 = Timer("Timer2", this, kScriptTickMs);
-    Connect_Command_Page();
 }
 
 // A slot: its script path, a button to choose it and one to run it.
-void TForm1::Build_Script_Slot(QWidget *box, int slot, int y)
+void AtCommands::Build_Script_Slot(QWidget *box, int slot, int y)
 {
     const QString number = QString::number(slot + 1);
     Edit_Script[slot] = new QLineEdit(box);
@@ -102,68 +123,68 @@ void TForm1::Build_Script_Slot(QWidget *box, int slot, int y)
             [this, slot] { SpeedButton_Script_RUNClick(slot); });
 }
 
-void TForm1::Connect_Command_Page()
+void AtCommands::Connect_Page()
 {
-    connect(CheckBox3, &QCheckBox::toggled, this, &TForm1::CheckBox3Click);
-    connect(ComboBox6->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox6Change);
-    connect(ComboBox6, &QComboBox::textActivated, this, &TForm1::ComboBox6Change);
-    const std::pair<QPushButton *, void (TForm1::*)()> clicks[] = {
-        {SpeedButton1, &TForm1::SpeedButton1Click},
-        {SpeedButton2, &TForm1::SpeedButton2Click},
-        {SpeedButton3, &TForm1::SpeedButton3Click},
-        {SpeedButton4, &TForm1::SpeedButton4Click},
-        {SpeedButton24, &TForm1::SpeedButton24Click},
-        {SpeedButton5, &TForm1::SpeedButton5Click},
-        {SpeedButton6, &TForm1::SpeedButton6Click},
-        {SpeedButton7, &TForm1::SpeedButton7Click},
-        {SpeedButton8, &TForm1::SpeedButton8Click},
-        {SpeedButton9, &TForm1::SpeedButton9Click},
-        {BitBtn_Send_Selected_Script, &TForm1::BitBtn_Send_Selected_ScriptClick},
-        {SpeedButton_Script_Stop, &TForm1::SpeedButton_Script_StopClick},
+    connect(CheckBox3, &QCheckBox::toggled, this, &AtCommands::CheckBox3Click);
+    connect(ComboBox6->lineEdit(), &QLineEdit::textEdited, this, &AtCommands::ComboBox6Change);
+    connect(ComboBox6, &QComboBox::textActivated, this, &AtCommands::ComboBox6Change);
+    const std::pair<QPushButton *, void (AtCommands::*)()> clicks[] = {
+        {SpeedButton1, &AtCommands::SpeedButton1Click},
+        {SpeedButton2, &AtCommands::SpeedButton2Click},
+        {SpeedButton3, &AtCommands::SpeedButton3Click},
+        {SpeedButton4, &AtCommands::SpeedButton4Click},
+        {SpeedButton24, &AtCommands::SpeedButton24Click},
+        {SpeedButton5, &AtCommands::SpeedButton5Click},
+        {SpeedButton6, &AtCommands::SpeedButton6Click},
+        {SpeedButton7, &AtCommands::SpeedButton7Click},
+        {SpeedButton8, &AtCommands::SpeedButton8Click},
+        {SpeedButton9, &AtCommands::SpeedButton9Click},
+        {BitBtn_Send_Selected_Script, &AtCommands::BitBtn_Send_Selected_ScriptClick},
+        {SpeedButton_Script_Stop, &AtCommands::SpeedButton_Script_StopClick},
     };
     for (const auto &[button, handler] : clicks)
         connect(button, &QPushButton::clicked, this, handler);
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
 }
 
-void TForm1::Hide_Quick_Panel()
+void AtCommands::Hide_Quick_Panel()
 {
-    if (Form8 && Form8->isVisible())
-        Form8->hide();
+    if (quickPanel_ && quickPanel_->isVisible())
+        quickPanel_->hide();
 }
 
-void TForm1::Send_Echoed_Line(const QByteArray &text, ColorRef color)
+void AtCommands::Send_Echoed_Line(const QByteArray &text, ColorRef color)
 {
     if (!text.isEmpty() && !Echo_And_Write(text, color))
-        vexa::Show_Message(Port_Error_Text(PortError::Write));
+        console_.Notice(Port_Error_Text(PortError::Write));
 }
 
-bool TForm1::Echo_And_Write(const QByteArray &text, ColorRef color)
+bool AtCommands::Echo_And_Write(const QByteArray &text, ColorRef color)
 {
     const QByteArray line = text + '\r';
-    Print_To_Screen(line, color);
-    return Write_To_Port(line);
+    console_.Print(line, color);
+    return link_.Write(line);
 }
 
-void TForm1::SpeedButton24Click()
+void AtCommands::SpeedButton24Click()
 {
-    Form8->show();
-    Form8->raise();
-    Form8->activateWindow();
+    quickPanel_->show();
+    quickPanel_->raise();
+    quickPanel_->activateWindow();
 }
 
 // The three buttons talk to the modem's own software only while the modem
 // holds CTS on; the answer continues on the echo's line.
-void TForm1::Send_If_CTS(const char *command)
+void AtCommands::Send_If_CTS(const char *command)
 {
-    if (!CTS_On)
+    if (!host_.Clear_To_Send())
         return;
-    Print_To_Screen(QByteArray(command), kBlue);
-    Send_AT_Command(QByteArray(command));
+    console_.Print(QByteArray(command), kBlue);
+    if (!link_.Write(QByteArray(command) + '\r'))
+        console_.Notice(Port_Error_Text(PortError::Write));
 }
 
-void TForm1::SpeedButton_StartClick() { Send_If_CTS(kStartCommand); }
+void AtCommands::SpeedButton_StartClick() { Send_If_CTS(kStartCommand); }
 
-void TForm1::SpeedButton_ResetClick() { Send_If_CTS(kResetCommand); }
+void AtCommands::SpeedButton_ResetClick() { Send_If_CTS(kResetCommand); }
 
-void TForm1::SpeedButton_StopClick() { Send_If_CTS(kStopCommand); }
+void AtCommands::SpeedButton_StopClick() { Send_If_CTS(kStopCommand); }

@@ -6,8 +6,6 @@
 #include <QPushButton>
 #include <QStyle>
 
-#include "mainwindow/ZRMHyperTerminal.h"
-
 namespace {
 
 constexpr int kRowPitch = 24;
@@ -16,7 +14,7 @@ constexpr int kDescriptionWidth = 209, kNarrowDescriptionWidth = 97;
 
 }  // namespace
 
-TForm8::TForm8(TForm1 *owner) : QDialog(owner), owner_(owner)
+TForm8::TForm8(QWidget *parent, std::function<void(const QByteArray &)> send) : QDialog(parent), send_(std::move(send))
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("Панель быстрых команд"));
@@ -24,7 +22,7 @@ TForm8::TForm8(TForm1 *owner) : QDialog(owner), owner_(owner)
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     // The main window's typewriter face, a size smaller, so that the longest
     // caption fits its button beside the glyph.
-    QFont bold = owner->font();
+    QFont bold = parent->font();
     bold.setPixelSize(10);
     bold.setBold(true);
     const QPixmap glyph = QApplication::style()->standardIcon(QStyle::SP_ArrowRight).pixmap(14, 14);
@@ -58,7 +56,7 @@ TForm8::TForm8(TForm1 *owner) : QDialog(owner), owner_(owner)
     }
 }
 
-void TForm8::Quick_Send(int row) { owner_->Send_Echoed_Line(QByteArray(kQuickCommands[row].Sent), kBlue); }
+void TForm8::Quick_Send(int row) { send_(QByteArray(kQuickCommands[row].Sent)); }
 
 void TForm8::mouseDoubleClickEvent(QMouseEvent *e)
 {

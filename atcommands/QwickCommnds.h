@@ -2,28 +2,30 @@
 // Quick command panel, modeless, fixed dialog border: one button per fixed
 // AT command, each with a field that says what it does.
 
+#include <QByteArray>
 #include <QDialog>
+#include <functional>
 
 #include "atcommands/QuickCommands.h"
 
 class QLineEdit;
 class QPushButton;
-class TForm1;
 
 class TForm8 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm8(TForm1 *owner);
+    // send echoes a command and a CR, then writes them.
+    TForm8(QWidget *parent, std::function<void(const QByteArray &)> send);
 
     QPushButton *Button[kQuickRows] = {};
     QLineEdit *Description[kQuickRows] = {};
 
-    // Echoes the row's command and a CR in blue, then writes them.
+    // Sends the row's command as the command box's "Послать" does.
     void Quick_Send(int row);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent *e) override;  // FormDblClick
 
 private:
-    TForm1 *owner_;
+    std::function<void(const QByteArray &)> send_;
 };

@@ -67,6 +67,19 @@ void TForm1::Print_To_Screen(const QByteArray &bytes, ColorRef color)
                     color);
 }
 
+// A step moves the cursor without scrolling, except on the last row, where it
+// would leave the picture.
+void TForm1::Step_Line()
+{
+    Draw_Cursor(Cursor_X, Cursor_Y, Screen_Back_Color);
+    if (Cursor_Y >= kLastRowY) {
+        Screen_New_Line();
+        return;
+    }
+    Cursor_X = 0;
+    Cursor_Y += kLineHeight;
+}
+
 void TForm1::Screen_New_Line()
 {
     switch (New_Line_Step(Cursor_X, Cursor_Y)) {

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/QwickCommnds.h"
 #include "atcommands/ZRMComList.h"
 #include "atcommands/ZRMComScript.h"
@@ -106,7 +107,7 @@ void TForm1::FormCreate()
     Clear_Screen();
     Set_Port_Handle(nullptr);
     Find_Free_Ports();
-    Autoload_AT_List();
+    Commands->Autoload_AT_List();
     Cursor_Phase = false;
     Timer_Cursor->start(kCursorBlinkMs);
     Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(PageControl1->currentIndex()));
@@ -133,20 +134,20 @@ void TForm1::PageControl1Change()
         Purge_On_Page_Switch();
         break;
     case 1:
-        Hide_Quick_Panel();
+        Commands->Hide_Quick_Panel();
         Rx_File = true;
         Reset_File_Protocol();
         Purge_On_Page_Switch();
         break;
     case 2:
-        Hide_Quick_Panel();
+        Commands->Hide_Quick_Panel();
         Clear_Screen();
         Rx_Xmodem = true;
         Purge_On_Page_Switch();
         Firmware->Clear_Fields();
         break;
     case 3:
-        Hide_Quick_Panel();
+        Commands->Hide_Quick_Panel();
         Clear_Screen();
         Rx_Test = true;
         Traffic->Enter_Page();
@@ -282,6 +283,8 @@ TForm1 *Create_Application_Forms()
     form1->Transfer->Attach_Dialogs(form1->Form5, form1->Form6);
     form1->Form7 = new TForm7(form1);
     form1->Form4 = new TForm4(form1);
-    form1->Form8 = new TForm8(form1);
+    form1->Form8 =
+        new TForm8(form1, [form1](const QByteArray &command) { form1->Commands->Send_Echoed_Line(command, kBlue); });
+    form1->Commands->Attach_Dialogs(form1->Form2, form1->Form3, form1->Form7, form1->Form8);
     return form1;
 }

@@ -17,7 +17,6 @@
 #include <optional>
 #include <vector>
 
-#include "atcommands/AtCommandsState.h"
 #include "platform/Console.h"
 #include "platform/QtClock.h"
 #include "platform/SerialPort.h"
@@ -30,6 +29,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QTimer;
@@ -38,6 +38,7 @@ class PageControl;
 class PortRetake;
 class ScreenPicture;
 class TReadTheart;
+class AtCommands;
 class FirmwareDownload;
 class TestTraffic;
 class TForm2;
@@ -156,7 +157,6 @@ public:
 
     // ----- main window (mainwindow/ZRMHyperTerminal.cpp) -----
     QString Start_Directory;
-    bool Config_Loading = false;
 
     void FormCreate();
     void FormDestroy();
@@ -180,73 +180,38 @@ public:
     void Print_To_Screen(const std::uint8_t *bytes, std::uint32_t count, ColorRef color);
     void Print_To_Screen(const QByteArray &bytes, ColorRef color);
     void Screen_New_Line();
+    // The cursor to a line of its own, scrolling only from the last row.
+    void Step_Line();
     void Clear_Screen();
     void Draw_Cursor(int x, int y, ColorRef color);
     void Timer_CursorTimer();
     void FormKeyPress(const QString &typed);
     void SpeedButton10Click();
 
-    // ===== AT commands (atcommands/): lists, scripts, quick panel, builder =====
-    AtCommandsState AtCommands;
-    QFile Script_Log;  // Logs/ScriptLog.atl while a script runs
+    // ===== AT commands (atcommands/AtCommands.h): lists, scripts, quick panel, builder =====
+    // Made with the command page (mainwindow/CommandPageForwards.cpp).
+    std::unique_ptr<AtCommands> Commands;
+    QProgressBar *Gauge1 = nullptr;  // a run's progress, under the terminal
+    QPushButton *SpeedButton_Start = nullptr, *SpeedButton_Reset = nullptr, *SpeedButton_Stop = nullptr;
     void Build_Command_Page(QWidget *page);
-    void Autoload_AT_List();  // start-up step 11
-    void Hide_Quick_Panel();  // leaving the command page
-    void Build_Script_Slot(QWidget *box, int slot, int y);
-    void Connect_Command_Page();
-    // Echoes the text and a CR in the colour, then writes them; an empty
-    // text sends nothing.
-    void Send_Echoed_Line(const QByteArray &text, ColorRef color);
-    bool Echo_And_Write(const QByteArray &text, ColorRef color);  // no box
-
-    // command lists (atcommands/CommandList.cpp)
-    QCheckBox *CheckBox3 = nullptr;
-    QComboBox *ComboBox6 = nullptr;
-    QPushButton *SpeedButton1 = nullptr, *SpeedButton2 = nullptr, *SpeedButton3 = nullptr, *SpeedButton4 = nullptr,
-                *SpeedButton24 = nullptr;
-    void SpeedButton1Click();
-    void SpeedButton2Click();
-    void SpeedButton3Click();
-    void SpeedButton4Click();
+    void SpeedButton1Click();   // list "Создать"
+    void SpeedButton2Click();   // list "Редактировать"
+    void SpeedButton3Click();   // list "Загрузить"
+    void SpeedButton4Click();   // "Послать"
+    void SpeedButton24Click();  // the quick panel
     void CheckBox3Click();
     void ComboBox6Change();
-    bool Load_AT_List(const QString &path);
-
-    // scripts and their runner (atcommands/ScriptRunner.cpp)
-    QPushButton *SpeedButton5 = nullptr, *SpeedButton6 = nullptr, *SpeedButton7 = nullptr, *SpeedButton8 = nullptr,
-                *SpeedButton9 = nullptr, *BitBtn_Send_Selected_Script = nullptr;
-    QLineEdit *Edit_Script[3] = {};                // Edit_Script_1 .. _3
-    QPushButton *SpeedButton_Script_Open[3] = {};  // SpeedButton_Script_1_Open .. _3_Open
-    QPushButton *SpeedButton_Script_RUN[3] = {};   // SpeedButton_Script_1_RUN .. _3_RUN
-    QTimer *Timer2 = nullptr;
-    QProgressBar *Gauge1 = nullptr;
-    QPushButton *SpeedButton_Script_Stop = nullptr;  // ends a run that waits
-    QLabel *Label_Script_Wait = nullptr;             // how long the run has waited
     void SpeedButton5Click();
     void SpeedButton6Click();
     void SpeedButton7Click();
     void SpeedButton8Click();
     void SpeedButton9Click();
-    void SpeedButton_Script_OpenClick(int slot);
-    void SpeedButton_Script_RUNClick(int slot);
     void BitBtn_Send_Selected_ScriptClick();
-    void Timer2Timer();
     void SpeedButton_Script_StopClick();
-    // Each chunk received, for the answer a running script waits for.
-    void Script_Heard(const QByteArray &chunk);
-    bool Start_Script(const QString &path);
-    void Send_Script_Step();
-    void End_Script(const QString &reason = QString());
-    void Script_Port_Closed();  // the run ends with its port
-    void Script_Banner(const char *text);
-
-    // quick panel and the buttons above the terminal (atcommands/CommandPage.cpp)
-    QPushButton *SpeedButton_Start = nullptr, *SpeedButton_Reset = nullptr, *SpeedButton_Stop = nullptr;
-    void SpeedButton24Click();
+    void Timer2Timer();
     void SpeedButton_StartClick();
     void SpeedButton_ResetClick();
     void SpeedButton_StopClick();
-    void Send_If_CTS(const char *command);
 
     // ===== file transfer (transfer/FileTransfer.h): frame protocol, sender, receiver =====
     std::unique_ptr<FileTransfer> Transfer;

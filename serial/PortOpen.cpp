@@ -328,7 +328,6 @@ std::shared_ptr<SerialPort> TForm1::Current_Port() const
 void TForm1::Close_Port()
 {
     emit Port_Link->Closing();
-    Script_Port_Closed();
     if (PortHandle)
         PortHandle->close();
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "atcommands/AtCommands.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "testtraffic/TestTraffic.h"
 #include "xmodem/FirmwareDownload.h"
@@ -16,7 +17,7 @@ void TForm1::Take_Received(const QByteArray &chunk)
     // stands for. A running script goes on only at the end of its command's
     // answer, which it looks for in the chunk itself.
     Reply_Seen = true;
-    Script_Heard(chunk);
+    Commands->Script_Heard(chunk);
 }
 
 void TForm1::Dispatch_Received()
@@ -36,11 +37,7 @@ void TForm1::Dispatch_Received()
     case 0: Print_To_Screen(bytes, Rx_Count, kBlack); break;
     case 1:
         Print_To_Screen(bytes, Rx_Count, kBlack);
-        // Written through at once: a replay during the run shows every byte so far.
-        if (Script_Log.isOpen()) {
-            Script_Log.write(reinterpret_cast<const char *>(bytes), Rx_Count);
-            Script_Log.flush();
-        }
+        Commands->Log_Received(bytes, Rx_Count);
         break;
     case 2: Parse_File_Frames(bytes, Rx_Count); break;
     case 3: Firmware->Scan_Modem_Reply(bytes, Rx_Count); break;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/AtTestSupport.h"
 #include "atcommands/ZRMCreateATcommandScriptForm.h"
 #include "platform/Cp1251.h"
@@ -89,7 +90,7 @@ TEST(Builder, ComposesLinesFromModesCommandsAndValues)
         b.SpeedButton2->click();
         b.reject();
     });
-    f.SpeedButton6->click();
+    f.Commands->SpeedButton6->click();
     const QString expected = QString::fromUtf8(
         "AT+IPR=115200\r\nAT+CFUN=1\r\nAT+CFUN=1\r\nAT+CPIN=\"0000\"\r\nAT+CSCS=\"UCS2\"\r\nAT+CSCS=\"Выберите "
         "значение\"\r\n");
@@ -196,10 +197,10 @@ TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
     ASSERT_FALSE(modem.Port.isEmpty());
     app.Pick_Port(modem.Port);
     ASSERT_TRUE(f.PortHeld);
-    f.Timer2->setInterval(20);
-    f.Edit_Script[0]->setText(app.start.file("all.ats"));
-    f.SpeedButton_Script_RUN[0]->click();
-    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }, 60000));
+    f.Commands->Timer2->Set_Interval(20);
+    f.Commands->Edit_Script[0]->setText(app.start.file("all.ats"));
+    f.Commands->SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !f.Commands->State.Script_Running; }, 60000));
     const QByteArray log = Read_File(app.start.file("Logs/ScriptLog.atl"));
     const QStringList steps = QString::fromLatin1(log).split(QStringLiteral("***********\rCOMMAND:   ")).mid(1);
     ASSERT_EQ(steps.size(), lines);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/AtTestSupport.h"
 #include "atcommands/ZRMComList.h"
 #include "atcommands/ZRMComScript.h"
@@ -58,7 +59,7 @@ TEST_F(FakePortTest, SendWritesTheBoxTextAndOneCrAfterItsBlueEcho)
     app->Pick_Port(kModem);
     Taken(*modem);
     // Nothing chosen yet: the prompt itself goes out, 16 bytes and CR.
-    QTest::mouseClick(form().SpeedButton4, Qt::LeftButton);
+    QTest::mouseClick(form().Commands->SpeedButton4, Qt::LeftButton);
     EXPECT_EQ(Taken(*modem), Bytes(Cp("Выбирете команду") + '\r'));
     EXPECT_TRUE(Cell_Has(form(), 0, 0, kBlue));
     EXPECT_EQ(form().Cursor_Y, kLineHeight);
@@ -66,34 +67,34 @@ TEST_F(FakePortTest, SendWritesTheBoxTextAndOneCrAfterItsBlueEcho)
     const QString list = app->start.file("list.atl");
     Write_File(list, "AT+CFUN=1 \r\n\r\nAT&W\r\n");
     FileDialogAnswers answers({list});
-    QTest::mouseClick(form().SpeedButton3, Qt::LeftButton);
-    ASSERT_EQ(Items(form().ComboBox6), QStringList({"AT+CFUN=1 ", "", "AT&W"}));
-    EXPECT_EQ(form().ComboBox6->currentText(), QString::fromUtf8("Выбирете команду"));  // the text stays
+    QTest::mouseClick(form().Commands->SpeedButton3, Qt::LeftButton);
+    ASSERT_EQ(Items(form().Commands->ComboBox6), QStringList({"AT+CFUN=1 ", "", "AT&W"}));
+    EXPECT_EQ(form().Commands->ComboBox6->currentText(), QString::fromUtf8("Выбирете команду"));  // the text stays
     EXPECT_EQ(answers.requests().at(0).name, QString("OpenDialog1"));
     EXPECT_EQ(answers.requests().at(0).filter, QString::fromUtf8("Файл списка АТ команд|*.atl"));
 
-    form().ComboBox6->setCurrentIndex(0);
-    QTest::mouseClick(form().SpeedButton4, Qt::LeftButton);
+    form().Commands->ComboBox6->setCurrentIndex(0);
+    QTest::mouseClick(form().Commands->SpeedButton4, Qt::LeftButton);
     EXPECT_EQ(Taken(*modem), Bytes(QByteArray::fromHex("41542B4346554E3D31200D")));
 
     // The empty item sends nothing and draws nothing.
     const int cursorY = form().Cursor_Y, viewed = form().Form4->Line_Count();
-    form().ComboBox6->setCurrentIndex(1);
-    QTest::mouseClick(form().SpeedButton4, Qt::LeftButton);
+    form().Commands->ComboBox6->setCurrentIndex(1);
+    QTest::mouseClick(form().Commands->SpeedButton4, Qt::LeftButton);
     EXPECT_TRUE(Taken(*modem).empty());
     EXPECT_EQ(form().Cursor_Y, cursorY);
     EXPECT_EQ(form().Form4->Line_Count(), viewed);
 
     const QByteArray longCommand = "AT" + QByteArray(298, 'X');
-    form().ComboBox6->setEditText(QString::fromLatin1(longCommand));
-    QTest::mouseClick(form().SpeedButton4, Qt::LeftButton);
+    form().Commands->ComboBox6->setEditText(QString::fromLatin1(longCommand));
+    QTest::mouseClick(form().Commands->SpeedButton4, Qt::LeftButton);
     EXPECT_EQ(Taken(*modem), Bytes(longCommand + '\r'));
 
     // A failed write is reported once; the echo stays.
     modem->failWrite = true;
-    form().ComboBox6->setCurrentIndex(2);
+    form().Commands->ComboBox6->setCurrentIndex(2);
     const int before = form().Form4->Line_Count();
-    QTest::mouseClick(form().SpeedButton4, Qt::LeftButton);
+    QTest::mouseClick(form().Commands->SpeedButton4, Qt::LeftButton);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
     EXPECT_EQ(form().Form4->Line_Count(), before + 5);  // "AT&W" and its CR
 }
@@ -109,23 +110,23 @@ TEST(CommandList, ListFilesGiveOneItemPerLineWhateverTheLineBreaks)
         const QString path = app.start.file("list.atl");
         Write_File(path, bytes);
         FileDialogAnswers answers({path});
-        f.SpeedButton3->click();
-        EXPECT_EQ(Items(f.ComboBox6), expected) << bytes.toHex().toStdString();
+        f.Commands->SpeedButton3->click();
+        EXPECT_EQ(Items(f.Commands->ComboBox6), expected) << bytes.toHex().toStdString();
     }
     // Cyrillic text is cp1251 in the file.
     Write_File(app.start.file("ru.atl"), Cp("АТ команда\r\n"));
     FileDialogAnswers ru({app.start.file("ru.atl")});
-    f.SpeedButton3->click();
-    EXPECT_EQ(Items(f.ComboBox6), QStringList({QString::fromUtf8("АТ команда")}));
+    f.Commands->SpeedButton3->click();
+    EXPECT_EQ(Items(f.Commands->ComboBox6), QStringList({QString::fromUtf8("АТ команда")}));
 
     // A list that cannot be read is reported and the box keeps its items;
     // a cancelled dialog changes nothing.
     FileDialogAnswers missing({app.start.file("gone.atl"), QString()});
-    f.SpeedButton3->click();
-    f.SpeedButton3->click();
+    f.Commands->SpeedButton3->click();
+    f.Commands->SpeedButton3->click();
     EXPECT_EQ(app.catcher.errors().size(), 1);
     EXPECT_TRUE(app.catcher.errors().value(0).contains("gone.atl"));
-    EXPECT_EQ(Items(f.ComboBox6), QStringList({QString::fromUtf8("АТ команда")}));
+    EXPECT_EQ(Items(f.Commands->ComboBox6), QStringList({QString::fromUtf8("АТ команда")}));
 }
 
 TEST(CommandList, TypingIntoTheBoxHandsTheNextKeysToTheTerminal)
@@ -136,11 +137,12 @@ TEST(CommandList, TypingIntoTheBoxHandsTheNextKeysToTheTerminal)
     ASSERT_TRUE(Activate(f));
     app.Pick_Port(pty.slavePath());
     ASSERT_TRUE(f.PortHeld);
-    QTest::mouseClick(f.ComboBox6->lineEdit(), Qt::LeftButton);
-    ASSERT_TRUE(QApplication::focusWidget() == f.ComboBox6 || f.ComboBox6->isAncestorOf(QApplication::focusWidget()));
-    f.ComboBox6->lineEdit()->selectAll();
+    QTest::mouseClick(f.Commands->ComboBox6->lineEdit(), Qt::LeftButton);
+    ASSERT_TRUE(QApplication::focusWidget() == f.Commands->ComboBox6 ||
+                f.Commands->ComboBox6->isAncestorOf(QApplication::focusWidget()));
+    f.Commands->ComboBox6->lineEdit()->selectAll();
     Type(f, "AT");
-    EXPECT_EQ(f.ComboBox6->currentText(), QString("A"));
+    EXPECT_EQ(f.Commands->ComboBox6->currentText(), QString("A"));
     EXPECT_EQ(pty.read(1), QByteArray("T"));
 }
 
@@ -153,13 +155,13 @@ TEST(Autoload, MissingEmptyAndBrokenConfigurations)
                   QStringList({QString::fromUtf8(
                       "Не хватает файла конфигурации для составления списка АТ команд, режим ручного ввода.")}));
         EXPECT_FALSE(QFile::exists(s.start.file("Config/ATComm/ATList.nee")));
-        EXPECT_EQ(s.form->ComboBox6->count(), 0);
+        EXPECT_EQ(s.form->Commands->ComboBox6->count(), 0);
     }
     {
         Start s{QByteArray()};
         s.Launch();
         EXPECT_TRUE(s.catcher.messages().isEmpty());
-        EXPECT_FALSE(s.form->CheckBox3->isChecked());
+        EXPECT_FALSE(s.form->Commands->CheckBox3->isChecked());
     }
     for (const QByteArray &config : {QByteArray("LoadATCommandList\r\n/nowhere/gone.atl\r\n"),
                                      QByteArray("LoadATCommandList\r\n\r\n"), QByteArray("LoadATCommandList")}) {
@@ -170,7 +172,7 @@ TEST(Autoload, MissingEmptyAndBrokenConfigurations)
                                                  "Попробуйте выбрать заново.")}));
         EXPECT_TRUE(s.catcher.errors().isEmpty());
         EXPECT_EQ(s.Config(), QByteArray("NoLoadATCommandList\r\nNoFile\r\n"));
-        EXPECT_FALSE(s.form->CheckBox3->isChecked());
+        EXPECT_FALSE(s.form->Commands->CheckBox3->isChecked());
     }
 }
 
@@ -184,10 +186,10 @@ TEST(Autoload, ANamedListIsLoadedAndTheBoxTickedWithoutRewritingTheFile)
         Write_File(s.start.file("Lists/first.atl"), "AT\r\nATI\r\n");
         s.Launch();
         EXPECT_TRUE(s.catcher.messages().isEmpty()) << full;
-        EXPECT_TRUE(s.form->CheckBox3->isChecked()) << full;
-        EXPECT_EQ(Items(s.form->ComboBox6), QStringList({"AT", "ATI"})) << full;
+        EXPECT_TRUE(s.form->Commands->CheckBox3->isChecked()) << full;
+        EXPECT_EQ(Items(s.form->Commands->ComboBox6), QStringList({"AT", "ATI"})) << full;
         EXPECT_EQ(s.Config(), config) << full;
-        EXPECT_FALSE(s.form->Config_Loading);
+        EXPECT_FALSE(s.form->Commands->Config_Loading);
     }
 }
 
@@ -199,31 +201,31 @@ TEST(Autoload, TheBoxWritesTheConfigurationAtEachUserChange)
     TForm1 &f = *s.form;
     ASSERT_TRUE(Activate(f));
     FileDialogAnswers answers({QString()});
-    QTest::mouseClick(f.CheckBox3, Qt::LeftButton, {}, QPoint(8, f.CheckBox3->height() / 2));
-    ASSERT_TRUE(f.CheckBox3->isChecked());
+    QTest::mouseClick(f.Commands->CheckBox3, Qt::LeftButton, {}, QPoint(8, f.Commands->CheckBox3->height() / 2));
+    ASSERT_TRUE(f.Commands->CheckBox3->isChecked());
     EXPECT_EQ(s.Config(), QByteArray());  // cancelled: an empty file, the box stays ticked
     EXPECT_EQ(answers.requests().at(0).directory, f.Start_Directory);
 
-    QTest::mouseClick(f.CheckBox3, Qt::LeftButton, {}, QPoint(8, f.CheckBox3->height() / 2));
+    QTest::mouseClick(f.Commands->CheckBox3, Qt::LeftButton, {}, QPoint(8, f.Commands->CheckBox3->height() / 2));
     EXPECT_EQ(s.Config(), QByteArray("NoLoadATCommandList\r\nNoFile\r\n"));
     // A path the file cannot hold in cp1251 is refused; nothing changes.
     const QString foreign = s.start.file(QString::fromUtf8("Lists/列表.atl"));
     answers.add(foreign);
     answers.add(s.start.file("Lists/first.atl"));
-    QTest::mouseClick(f.CheckBox3, Qt::LeftButton, {}, QPoint(8, f.CheckBox3->height() / 2));
-    EXPECT_FALSE(f.CheckBox3->isChecked());
+    QTest::mouseClick(f.Commands->CheckBox3, Qt::LeftButton, {}, QPoint(8, f.Commands->CheckBox3->height() / 2));
+    EXPECT_FALSE(f.Commands->CheckBox3->isChecked());
     EXPECT_EQ(s.Config(), QByteArray("NoLoadATCommandList\r\nNoFile\r\n"));
     ASSERT_EQ(s.catcher.messages().size(), 1);
     EXPECT_TRUE(s.catcher.messages()[0].contains(foreign));
-    QTest::mouseClick(f.CheckBox3, Qt::LeftButton, {}, QPoint(8, f.CheckBox3->height() / 2));
+    QTest::mouseClick(f.Commands->CheckBox3, Qt::LeftButton, {}, QPoint(8, f.Commands->CheckBox3->height() / 2));
     EXPECT_EQ(s.Config(), "LoadATCommandList\r\n" + s.start.file("Lists/first.atl").toUtf8() + "\r\n");
-    EXPECT_EQ(f.ComboBox6->count(), 0);  // loaded at the next start, not now
+    EXPECT_EQ(f.Commands->ComboBox6->count(), 0);  // loaded at the next start, not now
     s.catcher.clear();
 
     QDir(s.start.path()).removeRecursively();
-    QTest::mouseClick(f.CheckBox3, Qt::LeftButton, {}, QPoint(8, f.CheckBox3->height() / 2));
+    QTest::mouseClick(f.Commands->CheckBox3, Qt::LeftButton, {}, QPoint(8, f.Commands->CheckBox3->height() / 2));
     EXPECT_EQ(s.catcher.messages(), QStringList({QString::fromUtf8("Нету файла списка АТ команд")}));
-    EXPECT_FALSE(f.CheckBox3->isChecked());
+    EXPECT_FALSE(f.Commands->CheckBox3->isChecked());
 }
 
 TEST(ListEditor, CreatesAListWhereTheUserSaidAndRefusesEmptyFields)
@@ -244,7 +246,7 @@ TEST(ListEditor, CreatesAListWhereTheUserSaidAndRefusesEmptyFields)
         QDir::setCurrent(QDir::tempPath());  // a dialog elsewhere moved the current directory
         f.Form2->SpeedButton2->click();
     });
-    f.SpeedButton1->click();
+    f.Commands->SpeedButton1->click();
     EXPECT_EQ(warnings, QStringList(2, QString::fromUtf8("Не все поля заполнены ")));
     EXPECT_FALSE(f.Form2->isVisible());
     EXPECT_EQ(Read_File(app.start.file("mine.atl")), QByteArray("AT\r\nAT+CSQ "));
@@ -273,7 +275,7 @@ TEST(ListEditor, EditsAListWithEveryBreakTurnedIntoCrLf)
         EXPECT_EQ(f.Form2->Edit1->text(), copy);
         f.Form2->SpeedButton2->click();
     });
-    f.SpeedButton2->click();
+    f.Commands->SpeedButton2->click();
     EXPECT_EQ(Read_File(copy), Cp("AT\r\nATI\r\nАТ\r\n") + every);
     ASSERT_EQ(answers.requests().size(), 2);
     EXPECT_EQ(answers.requests()[0].directory, f.Start_Directory);
@@ -298,7 +300,7 @@ TEST(ScriptEditor, IsTheListEditorWithItsOwnNamesAndDialog)
         f.Form3->Memo1->setPlainText("ATI");
         f.Form3->SpeedButton2->click();
     });
-    f.SpeedButton5->click();
+    f.Commands->SpeedButton5->click();
     EXPECT_EQ(Read_File(app.start.file("new.ats")), QByteArray("ATI"));
     ASSERT_EQ(answers.requests().size(), 1);
     EXPECT_EQ(answers.requests()[0].defaultSuffix, QString("ats"));

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/AtTestSupport.h"
 #include "atcommands/QwickCommnds.h"
 #include "mainwindow/OutCHARinASCII.h"
@@ -52,7 +53,7 @@ TEST_F(FakePortTest, EveryPanelRowSendsItsOwnBytesEchoedInBlue)
     app->Pick_Port(kModem);
     Taken(*modem);
     TForm8 &panel = *form().Form8;
-    QTest::mouseClick(form().SpeedButton24, Qt::LeftButton);
+    QTest::mouseClick(form().Commands->SpeedButton24, Qt::LeftButton);
     ASSERT_TRUE(panel.isVisible());
     for (int row = 0; row < kQuickRows; ++row) {
         form().Clear_Screen();
@@ -78,7 +79,7 @@ TEST(QuickPanel, WithoutAPortEachClickEchoesThenSaysTheWriteFailed)
 {
     Application app;
     TForm1 &f = *app.form;
-    f.SpeedButton24->click();
+    f.Commands->SpeedButton24->click();
     f.Form8->Button[2]->click();
     EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
     EXPECT_EQ(f.Form4->Line(0), QString("97  a"));
@@ -89,11 +90,11 @@ TEST(QuickPanel, ADoubleClickOrAnotherPageHidesItAndItStaysHidden)
 {
     Application app;
     TForm1 &f = *app.form;
-    f.SpeedButton24->click();
+    f.Commands->SpeedButton24->click();
     ASSERT_TRUE(f.Form8->isVisible());
     QTest::mouseDClick(f.Form8, Qt::LeftButton, {}, QPoint(f.Form8->width() - 3, f.Form8->height() - 3));
     EXPECT_FALSE(f.Form8->isVisible());
-    f.SpeedButton24->click();
+    f.Commands->SpeedButton24->click();
     EXPECT_TRUE(f.Form8->isVisible());
     f.PageControl1->setCurrentIndex(3);
     EXPECT_FALSE(f.Form8->isVisible());

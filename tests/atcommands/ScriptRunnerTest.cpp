@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <unistd.h>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/AtTestSupport.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
@@ -50,7 +51,7 @@ struct ScriptRun {
     ScriptRun()
     {
         app.Pick_Port(pty.slavePath());
-        f.Timer2->setInterval(kFastTick);
+        f.Commands->Timer2->Set_Interval(kFastTick);
     }
     QString Script(const QByteArray &text, const QString &name = QStringLiteral("test.ats"))
     {
@@ -62,15 +63,15 @@ struct ScriptRun {
         return Wait_Until(
             [&] {
                 peer.Serve();
-                return !f.AtCommands.Script_Running;
+                return !f.Commands->State.Script_Running;
             },
             timeoutMs);
     }
     QByteArray Log() const { return Read_File(app.start.file("Logs/ScriptLog.atl")); }
     void Run_Slot(const QString &path)
     {
-        f.Edit_Script[0]->setText(path);
-        f.SpeedButton_Script_RUN[0]->click();
+        f.Commands->Edit_Script[0]->setText(path);
+        f.Commands->SpeedButton_Script_RUN[0]->click();
     }
 };
 
@@ -86,7 +87,7 @@ TEST(ScriptRunner, AnsweredScriptLeavesItsProtocolByteForByte)
     r.f.Clear_Screen();
     const QByteArray before = r.app.Work_Char_Log();
     r.Run_Slot(path);
-    ASSERT_TRUE(r.f.AtCommands.Script_Running);
+    ASSERT_TRUE(r.f.Commands->State.Script_Running);
     EXPECT_TRUE(r.f.Rx_Script);
     EXPECT_FALSE(r.f.Gauge1->isHidden());
     EXPECT_EQ(r.f.Gauge1->maximum(), 3);
@@ -109,15 +110,15 @@ TEST(ScriptRunner, AnsweredScriptLeavesItsProtocolByteForByte)
     EXPECT_TRUE(Cell_Has(r.f, 2, 5, kRed));    // "ATI"
     EXPECT_TRUE(Cell_Has(r.f, 1, 7, kBlack));
     EXPECT_FALSE(r.f.Rx_Script);
-    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_FALSE(r.f.Commands->Timer2->Active());
     EXPECT_TRUE(r.f.Gauge1->isHidden());
-    EXPECT_FALSE(r.f.Script_Log.isOpen());
-    EXPECT_EQ(r.f.AtCommands.Script_LineIndex, 3);
+    EXPECT_FALSE(r.f.Commands->Script_Log.isOpen());
+    EXPECT_EQ(r.f.Commands->State.Script_LineIndex, 3);
     EXPECT_TRUE(r.app.catcher.messages().isEmpty()) << r.app.catcher.messages().join('|').toStdString();
 
     // The replay shows the protocol between its green banners.
     const QByteArray shown = r.app.Work_Char_Log();
-    r.f.SpeedButton9->click();
+    r.f.Commands->SpeedButton9->click();
     EXPECT_EQ(r.app.Work_Char_Log().mid(shown.size()),
               "***PROTOCOL OF LAST SCRIPT BEGIN***\r" + r.Log() + "***PROTOCOL OF LAST SCRIPT END***\r");
 }
@@ -126,7 +127,7 @@ TEST(ScriptRunner, ASilentModemGetsOneLineAndTheRunEndsWithAReason)
 {
     ScriptRun r;
     r.peer.silent = true;
-    r.f.AtCommands.Reply_Timeout_Ms = 1000;
+    r.f.Commands->State.Reply_Timeout_Ms = 1000;
     r.Run_Slot(r.Script("AT\r\nATI\r\n"));
     ASSERT_TRUE(r.Serve_Until_End());
     EXPECT_EQ(r.peer.heard, QByteArray("AT\r"));
@@ -134,24 +135,24 @@ TEST(ScriptRunner, ASilentModemGetsOneLineAndTheRunEndsWithAReason)
               QStringList({QString::fromUtf8("Модем не ответил за 1 с, выполнение скрипта прекращено")}));
     EXPECT_TRUE(r.Log().endsWith(Step("AT")));
     EXPECT_FALSE(r.f.Rx_Script);
-    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_FALSE(r.f.Commands->Timer2->Active());
     EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***"));
 
     // A run can also be ended at once: "Выполнить скрипт" ends it first, and
     // cancelling its dialog starts nothing new.
-    r.f.AtCommands.Reply_Timeout_Ms = kScriptReplyTimeoutMs;
+    r.f.Commands->State.Reply_Timeout_Ms = kScriptReplyTimeoutMs;
     r.Run_Slot(r.Script("AT+CSQ\r\n"));
     ASSERT_TRUE(Wait_Until([&] {
         r.peer.Serve();
         return r.peer.heard.endsWith("AT+CSQ\r");
     }));
     FileDialogAnswers cancel({QString()});
-    r.f.SpeedButton8->click();
-    EXPECT_FALSE(r.f.AtCommands.Script_Running);
-    EXPECT_FALSE(r.f.Timer2->isActive());
-    EXPECT_FALSE(r.f.Script_Log.isOpen());
+    r.f.Commands->SpeedButton8->click();
+    EXPECT_FALSE(r.f.Commands->State.Script_Running);
+    EXPECT_FALSE(r.f.Commands->Timer2->Active());
+    EXPECT_FALSE(r.f.Commands->Script_Log.isOpen());
     EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***"));
-    EXPECT_EQ(r.f.AtCommands.Selected_Script, QString());
+    EXPECT_EQ(r.f.Commands->State.Selected_Script, QString());
 }
 
 // The modem echoes at once and answers a network search later. The next
@@ -165,27 +166,27 @@ TEST(ScriptRunner, ASlowSearchIsWaitedForAndItsAnswerLogged)
     Simulated_Modem modem(app.start.path(), {"--search-time", "1200"});
     app.Pick_Port(modem.Port);
     ASSERT_TRUE(f.PortHeld);
-    f.Timer2->setInterval(kFastTick);
+    f.Commands->Timer2->Set_Interval(kFastTick);
     Write_File(app.start.file("slow.ats"), "AT+COPS=?\r\nAT+COPS=?\r\n\r\n");
-    f.Edit_Script[0]->setText(app.start.file("slow.ats"));
-    f.SpeedButton_Script_RUN[0]->click();
-    EXPECT_TRUE(f.SpeedButton_Script_Stop->isEnabled());
-    ASSERT_TRUE(Wait_Until([&] { return !f.Label_Script_Wait->text().isEmpty(); }));
-    EXPECT_TRUE(f.Label_Script_Wait->text().startsWith(QString::fromUtf8("Ждём ответа: 1 с")));
-    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }));
+    f.Commands->Edit_Script[0]->setText(app.start.file("slow.ats"));
+    f.Commands->SpeedButton_Script_RUN[0]->click();
+    EXPECT_TRUE(f.Commands->SpeedButton_Script_Stop->isEnabled());
+    ASSERT_TRUE(Wait_Until([&] { return !f.Commands->Label_Script_Wait->text().isEmpty(); }));
+    EXPECT_TRUE(f.Commands->Label_Script_Wait->text().startsWith(QString::fromUtf8("Ждём ответа: 1 с")));
+    ASSERT_TRUE(Wait_Until([&] { return !f.Commands->State.Script_Running; }));
     const QByteArray search = "AT+COPS=?\r\r\n+COPS: (2,\"VexaNet\",\"VexaNet\",\"00101\"),,(0-4),(0-2)\r\n\r\nOK\r\n";
     EXPECT_EQ(Read_File(app.start.file("Logs/ScriptLog.atl")), "SCRIPT:" + app.start.file("slow.ats").toUtf8() +
                                                                    "\r\r\r" + Step("AT+COPS=?") + search +
                                                                    Step("AT+COPS=?") + search + Step(""));
-    EXPECT_FALSE(f.SpeedButton_Script_Stop->isEnabled());
-    EXPECT_TRUE(f.Label_Script_Wait->text().isEmpty());
+    EXPECT_FALSE(f.Commands->SpeedButton_Script_Stop->isEnabled());
+    EXPECT_TRUE(f.Commands->Label_Script_Wait->text().isEmpty());
 
     // The stop button ends a run that waits; nothing more goes out.
     Write_File(app.start.file("slow.ats"), "AT+COPS=?\r\nATI\r\n");
-    f.SpeedButton_Script_RUN[0]->click();
-    ASSERT_TRUE(Wait_Until([&] { return f.AtCommands.Script_LineIndex == 1; }));
-    f.SpeedButton_Script_Stop->click();
-    EXPECT_FALSE(f.AtCommands.Script_Running);
+    f.Commands->SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return f.Commands->State.Script_LineIndex == 1; }));
+    f.Commands->SpeedButton_Script_Stop->click();
+    EXPECT_FALSE(f.Commands->State.Script_Running);
     EXPECT_TRUE(app.Work_Char_Log().endsWith("***SCRIPT END***"));
     Pump(4 * kFastTick);
     EXPECT_FALSE(Read_File(app.start.file("Logs/ScriptLog.atl")).contains("ATI"));
@@ -213,11 +214,11 @@ TEST(ScriptRunner, AWaitingRunEndsWithItsPort)
             r.f.SpeedButton26->click();
         else
             r.pty.closeMaster();
-        ASSERT_TRUE(Wait_Until([&] { return !r.f.AtCommands.Script_Running; }, 3000));
+        ASSERT_TRUE(Wait_Until([&] { return !r.f.Commands->State.Script_Running; }, 3000));
         EXPECT_TRUE(r.app.Work_Char_Log().endsWith("***SCRIPT END***" +
                                                    Cp("Порт закрыт. Выполнение скрипта прервано.") + '\r'));
-        EXPECT_FALSE(r.f.Timer2->isActive());
-        EXPECT_FALSE(r.f.Script_Log.isOpen());
+        EXPECT_FALSE(r.f.Commands->Timer2->Active());
+        EXPECT_FALSE(r.f.Commands->Script_Log.isOpen());
         EXPECT_TRUE(r.Log().endsWith(Step("AT")));
         EXPECT_TRUE(other.drain(4 * kFastTick).isEmpty());
     }
@@ -228,11 +229,11 @@ TEST(ScriptRunner, ARunWithoutAPortEndsAtItsFirstLine)
 {
     Application app;
     TForm1 &f = *app.form;
-    f.Timer2->setInterval(kFastTick);
+    f.Commands->Timer2->Set_Interval(kFastTick);
     Write_File(app.start.file("t.ats"), "AT\r\nATI\r\n");
-    f.Edit_Script[0]->setText(app.start.file("t.ats"));
-    f.SpeedButton_Script_RUN[0]->click();
-    ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; }, 3000));
+    f.Commands->Edit_Script[0]->setText(app.start.file("t.ats"));
+    f.Commands->SpeedButton_Script_RUN[0]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !f.Commands->State.Script_Running; }, 3000));
     Pump(4 * kFastTick);
     EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Oшибка записи в порт")}));
     EXPECT_TRUE(app.Work_Char_Log().endsWith("AT\r***SCRIPT END***"));
@@ -252,11 +253,11 @@ TEST(ScriptRunner, EachFormOfThePromptLetsTheTextGo)
         TForm1 &f = *app.form;
         Simulated_Modem modem(app.start.path(), {"--prompt-form", p.form});
         app.Pick_Port(modem.Port);
-        f.Timer2->setInterval(kFastTick);
+        f.Commands->Timer2->Set_Interval(kFastTick);
         Write_File(app.start.file("send.ats"), "AT+CMGF=1\r\nAT+CMGS=\"+79161234567\"\r\nOK\r\n");
-        f.Edit_Script[0]->setText(app.start.file("send.ats"));
-        f.SpeedButton_Script_RUN[0]->click();
-        ASSERT_TRUE(Wait_Until([&] { return !f.AtCommands.Script_Running; })) << p.form;
+        f.Commands->Edit_Script[0]->setText(app.start.file("send.ats"));
+        f.Commands->SpeedButton_Script_RUN[0]->click();
+        ASSERT_TRUE(Wait_Until([&] { return !f.Commands->State.Script_Running; })) << p.form;
         EXPECT_TRUE(Read_File(app.start.file("Logs/ScriptLog.atl")).endsWith(Step("OK") + "OK\r" + p.prompt)) << p.form;
     }
 }
@@ -281,7 +282,7 @@ TEST(ScriptRunner, AnotherPageStopsTheCaptureButNotTheRun)
 {
     ScriptRun r;
     r.Run_Slot(r.Script("AT\r\nATI\r\n"));
-    ASSERT_TRUE(Wait_Until([&] { return r.f.AtCommands.Script_LineIndex == 1; }));
+    ASSERT_TRUE(Wait_Until([&] { return r.f.Commands->State.Script_LineIndex == 1; }));
     r.f.PageControl1->setCurrentIndex(3);
     EXPECT_FALSE(r.f.Rx_Script);
     ASSERT_TRUE(r.Serve_Until_End());
@@ -303,7 +304,7 @@ TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
     ASSERT_EQ(r.app.catcher.errors().size(), 3);
     EXPECT_TRUE(r.app.catcher.errors()[2].startsWith("Logs/ScriptLog.atl"));
     EXPECT_FALSE(r.f.Rx_Script);
-    EXPECT_FALSE(r.f.Timer2->isActive());
+    EXPECT_FALSE(r.f.Commands->Timer2->Active());
     EXPECT_TRUE(r.f.Gauge1->isHidden());
     EXPECT_EQ(r.f.Form4->Line_Count(), viewed);  // no banner
     Pump(3 * kFastTick);
@@ -313,7 +314,7 @@ TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
     // The replay of a log that is not there.
     r.app.catcher.clear();
     QDir(r.app.start.path()).rmdir("Logs/ScriptLog.atl");
-    r.f.SpeedButton9->click();
+    r.f.Commands->SpeedButton9->click();
     EXPECT_EQ(r.app.catcher.errors(), QStringList({QStringLiteral("Logs/ScriptLog.atl: File not found")}));
     EXPECT_EQ(r.f.Form4->Line_Count(), viewed);
 }
@@ -321,39 +322,39 @@ TEST(ScriptRunner, StartsThatCannotBeginLeaveNothingBehind)
 TEST(ScriptRunner, OnlyTheDialogChoosesTheSelectedScript)
 {
     ScriptRun r;
-    r.f.BitBtn_Send_Selected_Script->click();
+    r.f.Commands->BitBtn_Send_Selected_Script->click();
     EXPECT_EQ(r.app.catcher.messages(),
               QStringList({QString::fromUtf8(
                   "Для выбора скрипта необходимо первый раз его выполнить кнопкой * Выполнить скрипт* !")}));
 
     const QString chosen = r.Script("AT\r\n", "chosen.ats");
     FileDialogAnswers answers({chosen});
-    r.f.SpeedButton8->click();
+    r.f.Commands->SpeedButton8->click();
     ASSERT_TRUE(r.Serve_Until_End());
-    EXPECT_EQ(r.f.AtCommands.Selected_Script, chosen);
+    EXPECT_EQ(r.f.Commands->State.Selected_Script, chosen);
     EXPECT_EQ(answers.requests().at(0).name, QString("OpenDialog2"));
     EXPECT_EQ(answers.requests().at(0).directory, QCoreApplication::applicationDirPath());
     EXPECT_EQ(answers.requests().at(0).filter, QString::fromUtf8("Файл скрипта АТ команд|*.ats"));
 
     r.Run_Slot(r.Script("ATI\r\n", "slot.ats"));
     ASSERT_TRUE(r.Serve_Until_End());
-    EXPECT_EQ(r.f.AtCommands.Selected_Script, chosen);
+    EXPECT_EQ(r.f.Commands->State.Selected_Script, chosen);
     r.peer.heard.clear();
-    r.f.BitBtn_Send_Selected_Script->click();
+    r.f.Commands->BitBtn_Send_Selected_Script->click();
     ASSERT_TRUE(r.Serve_Until_End());
     EXPECT_EQ(r.peer.heard, QByteArray("AT\r"));
     EXPECT_TRUE(r.Log().startsWith("SCRIPT:" + chosen.toUtf8() + "\r\r\r"));
 
     // A slot's button fills its field from the dialog.
     FileDialogAnswers slot({chosen});
-    r.f.SpeedButton_Script_Open[2]->click();
-    EXPECT_EQ(r.f.Edit_Script[2]->text(), chosen);
+    r.f.Commands->SpeedButton_Script_Open[2]->click();
+    EXPECT_EQ(r.f.Commands->Edit_Script[2]->text(), chosen);
 }
 
 TEST_F(FakePortTest, AFailedStepIsReportedOnceAndNotSentAgainUnderItsBox)
 {
     app->Pick_Port(kModem);
-    form().Timer2->setInterval(kFastTick);
+    form().Commands->Timer2->Set_Interval(kFastTick);
     modem->failWrite = true;
     // The box stays open for several ticks, and the modem answers meanwhile
     // (Qt holds back a timer inside its own handler; a direct tick is not).
@@ -368,9 +369,9 @@ TEST_F(FakePortTest, AFailedStepIsReportedOnceAndNotSentAgainUnderItsBox)
         --open;
     });
     Write_File(app->start.file("three.ats"), "AT\r\nATI\r\nAT+CSQ\r\n");
-    form().Edit_Script[1]->setText(app->start.file("three.ats"));
-    form().SpeedButton_Script_RUN[1]->click();
-    ASSERT_TRUE(Wait_Until([&] { return !form().AtCommands.Script_Running; }));
+    form().Commands->Edit_Script[1]->setText(app->start.file("three.ats"));
+    form().Commands->SpeedButton_Script_RUN[1]->click();
+    ASSERT_TRUE(Wait_Until([&] { return !form().Commands->State.Script_Running; }));
     vexa::Set_Message_Sink(nullptr);
     EXPECT_EQ(boxes, QStringList(3, QString::fromUtf8("Oшибка записи в порт")));
     EXPECT_EQ(deepest, 1);  // no box on top of another

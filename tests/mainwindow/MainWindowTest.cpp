@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "atcommands/AtCommands.h"
 #include "atcommands/QwickCommnds.h"
 #include "mainwindow/ApplicationSetup.h"
 #include "mainwindow/OutCHARinASCII.h"
@@ -174,10 +175,10 @@ TEST(MainWindow, ReceivedChunksGoWhereThePageSends)
 
     f.Rx_Test = f.Rx_Xmodem = false;
     f.Rx_Script = true;
-    f.Script_Log.setFileName(app.start.file("Logs/ScriptLog.atl"));
-    ASSERT_TRUE(f.Script_Log.open(QIODevice::WriteOnly));
+    f.Commands->Script_Log.setFileName(app.start.file("Logs/ScriptLog.atl"));
+    ASSERT_TRUE(f.Commands->Script_Log.open(QIODevice::WriteOnly));
     f.Take_Received("OK\r");
-    f.Script_Log.close();
+    f.Commands->Script_Log.close();
     QFile log(app.start.file("Logs/ScriptLog.atl"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll(), QByteArray("OK\r"));

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "atcommands/AutoloadConfig.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/FileDialogs.h"
@@ -50,6 +52,12 @@ int main(int argc, char **argv)
     QDir(start).mkpath("ReseiveFile");
     QDir(start).mkpath("Logs");
     QDir::setCurrent(start);
+    // A newcomer's start folder: no command list is loaded at start.
+    QDir(start).mkpath("Config/ATComm");
+    QFile config(QString::fromLatin1(kAutoloadConfigPath));
+    if (!config.open(QIODevice::WriteOnly) || config.write(Autoload_Off()) < 0)
+        return 3;
+    config.close();
 
     int status = 2;
     vexa::Set_Message_Sink([&](vexa::MessageKind, const QString &text) {
