@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 #include "mainwindow/WindowSeams.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -36,3 +37,13 @@ void TForm1::SpeedButton22Click() { Traffic->SpeedButton22Click(); }
 void TForm1::SpeedButton21Click() { Traffic->SpeedButton21Click(); }
 void TForm1::SpeedButton23Click() { Traffic->SpeedButton23Click(); }
 void TForm1::TimerSendWordTimer() { Traffic->TimerSendWordTimer(); }
+
+void TForm1::Show_Sent_Bytes()
+{
+    if (!Sent_Bytes.Valid())
+        return;
+    // The field's own change would hand the text back as a new count and
+    // undo adds made since it was read.
+    const QSignalBlocker blocker(Traffic->Edit14);
+    Traffic->Edit14->setText(Sent_Bytes.Text());
+}

@@ -126,7 +126,7 @@ public:
     SharedCounter Sent_Bytes;  // what the test page's Edit14 shows
     void Show_Sent_Bytes();
 
-    // ----- serial link: receiving (serial/ReceiveDispatch.cpp) -----
+    // ----- serial link: receiving, routed by the page (mainwindow/ReceiveRouting.cpp) -----
     std::vector<std::uint8_t> Rx_Buffer = std::vector<std::uint8_t>(kRxBufferSize);
     std::uint32_t Rx_Count = 0;
     bool Rx_Script = false, Rx_File = false, Rx_Xmodem = false, Rx_Test = false;

@@ -1,14 +1,11 @@
 // Every byte the program sends passes through Write_To_Port.
 
-#include <QLineEdit>
-#include <QSignalBlocker>
 #include <QThread>
 #include <QTimer>
 
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "serial/PortErrors.h"
-#include "testtraffic/TestTraffic.h"
 
 namespace {
 
@@ -42,16 +39,6 @@ bool TForm1::Count_Sent_Bytes(std::uint32_t count)
             Qt::QueuedConnection);
     }
     return true;
-}
-
-void TForm1::Show_Sent_Bytes()
-{
-    if (!Sent_Bytes.Valid())
-        return;
-    // The field's own change would hand the text back as a new count and
-    // undo adds made since it was read.
-    const QSignalBlocker blocker(Traffic->Edit14);
-    Traffic->Edit14->setText(Sent_Bytes.Text());
 }
 
 // The lock keeps a whole call together: the port's write loop may hand the

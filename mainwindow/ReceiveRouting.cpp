@@ -1,4 +1,5 @@
-// Received bytes go where the receive mode sends them.
+// Received bytes go where the receive mode sends them: the page shown
+// decides which subsystem hears the port.
 
 #include <cstring>
 
