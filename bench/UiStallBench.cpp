@@ -7,6 +7,9 @@
 // the longest gap between two turns is the stall a user would feel.
 //
 //   ui_stall_bench [seconds]     how long everything runs, 10 unless given
+//
+// With VEXA_STALL_TRACE set it also names the ten longest events the loop
+// handled (receiver and event type), to show where a gap comes from.
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,6 +32,8 @@
 #include <memory>
 #include <poll.h>
 #include <thread>
+#include <utility>
+#include <vector>
 #include <unistd.h>
 
 #include "mainwindow/PageControl.h"
@@ -174,6 +179,47 @@ private:
     int started_ = 0;
 };
 
+// Times every event the application hands out; only the outermost call of
+// a nesting counts, so a long event is charged once.
+class Timed_Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        if (!tracing || depth_ > 0)
+            return QApplication::notify(receiver, event);
+        ++depth_;
+        QElapsedTimer t;
+        t.start();
+        const int type = event->type();
+        QString who =
+            QString::fromLatin1(receiver->metaObject()->className()) + QLatin1Char(' ') + receiver->objectName();
+        if (QObject *parent = receiver->parent(); parent && receiver->objectName().isEmpty())
+            who += QStringLiteral(" in ") + QString::fromLatin1(parent->metaObject()->className()) + QLatin1Char(' ') +
+                   parent->objectName();
+        const bool done = QApplication::notify(receiver, event);
+        const qint64 us = t.nsecsElapsed() / 1000;
+        --depth_;
+        if (us > 5000) {
+            longest_.push_back({us, who + QStringLiteral(" event %1").arg(type)});
+            std::sort(longest_.begin(), longest_.end(), [](auto &a, auto &b) { return a.first > b.first; });
+            if (longest_.size() > 10)
+                longest_.pop_back();
+        }
+        return done;
+    }
+    void Print_Longest() const
+    {
+        for (const auto &[us, what] : longest_)
+            std::printf("  %7.1f ms  %s\n", double(us) / 1000.0, qPrintable(what));
+    }
+    bool tracing = false;
+
+private:
+    int depth_ = 0;
+    std::vector<std::pair<qint64, QString>> longest_;
+};
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -185,7 +231,7 @@ int main(int argc, char **argv)
         if (type != QtDebugMsg && type != QtWarningMsg)
             std::fprintf(stderr, "%s\n", qPrintable(text));
     });
-    QApplication app(argc, argv);
+    Timed_Application app(argc, argv);
     bool running = false;
     vexa::Set_Message_Sink([&running](vexa::MessageKind, const QString &text) {
         if (running)
@@ -237,8 +283,10 @@ int main(int argc, char **argv)
     Serve_Events(500, [&] { downloads.Turn(); });  // everything under way
     since.start();
     meter.start(1);
+    app.tracing = qEnvironmentVariableIsSet("VEXA_STALL_TRACE");
     Serve_Events(seconds * 1000, [&] { downloads.Turn(); });
     meter.stop();
+    app.tracing = false;
 
     Control<QAbstractButton>(*flood, "SpeedButton21")->click();
     Control<QAbstractButton>(*testString, "SpeedButton19")->click();
@@ -248,6 +296,10 @@ int main(int argc, char **argv)
                 qPrintable(Control<QLineEdit>(*flood, "Edit14")->text()),
                 qPrintable(Control<QLineEdit>(*testString, "Edit14")->text()));
     std::printf("longest gap of the event loop        %10lld ms\n", longest);
+    if (qEnvironmentVariableIsSet("VEXA_STALL_TRACE")) {
+        std::printf("longest events:\n");
+        app.Print_Longest();
+    }
     std::printf("ui-stall ratio %.2f\n", 100.0 / double(std::max<qint64>(longest, 1)));
     return 0;
 }

@@ -60,6 +60,8 @@ void TForm4::Add_Bytes(const std::uint8_t *bytes, std::uint32_t count)
         refresh_->start();
 }
 
+// A refresh lays out at most kLinesPerRefresh lines, so that no turn of the
+// window's loop waits long for the view; the rest follow on later turns.
 void TForm4::Show_Lines()
 {
     if (memoStale_)
@@ -69,24 +71,34 @@ void TForm4::Show_Lines()
         return;
     QElapsedTimer took;
     took.start();
+    const std::size_t count = std::min<std::size_t>(unshown_.size(), kLinesPerRefresh);
     QString text;
-    text.reserve(static_cast<qsizetype>(unshown_.size()) * 8);
-    for (std::size_t i = 0; i < unshown_.size(); ++i) {
+    text.reserve(static_cast<qsizetype>(count) * 8);
+    for (std::size_t i = 0; i < count; ++i) {
         if (i > 0)
             text += QLatin1Char('\n');
         text += Ascii_View_Line(unshown_[i]);
     }
     Memo1->appendPlainText(text);
-    shownLines_ += static_cast<std::uint32_t>(unshown_.size());
-    unshown_.clear();
+    shownLines_ += static_cast<std::uint32_t>(count);
+    unshown_.erase(unshown_.begin(), unshown_.begin() + static_cast<std::ptrdiff_t>(count));
     // On a slow or busy machine the next refresh waits longer, so that the
     // view never takes more than a fifth of the main thread from reception.
-    refresh_->setInterval(std::max<qint64>(kRefreshMs, 4 * took.elapsed()));
+    const qint64 pause = 4 * took.elapsed();
+    if (unshown_.empty()) {
+        refresh_->setInterval(static_cast<int>(std::max<qint64>(kRefreshMs, pause)));
+        return;
+    }
+    refresh_->setInterval(static_cast<int>(std::max<qint64>(kSliceGapMs, pause)));
+    refresh_->start();
 }
 
+// Opening the view shows every line at once: the user asked for them.
 void TForm4::showEvent(QShowEvent *event)
 {
-    Show_Lines();
+    do
+        Show_Lines();
+    while (!unshown_.empty());
     QDialog::showEvent(event);
 }
 

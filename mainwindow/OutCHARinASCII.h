@@ -3,6 +3,7 @@
 // character, fed all the time whether shown or not.
 
 #include <QDialog>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -18,7 +19,8 @@ public:
     // The bytes are kept and their lines written into Memo1 when the view is
     // shown, and while it is open at most every kRefreshMs (longer when a
     // refresh itself is slow): a burst costs a copy, not up to 16383 lines
-    // of text layout, and bursts back to back share one layout.
+    // of text layout, and bursts back to back share one layout, laid out a
+    // slice at a time.
     void Add_Bytes(const std::uint8_t *bytes, std::uint32_t count);
     void Memo1DblClick();
     int Line_Count() const { return static_cast<int>(lines_); }
@@ -26,6 +28,8 @@ public:
 
     QPlainTextEdit *Memo1 = nullptr;
     static constexpr int kRefreshMs = 100;
+    static constexpr std::size_t kLinesPerRefresh = 1024;
+    static constexpr int kSliceGapMs = 10;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
