@@ -1,10 +1,12 @@
 #pragma once
-// The main window, TForm1. It owns the shared state of every subsystem and the
-// seven secondary windows. Its member functions live in the subsystem folders:
-// serial/ (port, writing, reader, line settings, speed switch), mainwindow/
-// (start-up, pages, terminal screen), help/ (help pages), and one folder for
-// each page's subsystem, which keeps its state in a struct of its own header
-// and builds its page's controls.
+// The main window, TForm1. It builds and owns each page's subsystem (commands
+// and scripts, file transfer, firmware download, test traffic: classes of
+// their own behind a Link, a Console and a Clock) and the seven secondary
+// windows; its handlers of those pages are one-line forwards, and it routes
+// what the port receives to the subsystem the page makes active. The port
+// itself is still the window's: its member functions for opening, writing,
+// line settings and the speed switch live in serial/; start-up, pages and the
+// terminal screen in mainwindow/.
 
 #include <QFile>
 #include <QImage>
