@@ -28,6 +28,6 @@ signals:
     // The port is about to close (released, switched or lost): whatever
     // talks to it stops now, while a last write can still go out.
     void Closing();
-    // Another port is open in its place, or the line settings changed.
+    // A port was taken: opened where none was, or in place of another.
     void Changed();
 };

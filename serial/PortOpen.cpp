@@ -76,21 +76,17 @@ void TForm1::Take_Opened_Port(std::shared_ptr<SerialPort> port, const std::strin
         box->clear();
         box->setEditText(QString());
     }
-    for (QComboBox *box : {ComboBox7, ComboBox8}) {
-        const QSignalBlocker blocker(box);
-        const QString text = box->currentText();
-        box->clear();
-        box->setEditText(text);
-    }
-    const std::pair<QComboBox *, const QStringList &> lists[] = {
-        {ComboBox2, Speed_Items()},     {ComboBox3, Data_Bits_Items()}, {ComboBox4, Parity_Items()},
-        {ComboBox5, Stop_Bits_Items()}, {ComboBox7, Interval_Items()},  {ComboBox8, Interval_Items()}};
+    const std::pair<QComboBox *, const QStringList &> lists[] = {{ComboBox2, Speed_Items()},
+                                                                 {ComboBox3, Data_Bits_Items()},
+                                                                 {ComboBox4, Parity_Items()},
+                                                                 {ComboBox5, Stop_Bits_Items()}};
     for (const auto &[box, items] : lists) {
         const QSignalBlocker blocker(box);
         const QString text = box->currentText();
         box->addItems(items);
         box->setEditText(text);
     }
+    emit Port_Link->Changed();
 }
 
 bool TForm1::Show_Port_Settings()

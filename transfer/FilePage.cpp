@@ -2,6 +2,7 @@
 // entering and leaving the page, and the port going away.
 
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "platform/Controls.h"
 #include "platform/Messages.h"
 #include "serial/Link.h"
+#include "serial/PortLists.h"
 #include "transfer/FileTransfer.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
@@ -35,9 +37,22 @@ FileTransfer::FileTransfer(QWidget *page, vexa::Clock &clock, Link &link, Consol
         clock.Make_Timer("TimerShortFrame", Frame_Receive_Interval, true, [this] { TimerShortFrameTimer(); });
     TimerSendRefusal = clock.Make_Timer("TimerSendRefusal", Packet_Interval, true, [this] { TimerSendRefusalTimer(); });
     connect(&link_, &Link::Closing, this, &FileTransfer::End_File_Transfer);
+    connect(&link_, &Link::Changed, this, &FileTransfer::Fill_Interval_Lists);
 }
 
 FileTransfer::~FileTransfer() = default;
+
+// A port taken offers the usual intervals in both boxes; what they show stays.
+void FileTransfer::Fill_Interval_Lists()
+{
+    for (QComboBox *box : {ComboBox7, ComboBox8}) {
+        const QSignalBlocker blocker(box);
+        const QString text = box->currentText();
+        box->clear();
+        box->addItems(Interval_Items());
+        box->setEditText(text);
+    }
+}
 
 void FileTransfer::Build_Page(QWidget *page)
 {

@@ -90,6 +90,7 @@ private:
 
     void Build_Page(QWidget *page);
     void End_File_Transfer();
+    void Fill_Interval_Lists();
     void Notice(const QString &text) { console_.Notice(text, vexa::MessageKind::Message); }
     void Error(const QString &text) { console_.Notice(text, vexa::MessageKind::Error); }
     QString Enter_Start_Directory() { return host_.Enter_Start_Directory(); }

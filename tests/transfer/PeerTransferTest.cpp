@@ -21,6 +21,7 @@
 #include "transfer/SendFile.h"
 #include "transfer/TransferSupport.h"
 #include "transfer/WirePeer.h"
+#include "serial/PortLists.h"
 
 namespace {
 
@@ -425,6 +426,9 @@ TEST_F(PeerTransfer, ChoosingAFileChecksItsNameBeforeAnythingIsSent)
 
 TEST_F(PeerTransfer, IntervalsAreWholePositiveMilliseconds)
 {
+    // The port taken offered the usual intervals in both boxes.
+    for (QComboBox *box : {form().ComboBox7, form().ComboBox8})
+        EXPECT_EQ(box->count(), Interval_Items().size());
     Type_Interval(form().ComboBox7, "0");
     Type_Interval(form().ComboBox8, "-5");
     Type_Interval(form().ComboBox7, "abc");
