@@ -1,6 +1,7 @@
 #include "mainwindow/WindowSeams.h"
 
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "serial/PortWriter.h"
 
 void Window_Console::Print(const QByteArray &bytes, ColorRef color) { form_.Print_To_Screen(bytes, color); }
 
@@ -18,3 +19,11 @@ bool Window_Link::Write(const std::uint8_t *bytes, std::uint32_t count) { return
 std::uint32_t Window_Link::Baud_Rate() const { return Port_Open() ? form_.Port_Settings.BaudRate : 0; }
 
 bool Window_Link::Port_Open() const { return form_.PortHandle != nullptr; }
+
+bool TForm1::Write_To_Port(const std::uint8_t *bytes, std::uint32_t count) { return Writer->Write(bytes, count); }
+
+bool TForm1::Write_To_Port(const QByteArray &bytes)
+{
+    return Write_To_Port(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                         static_cast<std::uint32_t>(bytes.size()));
+}

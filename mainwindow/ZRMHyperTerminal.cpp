@@ -32,6 +32,7 @@
 #include "mainwindow/WindowSeams.h"
 #include "platform/Messages.h"
 #include "serial/PortRetake.h"
+#include "serial/PortWriter.h"
 #include "serial/TReadTheart.h"
 #include "testtraffic/TestTraffic.h"
 #include "transfer/QweryFile.h"
@@ -41,7 +42,9 @@
 TForm1::TForm1(QWidget *parent)
     : QMainWindow(parent),
       Screen_Console(std::make_unique<Window_Console>(*this)),
-      Port_Link(std::make_unique<Window_Link>(*this))
+      Port_Link(std::make_unique<Window_Link>(*this)),
+      Writer(std::make_unique<PortWriter>(
+          PortWriter::Hooks{[this] { return Current_Port(); }, [this] { Show_Sent_Bytes(); }}))
 {
     Build_Window();
     Connect_Handlers();

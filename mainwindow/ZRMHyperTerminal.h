@@ -22,8 +22,6 @@
 #include "platform/Console.h"
 #include "platform/QtClock.h"
 #include "platform/SerialPort.h"
-#include "serial/CounterText.h"
-#include "serial/FairLock.h"
 #include "transfer/FileTransfer.h"
 
 class QCheckBox;
@@ -38,6 +36,7 @@ class QTimer;
 class GlyphStrips;
 class PageControl;
 class PortRetake;
+class PortWriter;
 class ScreenPicture;
 class TReadTheart;
 class AtCommands;
@@ -107,26 +106,12 @@ public:
     vexa::PortHolder Open_Failure_Holder;  // of the last open that failed
     void Show_Open_Failure();
 
-    // ----- serial link: writing (serial/PortWrite.cpp); callable from any thread -----
+    // ----- serial link: writing (serial/PortWriter.h); callable from any thread -----
+    std::unique_ptr<PortWriter> Writer;
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
     bool Write_To_Port(const QByteArray &bytes);
     void Send_AT_Command(const QByteArray &command);
-    // One whole write, exclusive of every other writer, without a message:
-    // Uncounted when the sent-bytes counter does not hold a number (the
-    // bytes still go out). A retry, the rest of a write that failed, is not
-    // counted again. What the port took, and its error number, come back.
-    enum class WriteOutcome { Written, Failed, Uncounted };
-    struct WriteReport {
-        std::uint32_t taken = 0;
-        int error = 0;
-    };
-    WriteOutcome Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, WriteReport &report,
-                                 bool retry = false, const std::atomic<bool> *stop = nullptr);
-    // "Ошибка при записи в СОM порт " with the error number, shown on the
-    // main thread, never over an open box of the same cause.
-    void Report_Counter_Failure(int error);
-    SharedCounter Sent_Bytes;  // what the test page's Edit14 shows
-    void Show_Sent_Bytes();
+    void Show_Sent_Bytes();  // Edit14 from the writer's counter
 
     // ----- serial link: receiving, routed by the page (mainwindow/ReceiveRouting.cpp) -----
     std::vector<std::uint8_t> Rx_Buffer = std::vector<std::uint8_t>(kRxBufferSize);
@@ -309,7 +294,6 @@ private:
     void Port_Notice(const QString &text);
     void Join_Readers();
     void Reap_Readers();
-    bool Count_Sent_Bytes(std::uint32_t count);
     void Purge_On_Page_Switch();
     void Set_Lamp(QLineEdit *lamp, ColorRef color);
     bool Settings_Change(const std::function<bool(vexa::PortSettings &)> &change, bool showStatus);
@@ -319,8 +303,6 @@ private:
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
     mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
-    FairLock writeMutex_;           // one Write_To_Port at a time, in the order asked
-    std::atomic<bool> counterBoxOpen_{false};
     std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};
     bool slidIn_ = false;

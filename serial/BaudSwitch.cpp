@@ -55,3 +55,9 @@ void TForm1::ChangeOurSpeed(const QString &speed)
     }
     Clear_Focus();
 }
+
+void TForm1::Send_AT_Command(const QByteArray &command)
+{
+    if (!Write_To_Port(command + '\r'))
+        vexa::Show_Message(Port_Error_Text(PortError::Write));
+}

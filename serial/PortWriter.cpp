@@ -1,9 +1,8 @@
-// Every byte the program sends passes through Write_To_Port.
+#include "serial/PortWriter.h"
 
 #include <QThread>
 #include <QTimer>
 
-#include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Messages.h"
 #include "serial/PortErrors.h"
 
@@ -15,25 +14,27 @@ constexpr int kSentRefreshMs = 50;
 
 }  // namespace
 
+PortWriter::PortWriter(Hooks hooks, QObject *parent) : QObject(parent), hooks_(std::move(hooks)) {}
+
 // The counter counts bytes handed to the driver, so it advances before the
 // write completes, and also for a write that then fails. The flood thread
 // adds without waiting for the main thread; the field is rewritten there,
 // once for however many adds came in meanwhile, and again a moment later
 // for those that came after.
-bool TForm1::Count_Sent_Bytes(std::uint32_t count)
+bool PortWriter::Count_Sent_Bytes(std::uint32_t count)
 {
     if (!Sent_Bytes.Add(count))
         return false;
     if (QThread::currentThread() == thread()) {
-        Show_Sent_Bytes();
+        hooks_.Show_Sent_Bytes();
     } else if (Sent_Bytes.Claim_Refresh()) {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                Show_Sent_Bytes();
+                hooks_.Show_Sent_Bytes();
                 QTimer::singleShot(kSentRefreshMs, this, [this] {
                     Sent_Bytes.Refreshed();
-                    Show_Sent_Bytes();
+                    hooks_.Show_Sent_Bytes();
                 });
             },
             Qt::QueuedConnection);
@@ -46,23 +47,23 @@ bool TForm1::Count_Sent_Bytes(std::uint32_t count)
 // writers in by turns, so a typed key waits for the flood's write in
 // progress, not for the flood. A writer never waits for the main thread
 // while it holds the lock.
-TForm1::WriteOutcome TForm1::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, WriteReport &report,
-                                             bool retry, const std::atomic<bool> *stop)
+PortWriter::Outcome PortWriter::Write_Exclusive(const std::uint8_t *bytes, std::uint32_t count, Report &report,
+                                                bool retry, const std::atomic<bool> *stop)
 {
-    const std::lock_guard<FairLock> writing(writeMutex_);
+    const std::lock_guard<FairLock> writing(mutex_);
     if (stop && *stop)
-        return WriteOutcome::Failed;  // stopped before it began: nothing handed over
-    const auto port = Current_Port();
+        return Outcome::Failed;  // stopped before it began: nothing handed over
+    const auto port = hooks_.Port();
     const bool counted = retry || Count_Sent_Bytes(count);
     report.taken = 0;
     const bool written = port && port->write(bytes, count, report.taken, stop);
     report.error = port ? port->lastError() : 0;
     if (!counted)
-        return WriteOutcome::Uncounted;
-    return written ? WriteOutcome::Written : WriteOutcome::Failed;
+        return Outcome::Uncounted;
+    return written ? Outcome::Written : Outcome::Failed;
 }
 
-void TForm1::Report_Counter_Failure(int error)
+void PortWriter::Report_Counter_Failure(int error)
 {
     if (counterBoxOpen_.exchange(true))
         return;
@@ -77,23 +78,11 @@ void TForm1::Report_Counter_Failure(int error)
         QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
 }
 
-bool TForm1::Write_To_Port(const std::uint8_t *bytes, std::uint32_t count)
+bool PortWriter::Write(const std::uint8_t *bytes, std::uint32_t count)
 {
-    WriteReport report;
-    const WriteOutcome outcome = Write_Exclusive(bytes, count, report);
-    if (outcome == WriteOutcome::Uncounted)
+    Report report;
+    const Outcome outcome = Write_Exclusive(bytes, count, report);
+    if (outcome == Outcome::Uncounted)
         Report_Counter_Failure(report.error);
-    return outcome == WriteOutcome::Written;
-}
-
-bool TForm1::Write_To_Port(const QByteArray &bytes)
-{
-    return Write_To_Port(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-                         static_cast<std::uint32_t>(bytes.size()));
-}
-
-void TForm1::Send_AT_Command(const QByteArray &command)
-{
-    if (!Write_To_Port(command + '\r'))
-        vexa::Show_Message(Port_Error_Text(PortError::Write));
+    return outcome == Outcome::Written;
 }
