@@ -2,6 +2,7 @@
 // on it and talk to the window's port, screen and clock; the handlers the
 // window has always had are forwards to them.
 
+#include "serial/LineControl.h"
 #include "atcommands/AtCommands.h"
 #include "mainwindow/WindowSeams.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -12,7 +13,7 @@ void TForm1::Build_Command_Page(QWidget *page)
                             Enter_Start_Directory();
                             return Start_Directory;
                         },
-                        [this] { Clear_Focus(); }, [this] { Step_Line(); }, [this] { return CTS_On.load(); },
+                        [this] { Clear_Focus(); }, [this] { Step_Line(); }, [this] { return Line->CTS_On.load(); },
                         [this](bool on) { Rx_Script = on; }};
     Commands = std::make_unique<AtCommands>(page, centralWidget(), Gauge1, Clock, *Port_Link, *Screen_Console,
                                             std::move(host));

@@ -27,6 +27,7 @@
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
+#include "serial/LineControl.h"
 #include "serial/PortRetake.h"
 
 namespace {
@@ -108,6 +109,13 @@ void TForm1::Build_Window()
     Timer1 = Timer("Timer1", this, 300);
     Timer_Cursor = Timer("Timer_Cursor", this, kCursorBlinkMs);
     Timer_ChangeSpped115200_9600 = Timer("Timer_ChangeSpped115200_9600", this, 500, true);
+    Line = std::make_unique<LineControl>(
+        LineControl::Controls{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1, CheckBox2, CheckBox4, Edit1, Edit2,
+                              Edit3, Edit4, SpeedButton25, Timer1, Timer_ChangeSpped115200_9600},
+        Port_Settings,
+        LineControl::Host{[this] { return PortHandle; },
+                          [this](int panel, const QString &text) { Set_Status_Panel(panel, text); },
+                          [this] { Clear_Focus(); }, [this](const QByteArray &command) { Send_AT_Command(command); }});
 
     adjustSize();
     setFixedSize(sizeHint());
@@ -148,7 +156,6 @@ void TForm1::Build_Port_Group(QWidget *group)
     SpeedButton25 = Named(new QPushButton(QStringLiteral("Переход на 9600"), group), "SpeedButton25");
     SpeedButton25->setGeometry(6, 159, 237, 16);
     SpeedButton25->setEnabled(false);
-    Show_Speed_Switch(true);
 
     const char *const names[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
     const char *const labels[] = {"CTS:", "DSR:", "RING:", "DCD:"};
@@ -157,7 +164,6 @@ void TForm1::Build_Port_Group(QWidget *group)
         Label(QString::fromLatin1(labels[i]), group, 6 + i * 60, 176);
         *lamps[i] = Lamp(names[i], group, 42 + i * 60, 176);
     }
-    All_Modem_Signal_Indication_Dark();
 }
 
 void TForm1::Build_Terminal()

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 
+#include "serial/LineControl.h"
 #include "mainwindow/WindowSeams.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "serial/PortWriter.h"
@@ -14,7 +15,7 @@
 void TForm1::Build_Test_Page(QWidget *page)
 {
     TestTraffic::Window_Hooks hooks{
-        [this] { return DCD_On.load(); }, [this] { return CTS_On.load(); },
+        [this] { return Line->DCD_On.load(); }, [this] { return Line->CTS_On.load(); },
         [this](const std::uint8_t *bytes, std::uint32_t count, bool retry, const std::atomic<bool> &stop) {
             PortWriter::Report report;
             const auto outcome = Writer->Write_Exclusive(bytes, count, report, retry, &stop);

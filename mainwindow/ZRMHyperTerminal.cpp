@@ -1,5 +1,6 @@
 // Start-up, shutdown, pages and the window events of the main window.
 
+#include "serial/LineControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 
 #include <QAction>
@@ -89,11 +90,11 @@ void TForm1::Connect_Handlers()
 
 void TForm1::FormCreate()
 {
-    Speed_Is_115200 = true;
+    Line->Speed_Is_115200 = true;
     PortHeld = false;
     setWindowTitle(windowTitle() + QString::fromUtf8(kVersionText));
-    DCD_On = false;
-    CTS_On = false;
+    Line->DCD_On = false;
+    Line->CTS_On = false;
     Screen_Back_Color = [] {
         // The tooltip background, as long as black text stays readable on it
         // (a dark desktop theme may make it dark): else the classic pale yellow.

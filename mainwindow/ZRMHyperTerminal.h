@@ -35,6 +35,7 @@ class QScrollArea;
 class QTimer;
 class GlyphStrips;
 class PageControl;
+class LineControl;
 class PortRetake;
 class PortWriter;
 class ScreenPicture;
@@ -122,9 +123,9 @@ public:
     // Called on the main thread with each chunk a reader hands over.
     void Take_Received(const QByteArray &chunk);
 
-    // ----- serial link: line settings and signals (serial/LineSettings.cpp) -----
-    std::atomic<bool> CTS_On{false};  // read by the flood thread
-    std::atomic<bool> DCD_On{false};
+    // ----- serial link: line settings, lamps, speed switch (serial/LineControl.h) -----
+    // Made with the port group; its handlers' forwards in mainwindow/PortGroupForwards.cpp.
+    std::unique_ptr<LineControl> Line;
     void ComboBox2Change();
     void ComboBox3Change();
     void ComboBox4Change();
@@ -134,9 +135,6 @@ public:
     void CheckBox4Click();
     void Show_Port_Status();
     void Timer1Timer();
-
-    // ----- serial link: speed switch (serial/BaudSwitch.cpp) -----
-    bool Speed_Is_115200 = true;
     void SpeedButtonChangeSpped115200_9600();
     void Timer_ChangeSpped115200_9600Timer();
     void ChangeOurSpeed(const QString &speed);
@@ -295,8 +293,6 @@ private:
     void Join_Readers();
     void Reap_Readers();
     void Purge_On_Page_Switch();
-    void Set_Lamp(QLineEdit *lamp, ColorRef color);
-    bool Settings_Change(const std::function<bool(vexa::PortSettings &)> &change, bool showStatus);
     void Show_Help_Page(const char *file, const char *heading);
     void Create_Work_Char_Log();
     void Append_Work_Char_Log(const std::uint8_t *bytes, std::uint32_t count);

@@ -14,6 +14,7 @@
 #include "platform/Messages.h"
 #include "platform/PortNames.h"
 #include "serial/PortHolderText.h"
+#include "serial/LineControl.h"
 #include "serial/PortLists.h"
 #include "serial/PortRetake.h"
 #include "serial/TReadTheart.h"
@@ -206,11 +207,7 @@ void TForm1::Controls_Disabled()
         w->setEnabled(false);
 }
 
-void TForm1::All_Modem_Signal_Indication_Dark()
-{
-    for (QLineEdit *lamp : {Edit1, Edit2, Edit3, Edit4})
-        Set_Lamp(lamp, kBlack);
-}
+void TForm1::All_Modem_Signal_Indication_Dark() { Line->All_Lamps_Dark(); }
 
 // A chosen name that does not open leaves the working port as it was: the
 // new port opens before the old one closes. Only the same device again,

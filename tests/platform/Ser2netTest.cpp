@@ -20,6 +20,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "serial/LineControl.h"
 #include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
 #include "Ser2netServer.h"
@@ -160,8 +161,8 @@ TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
 {
     TForm1 &f = *app.form;
     f.Timer1->stop();  // the pty behind ser2net has no modem lines: CTS and DCD as a modem holds them
-    f.CTS_On = true;
-    f.DCD_On = true;
+    f.Line->CTS_On = true;
+    f.Line->DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     Click_Box(f.CheckBox1);
     ASSERT_TRUE(f.Traffic->Flow_Control);

@@ -4,7 +4,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include "serial/LineControl.h"
 #include "serial/FakePortFixture.h"
+#include "serial/PortLists.h"
+#include "support/FakeSerialPort.h"
+#include "support/TestSupport.h"
 
 using namespace vexa;
 
@@ -32,8 +36,8 @@ TEST_F(FakePortTest, LampsAndSignalFlagsFollowTheModemEveryPoll)
     EXPECT_EQ(Lamp(form().Edit2), QColor(255, 255, 0));
     EXPECT_EQ(Lamp(form().Edit3), QColor(0, 0, 0));
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 0, 0));
-    EXPECT_TRUE(form().CTS_On);
-    EXPECT_FALSE(form().DCD_On);
+    EXPECT_TRUE(form().Line->CTS_On);
+    EXPECT_FALSE(form().Line->DCD_On);
     EXPECT_TRUE(form().Status_Panel_Text(4).startsWith(QString::fromUtf8("Время: ")));
 
     modem->modemStatus = kMsRingOn | kMsRlsdOn;
@@ -41,21 +45,21 @@ TEST_F(FakePortTest, LampsAndSignalFlagsFollowTheModemEveryPoll)
     EXPECT_EQ(Lamp(form().Edit1), QColor(0, 0, 0));
     EXPECT_EQ(Lamp(form().Edit3), QColor(255, 255, 0));
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 255, 255));
-    EXPECT_FALSE(form().CTS_On);
-    EXPECT_TRUE(form().DCD_On);
+    EXPECT_FALSE(form().Line->CTS_On);
+    EXPECT_TRUE(form().Line->DCD_On);
 
     // A poll that fails (as on a pseudo-terminal) changes nothing and says nothing.
     modem->failModemStatus = true;
     modem->modemStatus = 0;
     form().Timer1Timer();
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 255, 255));
-    EXPECT_TRUE(form().DCD_On);
+    EXPECT_TRUE(form().Line->DCD_On);
     EXPECT_TRUE(messages().isEmpty());
 
     // Release: the lamps go dark, the flags keep their last values.
     form().SpeedButton26->click();
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 0, 0));
-    EXPECT_TRUE(form().DCD_On);
+    EXPECT_TRUE(form().Line->DCD_On);
 }
 
 TEST_F(FakePortTest, LineSettingChangesAreWrittenAndShown)
@@ -72,7 +76,7 @@ TEST_F(FakePortTest, LineSettingChangesAreWrittenAndShown)
     EXPECT_EQ(form().Status_Panel_Text(1), QString("57600 7 Mark 2"));
 
     Pick(form().ComboBox2, "9600");
-    EXPECT_FALSE(form().Speed_Is_115200);
+    EXPECT_FALSE(form().Line->Speed_Is_115200);
     EXPECT_EQ(form().SpeedButton25->text(), QString::fromUtf8("Переход на 115200"));
     EXPECT_EQ(form().SpeedButton25->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
     EXPECT_TRUE(form().Status_Panel_Text(1).startsWith("9600 "));
@@ -179,10 +183,55 @@ TEST_F(FakePortTest, SpeedSwitchSendsTheCommandAtTheOldSpeedThenFollows)
     EXPECT_EQ(modem->settings.BaudRate, 9600u);
     Pump(700);
     EXPECT_EQ(modem->settings.BaudRate, 9600u);  // the flag named 9600 at the tick
-    EXPECT_FALSE(form().Speed_Is_115200);
+    EXPECT_FALSE(form().Line->Speed_Is_115200);
 
     form().ComboBox2->setEditText("115200");  // the box already shows the target: nothing to do
     form().SpeedButton25->click();
     EXPECT_EQ(modem->Written().size(), both.size());
-    EXPECT_FALSE(form().Speed_Is_115200);
+    EXPECT_FALSE(form().Line->Speed_Is_115200);
+}
+
+// The line control alone, on the fake port without a window: a poll lights
+// the lamps, a pick writes the speed, the switch asks the modem first.
+TEST(LineControlAlone, PollsPicksAndSwitchesOnThePortItIsGiven)
+{
+    MessageCatcher catcher;
+    FakeSerialHub hub;
+    const auto line = hub.Add("fake0");
+    std::shared_ptr<SerialPort> port = hub.Factory()();
+    ASSERT_TRUE(port->open("fake0"));
+    QComboBox speed, bits, parity, stop;
+    for (QComboBox *box : {&speed, &bits, &parity, &stop})
+        box->setEditable(true);
+    QCheckBox flow, dtr, brk;
+    QLineEdit cts, dsr, ring, dcd;
+    QPushButton switcher;
+    QTimer poll, switchTick;
+    PortSettings settings;
+    QStringList panels;
+    QList<QByteArray> sent;
+    LineControl control(
+        {&speed, &bits, &parity, &stop, &flow, &dtr, &brk, &cts, &dsr, &ring, &dcd, &switcher, &poll, &switchTick},
+        settings,
+        {[&] { return port; }, [&](int panel, const QString &text) { panels << QString::number(panel) + text; }, [] {},
+         [&](const QByteArray &command) { sent << command; }});
+    EXPECT_EQ(switcher.text(), QString::fromUtf8("Переход на 9600"));
+    line->modemStatus = kMsCtsOn | kMsRlsdOn;
+    control.Timer1Timer();
+    EXPECT_TRUE(control.CTS_On && control.DCD_On);
+    EXPECT_EQ(Lamp(&dcd), QColor(0, 255, 255));
+    speed.setEditText("57600");
+    control.ComboBox2Change();
+    EXPECT_EQ(line->settings.BaudRate, 57600u);
+    speed.setEditText("9600");
+    control.ComboBox2Change();
+    EXPECT_EQ(line->settings.BaudRate, 9600u);
+    EXPECT_FALSE(control.Speed_Is_115200);
+    EXPECT_TRUE(panels.contains("1" + Line_Status_Text(settings)));  // the status bar shows the new speed
+    control.SpeedButtonChangeSpped115200_9600();
+    EXPECT_EQ(sent, QList<QByteArray>{"AT+IPR=115200"});
+    EXPECT_TRUE(switchTick.isActive());
+    control.Timer_ChangeSpped115200_9600Timer();
+    EXPECT_EQ(line->settings.BaudRate, 115200u);
+    EXPECT_EQ(catcher.messages(), QStringList());
 }

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "serial/LineControl.h"
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
@@ -86,8 +87,8 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
     Pump(50);
     EXPECT_EQ(panel->width(), panelWidth);
     EXPECT_EQ(f.findChild<QLabel *>("StatusBar1_Panel1")->x(), nextAt);
-    ASSERT_TRUE(Wait_Until([&] { return f.DCD_On.load(); }));
-    EXPECT_TRUE(f.CTS_On);
+    ASSERT_TRUE(Wait_Until([&] { return f.Line->DCD_On.load(); }));
+    EXPECT_TRUE(f.Line->CTS_On);
     const std::pair<QLineEdit *, QColor> lamps[] = {
         {f.Edit1, Qt::yellow}, {f.Edit2, Qt::yellow}, {f.Edit3, Qt::black}, {f.Edit4, Qt::cyan}};
     for (const auto &[lamp, colour] : lamps)

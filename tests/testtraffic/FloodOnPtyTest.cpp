@@ -18,6 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "serial/LineControl.h"
 #include "mainwindow/PageControl.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/SerialPort.h"
@@ -108,8 +109,8 @@ void Ready(Application &app, const Pty &pty)
     TForm1 &f = *app.form;
     app.Pick_Port(pty.slavePath());
     ASSERT_TRUE(f.PortHeld);
-    f.CTS_On = true;
-    f.DCD_On = true;
+    f.Line->CTS_On = true;
+    f.Line->DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     f.CheckBox1->click();
     ASSERT_TRUE(f.Traffic->Flow_Control);
