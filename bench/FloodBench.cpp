@@ -151,8 +151,8 @@ int main(int argc, char **argv)
     Tally bare, flood;
     for (int round = 0; round < kRounds; ++round) {
         Measure(bare, drain, [&] { Bare_Loop(slave.constData()); });
-        form->SpeedButton26->click();                    // taken again
-        form->Line->CTS_On = form->Line->DCD_On = true;  // a pty has no modem lines to poll
+        form->SpeedButton26->click();                                    // taken again
+        form->Serial->Line->CTS_On = form->Serial->Line->DCD_On = true;  // a pty has no modem lines to poll
         Measure(flood, drain, [&] {
             form->Traffic->SpeedButton22->click();
             Serve_Events(kRoundMs);
@@ -162,7 +162,7 @@ int main(int argc, char **argv)
     }
 
     form->SpeedButton26->click();
-    form->Line->CTS_On = false;
+    form->Serial->Line->CTS_On = false;
     form->Traffic->SpeedButton22->click();
     const double idle = Process_Cpu_Share_While_Sleeping(2000);
     form->Traffic->SpeedButton21->click();

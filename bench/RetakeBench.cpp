@@ -62,10 +62,10 @@ int main(int argc, char **argv)
 
     int retaken = 0;
     double slowestMs = 0, totalMs = 0, awayCpu = 0, awayWall = 0;
-    for (int n = 1; n <= kRounds && f.PortHeld; ++n) {
+    for (int n = 1; n <= kRounds && f.Serial->PortHeld; ++n) {
         tree.Unplug("ttyUSB" + std::to_string(n - 1));
         pty = std::make_unique<Pty>();
-        if (!Wait_Until([&] { return !f.PortHeld; }))
+        if (!Wait_Until([&] { return !f.Serial->PortHeld; }))
             break;
         const double cpu = Cpu_Seconds();
         QElapsedTimer away;
@@ -77,7 +77,7 @@ int main(int argc, char **argv)
         QElapsedTimer back;
         back.start();
         plug(n);
-        if (!Wait_Until([&] { return f.PortHeld; }))
+        if (!Wait_Until([&] { return f.Serial->PortHeld; }))
             break;
         const double ms = back.nsecsElapsed() / 1e6;
         ++retaken;

@@ -261,10 +261,10 @@ int main(int argc, char **argv)
     auto testString = Window_On(stringEnd.Name(), Test);
     text->ASCII1Click();
     Control<QCheckBox>(*flood, "CheckBox1")->setChecked(true);
-    flood->Line->CTS_On = flood->Line->DCD_On = true;  // a pty has no modem lines to poll
+    flood->Serial->Line->CTS_On = flood->Serial->Line->DCD_On = true;  // a pty has no modem lines to poll
     Control<QAbstractButton>(*flood, "SpeedButton22")->click();
     running = true;
-    testString->Line->CTS_On = testString->Line->DCD_On = true;
+    testString->Serial->Line->CTS_On = testString->Serial->Line->DCD_On = true;
     Control<QLineEdit>(*testString, "Edit12")->setText(QStringLiteral("ТЕСТОВАЯ СТРОКА"));
     Control<QCheckBox>(*testString, "CheckBox5")->setChecked(true);
     Control<QComboBox>(*testString, "ComboBox9")->setEditText(QStringLiteral("1"));  // seconds

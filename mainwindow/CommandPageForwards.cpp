@@ -13,10 +13,10 @@ void TForm1::Build_Command_Page(QWidget *page)
                             Enter_Start_Directory();
                             return Start_Directory;
                         },
-                        [this] { Clear_Focus(); }, [this] { Step_Line(); }, [this] { return Line->CTS_On.load(); },
-                        [this](bool on) { Rx_Script = on; }};
-    Commands = std::make_unique<AtCommands>(page, centralWidget(), Gauge1, Clock, *Port_Link, *Screen_Console,
-                                            std::move(host));
+                        [this] { Clear_Focus(); }, [this] { Step_Line(); },
+                        [this] { return Serial->Line->CTS_On.load(); }, [this](bool on) { Rx_Script = on; }};
+    Commands =
+        std::make_unique<AtCommands>(page, centralWidget(), Gauge1, Clock, *Serial, *Screen_Console, std::move(host));
 }
 
 void TForm1::SpeedButton1Click() { Commands->SpeedButton1Click(); }

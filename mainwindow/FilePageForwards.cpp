@@ -11,7 +11,7 @@ void TForm1::Build_File_Page(QWidget *page)
                               return Start_Directory;
                           },
                           [this] { Clear_Focus(); }};
-    Transfer = std::make_unique<FileTransfer>(page, Clock, *Port_Link, *Screen_Console, std::move(host));
+    Transfer = std::make_unique<FileTransfer>(page, Clock, *Serial, *Screen_Console, std::move(host));
     ComboBox7 = Transfer->ComboBox7;
     ComboBox8 = Transfer->ComboBox8;
     Edit5 = Transfer->Edit5;

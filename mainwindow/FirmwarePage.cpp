@@ -11,7 +11,7 @@
 void TForm1::Build_Programming_Page(QWidget *page)
 {
     Firmware = std::make_unique<FirmwareDownload>(
-        page, Clock, *Port_Link, *Screen_Console,
+        page, Clock, *Serial, *Screen_Console,
         FirmwareDownload::Window_Hooks{
             [this](bool locked) { PageControl1->setEnabled(!locked); }, [this] { Enter_Start_Directory(); },
             [this](const char *dialog, const QString &filter) { return Choose_Firmware(dialog, filter); },

@@ -28,7 +28,7 @@
 #include "mainwindow/ScreenPicture.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "serial/LineControl.h"
-#include "serial/PortRetake.h"
+#include "mainwindow/WindowSeams.h"
 
 namespace {
 
@@ -106,16 +106,7 @@ void TForm1::Build_Window()
     for (QAbstractButton *button : client->findChildren<QAbstractButton *>())
         button->setFocusPolicy(Qt::NoFocus);
 
-    Timer1 = Timer("Timer1", this, 300);
     Timer_Cursor = Timer("Timer_Cursor", this, kCursorBlinkMs);
-    Timer_ChangeSpped115200_9600 = Timer("Timer_ChangeSpped115200_9600", this, 500, true);
-    Line = std::make_unique<LineControl>(
-        LineControl::Controls{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1, CheckBox2, CheckBox4, Edit1, Edit2,
-                              Edit3, Edit4, SpeedButton25, Timer1, Timer_ChangeSpped115200_9600},
-        Port_Settings,
-        LineControl::Host{[this] { return PortHandle; },
-                          [this](int panel, const QString &text) { Set_Status_Panel(panel, text); },
-                          [this] { Clear_Focus(); }, [this](const QByteArray &command) { Send_AT_Command(command); }});
 
     adjustSize();
     setFixedSize(sizeHint());
@@ -151,7 +142,6 @@ void TForm1::Build_Port_Group(QWidget *group)
     QFont narrower = CheckBox7->font();  // the whole caption in the group's width
     narrower.setPixelSize(10);
     CheckBox7->setFont(narrower);
-    Retake = new PortRetake(this, [this](const QString &name) { return Retake_Port(name); });
 
     SpeedButton25 = Named(new QPushButton(QStringLiteral("Переход на 9600"), group), "SpeedButton25");
     SpeedButton25->setGeometry(6, 159, 237, 16);
@@ -164,6 +154,20 @@ void TForm1::Build_Port_Group(QWidget *group)
         Label(QString::fromLatin1(labels[i]), group, 6 + i * 60, 176);
         *lamps[i] = Lamp(names[i], group, 42 + i * 60, 176);
     }
+
+    // The port is made with its group, before the pages that talk through it.
+    Timer1 = Timer("Timer1", this, 300);
+    Timer_ChangeSpped115200_9600 = Timer("Timer_ChangeSpped115200_9600", this, 500, true);
+    Serial = std::make_unique<SerialLink>(
+        SerialLink::Controls{
+            ComboBox1, SpeedButton26, CheckBox7,
+            LineControl::Controls{ComboBox2, ComboBox3, ComboBox4, ComboBox5, CheckBox1, CheckBox2, CheckBox4, Edit1,
+                                  Edit2, Edit3, Edit4, SpeedButton25, Timer1, Timer_ChangeSpped115200_9600}},
+        *Screen_Console,
+        SerialLink::Host{
+            [this](const QString &name, bool fromPicker) { setWindowTitle(Port_Caption(name, fromPicker)); },
+            [this](int panel, const QString &text) { Set_Status_Panel(panel, text); }, [this] { Clear_Focus(); },
+            [this] { return Cursor_X != 0; }, [this] { Show_Sent_Bytes(); }});
 }
 
 void TForm1::Build_Terminal()

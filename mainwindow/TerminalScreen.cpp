@@ -12,6 +12,7 @@
 #include "mainwindow/OutCHARinASCII.h"
 #include "mainwindow/ScreenGeometry.h"
 #include "mainwindow/ScreenPicture.h"
+#include "mainwindow/WindowSeams.h"
 #include "mainwindow/WorkCharLog.h"
 #include "mainwindow/ZRMHyperTerminal.h"
 #include "platform/Cp1251.h"
@@ -134,7 +135,7 @@ void TForm1::FormKeyPress(const QString &typed)
     for (QChar c : typed) {
         const QByteArray byte = vexa::Cp1251_Encode(QString(c));
         if (!Write_To_Port(byte))
-            vexa::Show_Message(Port_Error_Text(PortError::Write));
+            Screen_Console->Notice(Port_Error_Text(PortError::Write), vexa::MessageKind::Message);
     }
 }
 

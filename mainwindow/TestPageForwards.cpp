@@ -15,21 +15,21 @@
 void TForm1::Build_Test_Page(QWidget *page)
 {
     TestTraffic::Window_Hooks hooks{
-        [this] { return Line->DCD_On.load(); }, [this] { return Line->CTS_On.load(); },
+        [this] { return Serial->Line->DCD_On.load(); }, [this] { return Serial->Line->CTS_On.load(); },
         [this](const std::uint8_t *bytes, std::uint32_t count, bool retry, const std::atomic<bool> &stop) {
             PortWriter::Report report;
-            const auto outcome = Writer->Write_Exclusive(bytes, count, report, retry, &stop);
+            const auto outcome = Serial->Writer->Write_Exclusive(bytes, count, report, retry, &stop);
             const auto flood = outcome == PortWriter::Outcome::Written  ? TestTraffic::Flood_Outcome::Written
                                : outcome == PortWriter::Outcome::Failed ? TestTraffic::Flood_Outcome::Failed
                                                                         : TestTraffic::Flood_Outcome::Uncounted;
             return TestTraffic::Flood_Report{flood, report.taken, report.error};
         },
-        [this](int error) { Writer->Report_Counter_Failure(error); }, [this] { Show_Sent_Bytes(); }};
-    Traffic = std::make_unique<TestTraffic>(page, Clock, *Port_Link, *Screen_Console, std::move(hooks));
+        [this](int error) { Serial->Writer->Report_Counter_Failure(error); }, [this] { Show_Sent_Bytes(); }};
+    Traffic = std::make_unique<TestTraffic>(page, Clock, *Serial, *Screen_Console, std::move(hooks));
     // Whatever the field comes to hold is the count the writers add to.
     connect(Traffic->Edit14, &QLineEdit::textChanged, this,
-            [this](const QString &text) { Writer->Sent_Bytes.Set_Text(text); });
-    Writer->Sent_Bytes.Set_Text(Traffic->Edit14->text());
+            [this](const QString &text) { Serial->Writer->Sent_Bytes.Set_Text(text); });
+    Serial->Writer->Sent_Bytes.Set_Text(Traffic->Edit14->text());
     Traffic->Set_Flow_Control(CheckBox1->isChecked());
     connect(CheckBox1, &QCheckBox::toggled, Traffic.get(), &TestTraffic::Set_Flow_Control);
 }
@@ -43,10 +43,10 @@ void TForm1::TimerSendWordTimer() { Traffic->TimerSendWordTimer(); }
 
 void TForm1::Show_Sent_Bytes()
 {
-    if (!Writer->Sent_Bytes.Valid())
+    if (!Serial->Writer->Sent_Bytes.Valid())
         return;
     // The field's own change would hand the text back as a new count and
     // undo adds made since it was read.
     const QSignalBlocker blocker(Traffic->Edit14);
-    Traffic->Edit14->setText(Writer->Sent_Bytes.Text());
+    Traffic->Edit14->setText(Serial->Writer->Sent_Bytes.Text());
 }

@@ -32,20 +32,12 @@
 #include "mainwindow/SlideAnimation.h"
 #include "mainwindow/WindowSeams.h"
 #include "platform/Messages.h"
-#include "serial/PortRetake.h"
-#include "serial/PortWriter.h"
-#include "serial/TReadTheart.h"
 #include "testtraffic/TestTraffic.h"
 #include "transfer/QweryFile.h"
 #include "transfer/SendFile.h"
 #include "xmodem/FirmwareDownload.h"
 
-TForm1::TForm1(QWidget *parent)
-    : QMainWindow(parent),
-      Screen_Console(std::make_unique<Window_Console>(*this)),
-      Port_Link(std::make_unique<Window_Link>(*this)),
-      Writer(std::make_unique<PortWriter>(
-          PortWriter::Hooks{[this] { return Current_Port(); }, [this] { Show_Sent_Bytes(); }}))
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent), Screen_Console(std::make_unique<Window_Console>(*this))
 {
     Build_Window();
     Connect_Handlers();
@@ -63,9 +55,9 @@ void TForm1::Connect_Handlers()
     // Its list is read again each time it opens.
     auto *picker = static_cast<PortPicker *>(ComboBox1);
     connect(picker, &PortPicker::Chosen, this, &TForm1::ComboBox1Change);
-    connect(picker, &PortPicker::Typing_Abandoned, this, &TForm1::Show_Working_Port_Name);
+    connect(picker, &PortPicker::Typing_Abandoned, Serial.get(), &SerialLink::Show_Working_Port_Name);
     connect(picker, &PortPicker::List_Opening, this, &TForm1::Find_Free_Ports);
-    connect(CheckBox7, &QCheckBox::toggled, Retake, &PortRetake::Set_Enabled);
+    connect(Serial.get(), &Link::Received, this, &TForm1::Take_Received);
     connect(SpeedButton26, &QPushButton::clicked, this, &TForm1::SpeedButton26Click);
     // The line-setting boxes react to the user only, each change once: a pick
     // from the list at once, typed text on Enter or when the user leaves the
@@ -90,11 +82,10 @@ void TForm1::Connect_Handlers()
 
 void TForm1::FormCreate()
 {
-    Line->Speed_Is_115200 = true;
-    PortHeld = false;
+    Serial->Line->Speed_Is_115200 = true;
     setWindowTitle(windowTitle() + QString::fromUtf8(kVersionText));
-    Line->DCD_On = false;
-    Line->CTS_On = false;
+    Serial->Line->DCD_On = false;
+    Serial->Line->CTS_On = false;
     Screen_Back_Color = [] {
         // The tooltip background, as long as black text stays readable on it
         // (a dark desktop theme may make it dark): else the classic pale yellow.
@@ -109,7 +100,6 @@ void TForm1::FormCreate()
     Rx_Script = Rx_File = Rx_Xmodem = Rx_Test = false;
     glyphs_ = std::make_unique<GlyphStrips>();
     Clear_Screen();
-    Set_Port_Handle(nullptr);
     Find_Free_Ports();
     Commands->Autoload_AT_List();
     Cursor_Phase = false;
@@ -120,9 +110,7 @@ void TForm1::FormCreate()
 void TForm1::FormDestroy()
 {
     WorkChar_Log.close();
-    Stop_Reader();
-    Close_Port();
-    Join_Readers();
+    Serial->Shut_Down();
 }
 
 void TForm1::Enter_Start_Directory() const { QDir::setCurrent(Start_Directory); }
@@ -135,19 +123,19 @@ void TForm1::PageControl1Change()
     switch (page) {
     case 0:
         Clear_Focus();
-        Purge_On_Page_Switch();
+        Serial->Purge_On_Page_Switch();
         break;
     case 1:
         Commands->Hide_Quick_Panel();
         Rx_File = true;
         Reset_File_Protocol();
-        Purge_On_Page_Switch();
+        Serial->Purge_On_Page_Switch();
         break;
     case 2:
         Commands->Hide_Quick_Panel();
         Clear_Screen();
         Rx_Xmodem = true;
-        Purge_On_Page_Switch();
+        Serial->Purge_On_Page_Switch();
         Firmware->Clear_Fields();
         break;
     case 3:
@@ -160,12 +148,6 @@ void TForm1::PageControl1Change()
     if (leftFilePage)
         Leave_File_Page();
     Set_Status_Panel(3, QStringLiteral("Процесс: ") + PageControl1->Caption(page));
-}
-
-void TForm1::Purge_On_Page_Switch()
-{
-    if (!PortHandle || !PortHandle->purge(vexa::kPurgeAll))
-        vexa::Show_Message(QStringLiteral("Сброшен COM порт"));
 }
 
 // The message loop ends at once, without asking the windows to close: the

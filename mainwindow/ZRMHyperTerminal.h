@@ -4,9 +4,9 @@
 // their own behind a Link, a Console and a Clock) and the seven secondary
 // windows; its handlers of those pages are one-line forwards, and it routes
 // what the port receives to the subsystem the page makes active. The port
-// itself is still the window's: its member functions for opening, writing,
-// line settings and the speed switch live in serial/; start-up, pages and the
-// terminal screen in mainwindow/.
+// with its reader, writer and line is one of them too (serial/SerialLink.h),
+// the Link the others talk through. Start-up, pages and the terminal screen
+// are the window's own.
 
 #include <QFile>
 #include <QImage>
@@ -22,6 +22,7 @@
 #include "platform/Console.h"
 #include "platform/QtClock.h"
 #include "platform/SerialPort.h"
+#include "serial/SerialLink.h"
 #include "transfer/FileTransfer.h"
 
 class QCheckBox;
@@ -35,11 +36,7 @@ class QScrollArea;
 class QTimer;
 class GlyphStrips;
 class PageControl;
-class LineControl;
-class PortRetake;
-class PortWriter;
 class ScreenPicture;
-class TReadTheart;
 class AtCommands;
 class FirmwareDownload;
 class TestTraffic;
@@ -51,9 +48,6 @@ class TForm6;
 class TForm7;
 class TForm8;
 class Window_Console;
-class Window_Link;
-
-constexpr std::uint32_t kRxBufferSize = 65536;  // also the driver queue size asked for
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -74,41 +68,15 @@ public:
     // Made before any page is built: a page's subsystem takes them.
     vexa::QtClock Clock{this};
     std::unique_ptr<Window_Console> Screen_Console;
-    std::unique_ptr<Window_Link> Port_Link;
 
-    // ----- serial link: port (serial/PortOpen.cpp) -----
-    std::shared_ptr<vexa::SerialPort> PortHandle;  // none when empty; see Set_Port_Handle
-    QString Open_Port_Name;                        // the name PortHandle was opened under
-    bool PortHeld = false;
-    bool ReaderRunning = false;
-    TReadTheart *reader = nullptr;
-    vexa::PortSettings Port_Settings;  // the one shared settings record
-    vexa::PortTimeouts Port_Timeouts;
-
-    enum class OpenOrigin { Picker, Button };
+    // ===== the port (serial/SerialLink.h): opening, reader, writer, line, retake =====
+    // Made with the port group, before the pages; the Link of every page.
+    std::unique_ptr<SerialLink> Serial;
     void Find_Free_Ports();
-    bool Open_Selected_Port();
-    bool Show_Port_Settings();
-    void Prepare_Opened_Port(OpenOrigin origin);
-    void Stop_Reader();
-    void Controls_Enabled();
-    void Controls_Disabled();
-    void All_Modem_Signal_Indication_Dark();
     void ComboBox1Change();
     void SpeedButton26Click();
-    // The reader of this port ended because the port failed (a device that
-    // vanished): the port is released as "Освободить порт" would, so that
-    // "Занять порт" can take it again once the device is back. True when the
-    // device is awaited (CheckBox7) and the loss was told on the screen
-    // rather than in a box.
-    bool Port_Lost(const std::shared_ptr<vexa::SerialPort> &port, const QString &why);
-    PortRetake *Retake = nullptr;  // takes a lost port again when it returns
-    // "Ошибка открытия порта ", with who holds the port under it when known.
-    vexa::PortHolder Open_Failure_Holder;  // of the last open that failed
-    void Show_Open_Failure();
 
-    // ----- serial link: writing (serial/PortWriter.h); callable from any thread -----
-    std::unique_ptr<PortWriter> Writer;
+    // ----- writing, through the port's writer; callable from any thread -----
     bool Write_To_Port(const std::uint8_t *bytes, std::uint32_t count);
     bool Write_To_Port(const QByteArray &bytes);
     void Send_AT_Command(const QByteArray &command);
@@ -123,9 +91,7 @@ public:
     // Called on the main thread with each chunk a reader hands over.
     void Take_Received(const QByteArray &chunk);
 
-    // ----- serial link: line settings, lamps, speed switch (serial/LineControl.h) -----
-    // Made with the port group; its handlers' forwards in mainwindow/PortGroupForwards.cpp.
-    std::unique_ptr<LineControl> Line;
+    // ----- the port's line settings, lamps, speed switch (mainwindow/PortGroupForwards.cpp) -----
     void ComboBox2Change();
     void ComboBox3Change();
     void ComboBox4Change();
@@ -281,25 +247,11 @@ private:
     void Build_Menus();
     void Connect_Handlers();
 
-    void Set_Port_Handle(std::shared_ptr<vexa::SerialPort> port);
-    std::shared_ptr<vexa::SerialPort> Current_Port() const;
-    void Close_Port();
-    void Release_Port();
-    std::shared_ptr<vexa::SerialPort> Open_Port_Named(const std::string &name);
-    void Take_Opened_Port(std::shared_ptr<vexa::SerialPort> port, const std::string &name);
-    void Show_Working_Port_Name();
-    bool Retake_Port(const QString &name);
-    void Port_Notice(const QString &text);
-    void Join_Readers();
-    void Reap_Readers();
-    void Purge_On_Page_Switch();
     void Show_Help_Page(const char *file, const char *heading);
     void Create_Work_Char_Log();
     void Append_Work_Char_Log(const std::uint8_t *bytes, std::uint32_t count);
     void Draw_Glyph(std::uint8_t byte, int x, int y, ColorRef color);
 
-    mutable std::mutex portMutex_;  // guards PortHandle against the flood thread
-    std::vector<TReadTheart *> stoppingReaders_;
     QLabel *statusPanels_[5] = {};
     bool slidIn_ = false;
     bool slidOut_ = false;

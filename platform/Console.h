@@ -25,6 +25,12 @@ public:
     // never inside it; while a box of the same kind and text is open or
     // waiting, the same notice is not queued again.
     virtual void Notice(const QString &text, vexa::MessageKind kind = vexa::MessageKind::Message) = 0;
+    // A message with a smaller detail under its text (who holds a port).
+    virtual void Notice_With_Detail(const QString &text, const QString &detail)
+    {
+        (void)detail;
+        Notice(text);
+    }
     // Whether that notice is waiting or open: a run that raised it may hold
     // off until the user has read it.
     virtual bool Notice_Open(const QString &text, vexa::MessageKind kind = vexa::MessageKind::Message) const

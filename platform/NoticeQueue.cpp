@@ -32,14 +32,14 @@ QString NoticeQueue::Key(MessageKind kind, const QString &text)
     return QString::number(int(kind)) + QLatin1Char(':') + text;
 }
 
-bool NoticeQueue::Post(MessageKind kind, const QString &text)
+bool NoticeQueue::Post(MessageKind kind, const QString &text, const QString &detail)
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (pending_.contains(Key(kind, text)))
             return false;
         pending_.insert(Key(kind, text));
-        waiting_.emplace_back(kind, text);
+        waiting_.push_back({kind, text, detail});
     }
     QMetaObject::invokeMethod(
         this, [this] { Show_Next(); }, Qt::QueuedConnection);
@@ -64,12 +64,12 @@ void NoticeQueue::Show_Next()
         notice = std::move(waiting_.front());
         waiting_.pop_front();
     }
-    if (notice.first == MessageKind::Error)
-        Show_Error(notice.second);
+    if (notice.kind == MessageKind::Error)
+        Show_Error(notice.text);
     else
-        Show_Message(notice.second);
+        Show_Message(notice.text, notice.detail);
     const std::lock_guard<std::mutex> lock(mutex_);
-    pending_.remove(Key(notice.first, notice.second));
+    pending_.remove(Key(notice.kind, notice.text));
 }
 
 void NoticeQueue::Show_All_Waiting()

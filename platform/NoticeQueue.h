@@ -9,7 +9,6 @@
 #include <QString>
 #include <deque>
 #include <mutex>
-#include <utility>
 
 #include "platform/Messages.h"
 
@@ -19,8 +18,9 @@ class NoticeQueue : public QObject {
 public:
     explicit NoticeQueue(QObject *parent = nullptr);
     ~NoticeQueue() override;
-    // False when the same notice is open or waiting already.
-    bool Post(MessageKind kind, const QString &text);
+    // False when the same notice is open or waiting already; a detail does
+    // not make a notice another one.
+    bool Post(MessageKind kind, const QString &text, const QString &detail = QString());
     // A notice of this kind and text is open or waiting.
     bool Pending(MessageKind kind, const QString &text) const;
     // Opens every waiting notice of every queue now, in order: for a reader
@@ -28,7 +28,10 @@ public:
     static void Show_All_Waiting();
 
 private:
-    using Notice = std::pair<MessageKind, QString>;
+    struct Notice {
+        MessageKind kind;
+        QString text, detail;
+    };
     static QString Key(MessageKind kind, const QString &text);
     void Show_Next();
 

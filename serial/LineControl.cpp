@@ -9,7 +9,6 @@
 
 #include "platform/Console.h"
 #include "platform/LocalTime.h"
-#include "platform/Messages.h"
 #include "serial/PortLists.h"
 #include "serial/PortErrors.h"
 
@@ -19,13 +18,13 @@ namespace {
 
 // The speed and data-bits boxes are editable: a text that is not a whole
 // number is reported and changes nothing.
-std::optional<int> Whole_Number(const QString &text)
+std::optional<int> Whole_Number(const QString &text, Console &console)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
     if (ok)
         return value;
-    Show_Error(QStringLiteral("\"%1\" не является целым числом").arg(text));
+    console.Notice(QStringLiteral("\"%1\" не является целым числом").arg(text), MessageKind::Error);
     return std::nullopt;
 }
 
@@ -55,8 +54,8 @@ void Set_Lamp(QLineEdit *lamp, ColorRef color)
 
 }  // namespace
 
-LineControl::LineControl(Controls controls, PortSettings &settings, Host host, QObject *parent)
-    : QObject(parent), c_(controls), settings_(settings), host_(std::move(host))
+LineControl::LineControl(Controls controls, PortSettings &settings, Console &console, Host host, QObject *parent)
+    : QObject(parent), c_(controls), settings_(settings), console_(console), host_(std::move(host))
 {
     Show_Speed_Switch(true);
     All_Lamps_Dark();
@@ -74,12 +73,12 @@ bool LineControl::Settings_Change(const std::function<bool(PortSettings &)> &cha
 {
     const auto port = host_.Port();
     if (!port || !port->getState(settings_)) {
-        Show_Message(Port_Error_Text(PortError::Read_Settings));
+        console_.Notice(Port_Error_Text(PortError::Read_Settings));
     } else {
         if (!change(settings_))
             return false;
         if (!port->setState(settings_))
-            Show_Message(Port_Error_Text(PortError::Write_Settings));
+            console_.Notice(Port_Error_Text(PortError::Write_Settings));
     }
     if (showStatus)
         Show_Port_Status();
@@ -91,7 +90,7 @@ void LineControl::ComboBox2Change()
 {
     Settings_Change(
         [this](PortSettings &s) {
-            const auto speed = Whole_Number(c_.ComboBox2->currentText());
+            const auto speed = Whole_Number(c_.ComboBox2->currentText(), console_);
             if (!speed)
                 return false;
             if (Is_Listed_Speed(*speed))
@@ -107,7 +106,7 @@ void LineControl::ComboBox3Change()
 {
     Settings_Change(
         [this](PortSettings &s) {
-            const auto bits = Whole_Number(c_.ComboBox3->currentText());
+            const auto bits = Whole_Number(c_.ComboBox3->currentText(), console_);
             if (!bits)
                 return false;
             if (*bits >= 5 && *bits <= 8)
@@ -161,9 +160,9 @@ void LineControl::CheckBox4Click()
     const auto port = host_.Port();
     if (c_.CheckBox4->isChecked()) {
         if (!port || !port->setBreak())
-            Show_Message(QStringLiteral("Сигнал Break не выставлен"));
+            console_.Notice(QStringLiteral("Сигнал Break не выставлен"));
     } else if (!port || !port->clearBreak()) {
-        Show_Message(QStringLiteral("Сигнал Break не сброшен"));
+        console_.Notice(QStringLiteral("Сигнал Break не сброшен"));
     }
     host_.Clear_Focus();
 }
@@ -172,7 +171,7 @@ void LineControl::Show_Port_Status()
 {
     const auto port = host_.Port();
     if (!port || !port->getState(settings_)) {
-        Show_Message(Port_Error_Text(PortError::Read_Parameters));
+        console_.Notice(Port_Error_Text(PortError::Read_Parameters));
         return;
     }
     host_.Set_Status_Panel(1, Line_Status_Text(settings_));
@@ -194,9 +193,7 @@ void LineControl::Timer1Timer()
             Set_Lamp(c_.Edit4, DCD_On ? kCyan : kBlack);
         }
     } catch (...) {
-        c_.Timer1->stop();
-        Show_Message(Port_Error_Text(PortError::Read_Line_Signals));
-        c_.Timer1->start();
+        console_.Notice(Port_Error_Text(PortError::Read_Line_Signals));  // once while it is open
     }
     host_.Set_Status_Panel(4, QStringLiteral("Время: ") + Long_Time_Text(QTime::currentTime()));
 }
@@ -240,12 +237,12 @@ void LineControl::ChangeOurSpeed(const QString &speed)
 {
     const auto port = host_.Port();
     if (!port || !port->getState(settings_)) {
-        vexa::Show_Message(Port_Error_Text(PortError::Read_Settings));
+        console_.Notice(Port_Error_Text(PortError::Read_Settings));
     } else {
         if (const int value = speed.toInt(); Is_Listed_Speed(value))
             settings_.BaudRate = static_cast<std::uint32_t>(value);
         if (!port->setState(settings_))
-            vexa::Show_Message(Port_Error_Text(PortError::Write_Settings));
+            console_.Notice(Port_Error_Text(PortError::Write_Settings));
     }
     host_.Clear_Focus();
 }

@@ -3,8 +3,7 @@
 // flow control, DTR and BREAK, the modem-signal lamps with the status bar's
 // line texts and clock, and the switch of modem and port together between
 // 115200 and 9600 bit/s. The window builds the controls and the two timers
-// and forwards their handlers here; the port and the shared settings record
-// are the window's.
+// and hands them over with the port's settings record (serial/SerialLink.h).
 
 #include <QObject>
 #include <QString>
@@ -12,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Console.h"
 #include "platform/SerialPort.h"
 
 class QCheckBox;
@@ -36,8 +36,10 @@ public:
         std::function<void(const QByteArray &command)> Send_AT_Command;
     };
 
-    // Shows the switch at 115200 and every lamp dark.
-    LineControl(Controls controls, vexa::PortSettings &settings, Host host, QObject *parent = nullptr);
+    // Shows the switch at 115200 and every lamp dark. Its boxes go through
+    // the console's notices.
+    LineControl(Controls controls, vexa::PortSettings &settings, Console &console, Host host,
+                QObject *parent = nullptr);
 
     void ComboBox2Change();
     void ComboBox3Change();
@@ -66,5 +68,6 @@ private:
 
     Controls c_;
     vexa::PortSettings &settings_;
+    Console &console_;
     Host host_;
 };

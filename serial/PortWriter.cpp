@@ -3,7 +3,6 @@
 #include <QThread>
 #include <QTimer>
 
-#include "platform/Messages.h"
 #include "serial/PortErrors.h"
 
 namespace {
@@ -14,7 +13,10 @@ constexpr int kSentRefreshMs = 50;
 
 }  // namespace
 
-PortWriter::PortWriter(Hooks hooks, QObject *parent) : QObject(parent), hooks_(std::move(hooks)) {}
+PortWriter::PortWriter(Hooks hooks, Console &console, QObject *parent)
+    : QObject(parent), hooks_(std::move(hooks)), console_(console)
+{
+}
 
 // The counter counts bytes handed to the driver, so it advances before the
 // write completes, and also for a write that then fails. The flood thread
@@ -65,17 +67,7 @@ PortWriter::Outcome PortWriter::Write_Exclusive(const std::uint8_t *bytes, std::
 
 void PortWriter::Report_Counter_Failure(int error)
 {
-    if (counterBoxOpen_.exchange(true))
-        return;
-    const QString text = Port_Error_Text(PortError::Counted_Write, error);
-    auto show = [this, text] {
-        vexa::Show_Message(text);
-        counterBoxOpen_ = false;
-    };
-    if (QThread::currentThread() == thread())
-        show();
-    else
-        QMetaObject::invokeMethod(this, show, Qt::QueuedConnection);
+    console_.Notice(Port_Error_Text(PortError::Counted_Write, error));
 }
 
 bool PortWriter::Write(const std::uint8_t *bytes, std::uint32_t count)

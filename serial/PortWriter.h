@@ -2,8 +2,8 @@
 // Every byte the program sends passes through the one PortWriter: one whole
 // write at a time, in the order the writers asked, each counted in the test
 // page's sent-bytes field before it is handed over. Writers may be on any
-// thread (the flood writes from its own); the field and the counter's box are
-// looked after on the thread the writer was made on.
+// thread (the flood writes from its own); the field is looked after on the
+// thread the writer was made on, the counter's box by the console's notices.
 
 #include <QObject>
 #include <atomic>
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Console.h"
 #include "platform/SerialPort.h"
 #include "serial/CounterText.h"
 #include "serial/FairLock.h"
@@ -31,7 +32,7 @@ public:
         std::function<void()> Show_Sent_Bytes;
     };
 
-    explicit PortWriter(Hooks hooks, QObject *parent = nullptr);
+    PortWriter(Hooks hooks, Console &console, QObject *parent = nullptr);
 
     // One whole write, exclusive of every other writer, without a message.
     // A retry, the rest of a write that failed, is not counted again; a set
@@ -40,8 +41,7 @@ public:
                             const std::atomic<bool> *stop = nullptr);
     // A counted write; a counter that held no number is told in a box.
     bool Write(const std::uint8_t *bytes, std::uint32_t count);
-    // "Ошибка при записи в СОM порт " with the error number, shown on the
-    // writer's own thread, never over an open box of the same cause.
+    // "Ошибка при записи в СОM порт " with the error number; from any thread.
     void Report_Counter_Failure(int error);
 
     SharedCounter Sent_Bytes;  // what the test page's Edit14 shows
@@ -50,6 +50,6 @@ private:
     bool Count_Sent_Bytes(std::uint32_t count);
 
     Hooks hooks_;
+    Console &console_;
     FairLock mutex_;  // one write at a time, in the order asked
-    std::atomic<bool> counterBoxOpen_{false};
 };

@@ -196,7 +196,7 @@ TEST(Builder, AScriptItMadeRunsToItsEndAgainstTheSimulatedModem)
     Simulated_Modem modem(app.start.path(), {"--search-time", "200", "--urc-period", "30"});
     ASSERT_FALSE(modem.Port.isEmpty());
     app.Pick_Port(modem.Port);
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     f.Commands->Timer2->Set_Interval(20);
     f.Commands->Edit_Script[0]->setText(app.start.file("all.ats"));
     f.Commands->SpeedButton_Script_RUN[0]->click();

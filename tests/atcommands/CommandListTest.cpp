@@ -136,7 +136,7 @@ TEST(CommandList, TypingIntoTheBoxHandsTheNextKeysToTheTerminal)
     Pty pty;
     ASSERT_TRUE(Activate(f));
     app.Pick_Port(pty.slavePath());
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     QTest::mouseClick(f.Commands->ComboBox6->lineEdit(), Qt::LeftButton);
     ASSERT_TRUE(QApplication::focusWidget() == f.Commands->ComboBox6 ||
                 f.Commands->ComboBox6->isAncestorOf(QApplication::focusWidget()));

@@ -109,7 +109,7 @@ TEST_F(FakePortTest, StartResetAndStopSpeakOnlyWhileTheModemHoldsCts)
     Taken(*modem);
     modem->modemStatus = 0;
     form().Timer1Timer();
-    ASSERT_FALSE(form().Line->CTS_On);
+    ASSERT_FALSE(form().Serial->Line->CTS_On);
     const int viewed = form().Form4->Line_Count();
     for (QPushButton *button : {form().SpeedButton_Start, form().SpeedButton_Reset, form().SpeedButton_Stop})
         QTest::mouseClick(button, Qt::LeftButton);
@@ -119,7 +119,7 @@ TEST_F(FakePortTest, StartResetAndStopSpeakOnlyWhileTheModemHoldsCts)
 
     modem->modemStatus = vexa::kMsCtsOn;
     form().Timer1Timer();
-    ASSERT_TRUE(form().Line->CTS_On);
+    ASSERT_TRUE(form().Serial->Line->CTS_On);
     QTest::mouseClick(form().SpeedButton_Start, Qt::LeftButton);
     EXPECT_EQ(Taken(*modem), QByteArray("AT@ZRMSTART\r"));
     EXPECT_EQ(form().Cursor_X, 11 * kCellWidth);  // no line break: the answer follows on this line

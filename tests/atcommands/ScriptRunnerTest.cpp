@@ -82,7 +82,7 @@ QByteArray Step(const QByteArray &line) { return "***********\rCOMMAND:   " + li
 TEST(ScriptRunner, AnsweredScriptLeavesItsProtocolByteForByte)
 {
     ScriptRun r;
-    ASSERT_TRUE(r.f.PortHeld);
+    ASSERT_TRUE(r.f.Serial->PortHeld);
     const QString path = r.Script("AT\r\nATI\r\nAT+CSQ\r\n");
     r.f.Clear_Screen();
     const QByteArray before = r.app.Work_Char_Log();
@@ -165,7 +165,7 @@ TEST(ScriptRunner, ASlowSearchIsWaitedForAndItsAnswerLogged)
     TForm1 &f = *app.form;
     Simulated_Modem modem(app.start.path(), {"--search-time", "1200"});
     app.Pick_Port(modem.Port);
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     f.Commands->Timer2->Set_Interval(kFastTick);
     Write_File(app.start.file("slow.ats"), "AT+COPS=?\r\nAT+COPS=?\r\n\r\n");
     f.Commands->Edit_Script[0]->setText(app.start.file("slow.ats"));

@@ -144,7 +144,7 @@ TEST_F(FakePortTest, ThePickerListsPortsWithoutOpeningThemAndAPickOpensAgain)
     modem->held = true;  // another program has it
     app->Pick_Port(kModem);
     EXPECT_EQ(messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
-    EXPECT_FALSE(form().PortHeld);
+    EXPECT_FALSE(form().Serial->PortHeld);
     created = 0;
     form().ComboBox1->showPopup();
     EXPECT_EQ(created, 0);
@@ -157,7 +157,7 @@ TEST_F(FakePortTest, ThePickerListsPortsWithoutOpeningThemAndAPickOpensAgain)
     app->catcher.clear();
     Pick_From_List(form().ComboBox1, kModem);
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_TRUE(form().PortHeld);
+    EXPECT_TRUE(form().Serial->PortHeld);
     EXPECT_TRUE(form().SpeedButton26->isEnabled());
     EXPECT_EQ(form().SpeedButton26->text(), QString::fromUtf8("Освободить порт"));
 
@@ -165,7 +165,7 @@ TEST_F(FakePortTest, ThePickerListsPortsWithoutOpeningThemAndAPickOpensAgain)
     const int purged = modem->purges;  // one a preparation
     Pick_From_List(form().ComboBox1, kModem);
     EXPECT_TRUE(messages().isEmpty());
-    EXPECT_TRUE(form().PortHeld);
+    EXPECT_TRUE(form().Serial->PortHeld);
     EXPECT_EQ(modem->purges, purged + 1);
 }
 
@@ -241,15 +241,15 @@ TEST(PtyTerminal, AVanishedDeviceIsReleasedAndTakenAgainWhenItComesBack)
     auto first = std::make_unique<Pty>();
     plug(*first);
     app.Pick_Port(link);
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
 
     first.reset();  // unplugged
     ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }));
     Pump(300);
     EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка ожидания события ")}));
-    EXPECT_FALSE(f.PortHeld);
-    EXPECT_FALSE(f.PortHandle);
-    EXPECT_FALSE(f.ReaderRunning);
+    EXPECT_FALSE(f.Serial->PortHeld);
+    EXPECT_FALSE(f.Serial->PortHandle);
+    EXPECT_FALSE(f.Serial->ReaderRunning);
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_EQ(f.SpeedButton26->text(), QString::fromUtf8("Занять порт"));
     EXPECT_TRUE(f.SpeedButton26->isEnabled());
@@ -260,7 +260,7 @@ TEST(PtyTerminal, AVanishedDeviceIsReleasedAndTakenAgainWhenItComesBack)
     app.catcher.clear();
     QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     Type(f, "AT\r");
     EXPECT_EQ(second.read(3), QByteArray("AT\r"));
     second.write("OK");
@@ -323,7 +323,7 @@ TEST(PtyTerminal, APortPluggedInAfterStartIsListedWhenThePickerOpens)
         Pty pty;
         tree.Plug("ttyUSB63", {"Z9"}, "", pty.slavePath().toStdString());
         Pick_From_List(picker, tree.Node("ttyUSB63"));
-        EXPECT_TRUE(app.form->PortHeld);
+        EXPECT_TRUE(app.form->Serial->PortHeld);
         app.form->Send_AT_Command("AT");
         EXPECT_EQ(pty.read(3), QByteArray("AT\r"));
     }
@@ -351,9 +351,9 @@ TEST(PtyTerminal, ARestartingModemIsTakenAgainWhenTheBoxIsTicked)
         for (int n = 1; n <= 3; ++n) {
             tree.Unplug("ttyUSB" + std::to_string(n - 1));
             pty = std::make_unique<Pty>();  // the old one closes: the device is gone
-            ASSERT_TRUE(Wait_Until([&] { return !f.PortHeld; })) << n;
+            ASSERT_TRUE(Wait_Until([&] { return !f.Serial->PortHeld; })) << n;
             plug(n);
-            ASSERT_TRUE(Wait_Until([&] { return f.PortHeld; })) << n;
+            ASSERT_TRUE(Wait_Until([&] { return f.Serial->PortHeld; })) << n;
             f.Send_AT_Command("AT");
             EXPECT_EQ(pty->read(3), QByteArray("AT\r")) << n;
         }
@@ -364,7 +364,7 @@ TEST(PtyTerminal, ARestartingModemIsTakenAgainWhenTheBoxIsTicked)
         tree.Unplug("ttyUSB3");
         plug(4);
         Pump(300);
-        EXPECT_FALSE(f.PortHeld);
+        EXPECT_FALSE(f.Serial->PortHeld);
     }
     vexa::Set_Device_Roots({});
 }

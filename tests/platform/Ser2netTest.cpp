@@ -65,7 +65,7 @@ protected:
         ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
         app.form->show();
         app.Pick_Port(server.Name());
-        ASSERT_TRUE(app.form->PortHeld) << app.catcher.messages().join('|').toStdString();
+        ASSERT_TRUE(app.form->Serial->PortHeld) << app.catcher.messages().join('|').toStdString();
     }
 
     Ser2netServer server;
@@ -137,8 +137,8 @@ TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnects
     ASSERT_TRUE(Wait_Until([&] { return !app.catcher.messages().isEmpty(); }));
     Pump(300);
     EXPECT_EQ(app.catcher.messages(), QStringList({kWaitFailed}));
-    EXPECT_FALSE(f.PortHeld);
-    EXPECT_FALSE(f.PortHandle);
+    EXPECT_FALSE(f.Serial->PortHeld);
+    EXPECT_FALSE(f.Serial->PortHandle);
     EXPECT_EQ(f.SpeedButton26->text(), QString::fromUtf8("Занять порт"));
     EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);
 
@@ -149,7 +149,7 @@ TEST_F(Ser2netWindow, AStoppedServerReleasesThePortWithOneMessageAndTakeConnects
     app.catcher.clear();
     QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     f.Clear_Focus();
     QTest::keyClicks(&f, "z");
     EXPECT_EQ(server.Read_Far(1), QByteArray("z"));
@@ -161,8 +161,8 @@ TEST_F(Ser2netWindow, TheFloodDeliversEveryCountedByteToTheDevice)
 {
     TForm1 &f = *app.form;
     f.Timer1->stop();  // the pty behind ser2net has no modem lines: CTS and DCD as a modem holds them
-    f.Line->CTS_On = true;
-    f.Line->DCD_On = true;
+    f.Serial->Line->CTS_On = true;
+    f.Serial->Line->DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     Click_Box(f.CheckBox1);
     ASSERT_TRUE(f.Traffic->Flow_Control);
@@ -235,15 +235,15 @@ TEST(Ser2net, ADeviceTheServerCannotOpenOrServesToAnotherFailsToOpen)
     Application app;  // the last made catches the messages
     app.Pick_Port(missing.Name());
     EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
-    EXPECT_FALSE(app.form->PortHeld);
+    EXPECT_FALSE(app.form->Serial->PortHeld);
     EXPECT_FALSE(app.form->windowTitle().contains(missing.Name()));
 
     holder.Pick_Port(server.Name());
-    ASSERT_TRUE(holder.form->PortHeld);
+    ASSERT_TRUE(holder.form->Serial->PortHeld);
     app.catcher.clear();
     app.Pick_Port(server.Name());
     EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
-    EXPECT_FALSE(app.form->PortHeld);
+    EXPECT_FALSE(app.form->Serial->PortHeld);
 }
 
 TEST(NetworkPortWindow, AConnectionDroppedMidStreamGivesOneMessageAndThePortCanBeRetaken)
@@ -252,7 +252,7 @@ TEST(NetworkPortWindow, AConnectionDroppedMidStreamGivesOneMessageAndThePortCanB
     Application app;
     TForm1 &f = *app.form;
     app.Pick_Port(QString::fromStdString(server.Name()));
-    ASSERT_TRUE(f.PortHeld) << app.catcher.messages().join('|').toStdString();
+    ASSERT_TRUE(f.Serial->PortHeld) << app.catcher.messages().join('|').toStdString();
     const QByteArray burst(300000, 'm');
     server.Send_Device(burst);
     server.Drop();
@@ -260,15 +260,15 @@ TEST(NetworkPortWindow, AConnectionDroppedMidStreamGivesOneMessageAndThePortCanB
     Pump(300);
     EXPECT_EQ(app.catcher.messages(), QStringList({kWaitFailed}));
     EXPECT_EQ(app.Work_Char_Log(), burst);  // nothing received before the drop is lost
-    EXPECT_FALSE(f.PortHeld);
-    EXPECT_FALSE(f.ReaderRunning);
+    EXPECT_FALSE(f.Serial->PortHeld);
+    EXPECT_FALSE(f.Serial->ReaderRunning);
     EXPECT_FALSE(f.Timer1->isActive());
     EXPECT_LT(Cpu_Seconds_While_Idle(300), 0.1);
 
     app.catcher.clear();
     QTest::mouseClick(f.SpeedButton26, Qt::LeftButton);
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
     EXPECT_EQ(server.Connections(), 2);
     ASSERT_TRUE(f.Write_To_Port(QByteArray("AT\r")));
     EXPECT_TRUE(server.Wait_For([&] { return server.Device_Bytes() == "AT\r"; }));
@@ -284,5 +284,5 @@ TEST(NetworkPortWindow, AServerThatNeverAnswersFailsTheOpenInBoundedTime)
     app.Pick_Port(QString::fromStdString(server.Name()));
     EXPECT_EQ(app.catcher.messages(), QStringList({kPortOpenFailed}));
     EXPECT_LT(clock.elapsed(), 5000);
-    EXPECT_FALSE(app.form->PortHeld);
+    EXPECT_FALSE(app.form->Serial->PortHeld);
 }

@@ -8,6 +8,7 @@
 #include "serial/FakePortFixture.h"
 #include "serial/PortLists.h"
 #include "support/FakeSerialPort.h"
+#include "support/SeamDoubles.h"
 #include "support/TestSupport.h"
 
 using namespace vexa;
@@ -36,8 +37,8 @@ TEST_F(FakePortTest, LampsAndSignalFlagsFollowTheModemEveryPoll)
     EXPECT_EQ(Lamp(form().Edit2), QColor(255, 255, 0));
     EXPECT_EQ(Lamp(form().Edit3), QColor(0, 0, 0));
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 0, 0));
-    EXPECT_TRUE(form().Line->CTS_On);
-    EXPECT_FALSE(form().Line->DCD_On);
+    EXPECT_TRUE(form().Serial->Line->CTS_On);
+    EXPECT_FALSE(form().Serial->Line->DCD_On);
     EXPECT_TRUE(form().Status_Panel_Text(4).startsWith(QString::fromUtf8("Время: ")));
 
     modem->modemStatus = kMsRingOn | kMsRlsdOn;
@@ -45,21 +46,21 @@ TEST_F(FakePortTest, LampsAndSignalFlagsFollowTheModemEveryPoll)
     EXPECT_EQ(Lamp(form().Edit1), QColor(0, 0, 0));
     EXPECT_EQ(Lamp(form().Edit3), QColor(255, 255, 0));
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 255, 255));
-    EXPECT_FALSE(form().Line->CTS_On);
-    EXPECT_TRUE(form().Line->DCD_On);
+    EXPECT_FALSE(form().Serial->Line->CTS_On);
+    EXPECT_TRUE(form().Serial->Line->DCD_On);
 
     // A poll that fails (as on a pseudo-terminal) changes nothing and says nothing.
     modem->failModemStatus = true;
     modem->modemStatus = 0;
     form().Timer1Timer();
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 255, 255));
-    EXPECT_TRUE(form().Line->DCD_On);
+    EXPECT_TRUE(form().Serial->Line->DCD_On);
     EXPECT_TRUE(messages().isEmpty());
 
     // Release: the lamps go dark, the flags keep their last values.
     form().SpeedButton26->click();
     EXPECT_EQ(Lamp(form().Edit4), QColor(0, 0, 0));
-    EXPECT_TRUE(form().Line->DCD_On);
+    EXPECT_TRUE(form().Serial->Line->DCD_On);
 }
 
 TEST_F(FakePortTest, LineSettingChangesAreWrittenAndShown)
@@ -76,7 +77,7 @@ TEST_F(FakePortTest, LineSettingChangesAreWrittenAndShown)
     EXPECT_EQ(form().Status_Panel_Text(1), QString("57600 7 Mark 2"));
 
     Pick(form().ComboBox2, "9600");
-    EXPECT_FALSE(form().Line->Speed_Is_115200);
+    EXPECT_FALSE(form().Serial->Line->Speed_Is_115200);
     EXPECT_EQ(form().SpeedButton25->text(), QString::fromUtf8("Переход на 115200"));
     EXPECT_EQ(form().SpeedButton25->palette().color(QPalette::ButtonText), QColor(0, 0, 255));
     EXPECT_TRUE(form().Status_Panel_Text(1).startsWith("9600 "));
@@ -148,6 +149,7 @@ TEST_F(FakePortTest, BreakAndTheBoxesAfterARelease)
     form().CheckBox4->click();
     form().CheckBox4->click();
     form().CheckBox2->click();
+    EXPECT_EQ(messages().size(), 3);  // read before the next pick
     Pick(form().ComboBox4, "Odd");
     EXPECT_EQ(messages(),
               QStringList({QString::fromUtf8("Сигнал Break не выставлен"), QString::fromUtf8("Сигнал Break не сброшен"),
@@ -183,12 +185,12 @@ TEST_F(FakePortTest, SpeedSwitchSendsTheCommandAtTheOldSpeedThenFollows)
     EXPECT_EQ(modem->settings.BaudRate, 9600u);
     Pump(700);
     EXPECT_EQ(modem->settings.BaudRate, 9600u);  // the flag named 9600 at the tick
-    EXPECT_FALSE(form().Line->Speed_Is_115200);
+    EXPECT_FALSE(form().Serial->Line->Speed_Is_115200);
 
     form().ComboBox2->setEditText("115200");  // the box already shows the target: nothing to do
     form().SpeedButton25->click();
     EXPECT_EQ(modem->Written().size(), both.size());
-    EXPECT_FALSE(form().Line->Speed_Is_115200);
+    EXPECT_FALSE(form().Serial->Line->Speed_Is_115200);
 }
 
 // The line control alone, on the fake port without a window: a poll lights
@@ -210,9 +212,10 @@ TEST(LineControlAlone, PollsPicksAndSwitchesOnThePortItIsGiven)
     PortSettings settings;
     QStringList panels;
     QList<QByteArray> sent;
+    RecordingConsole console;
     LineControl control(
         {&speed, &bits, &parity, &stop, &flow, &dtr, &brk, &cts, &dsr, &ring, &dcd, &switcher, &poll, &switchTick},
-        settings,
+        settings, console,
         {[&] { return port; }, [&](int panel, const QString &text) { panels << QString::number(panel) + text; }, [] {},
          [&](const QByteArray &command) { sent << command; }});
     EXPECT_EQ(switcher.text(), QString::fromUtf8("Переход на 9600"));
@@ -233,5 +236,9 @@ TEST(LineControlAlone, PollsPicksAndSwitchesOnThePortItIsGiven)
     EXPECT_TRUE(switchTick.isActive());
     control.Timer_ChangeSpped115200_9600Timer();
     EXPECT_EQ(line->settings.BaudRate, 115200u);
+    EXPECT_TRUE(console.messages.isEmpty() && console.errors.isEmpty());
+    speed.setEditText("fast");  // its box goes through the console, as every other
+    control.ComboBox2Change();
+    EXPECT_EQ(console.errors, QStringList{QString::fromUtf8("\"fast\" не является целым числом")});
     EXPECT_EQ(catcher.messages(), QStringList());
 }

@@ -32,7 +32,7 @@ TEST(PtyTerminal, TypedKeysReachTheModemAndItsAnswerReachesScreenLogAndView)
     f.show();
     app.Pick_Port(pty.slavePath());
     ASSERT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
-    ASSERT_TRUE(f.PortHeld);
+    ASSERT_TRUE(f.Serial->PortHeld);
 
     f.Clear_Focus();
     QTest::keyClicks(&f, "at");
@@ -78,17 +78,17 @@ TEST(PtyTerminal, AHeldPortDoesNotOpenTwiceAndReleaseLetsItGo)
     Pty pty;
     Application first, second;
     first.Pick_Port(pty.slavePath());
-    ASSERT_TRUE(first.form->PortHeld);
+    ASSERT_TRUE(first.form->Serial->PortHeld);
     second.Pick_Port(pty.slavePath());
     EXPECT_EQ(second.catcher.messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")}));
 
     first.form->SpeedButton26->click();  // release
-    EXPECT_FALSE(first.form->PortHeld);
+    EXPECT_FALSE(first.form->Serial->PortHeld);
     second.catcher.clear();
     second.form->SpeedButton26->setEnabled(true);
     second.form->SpeedButton26->click();  // take: the picker still names the port
     EXPECT_TRUE(second.catcher.messages().isEmpty());
-    EXPECT_TRUE(second.form->PortHeld);
+    EXPECT_TRUE(second.form->Serial->PortHeld);
 
     pty.write("x");
     ASSERT_TRUE(Wait_Until([&] { return second.form->Form4->Line_Count() == 1; }));
@@ -142,7 +142,7 @@ TEST(PtyTerminal, APortAnotherProgramHoldsIsNamedAndNotTaken)
         Application app;
         app.Pick_Port(pty.slavePath());
         if (hold != LeftOver) {
-            EXPECT_FALSE(app.form->PortHeld) << hold;
+            EXPECT_FALSE(app.form->Serial->PortHeld) << hold;
             EXPECT_EQ(app.catcher.messages(), QStringList({QString::fromUtf8("Ошибка открытия порта ")})) << hold;
             EXPECT_EQ(app.catcher.details(), QStringList({QString::fromUtf8("Порт занят программой %1 (pid %2)")
                                                               .arg(hold == Flock ? "flock" : "sleep")
@@ -150,7 +150,7 @@ TEST(PtyTerminal, APortAnotherProgramHoldsIsNamedAndNotTaken)
             lock.remove();
             continue;
         }
-        ASSERT_TRUE(app.form->PortHeld);
+        ASSERT_TRUE(app.form->Serial->PortHeld);
         ASSERT_TRUE(lock.open(QIODevice::ReadOnly));
         EXPECT_EQ(lock.readAll(), Lock_Text(QCoreApplication::applicationPid()));
         lock.close();

@@ -78,7 +78,7 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
     const int panelWidth = panel->width();
     const int nextAt = f.findChild<QLabel *>("StatusBar1_Panel1")->x();
     app.Pick_Port(port);
-    ASSERT_TRUE(f.PortHeld) << app.catcher.messages().join('|').toStdString();
+    ASSERT_TRUE(f.Serial->PortHeld) << app.catcher.messages().join('|').toStdString();
     // The long name stays in the port panel: both its ends, the whole in the tip.
     EXPECT_EQ(panel->toolTip(), QString::fromUtf8("Порт: ") + port);
     EXPECT_TRUE(panel->text().startsWith(QString::fromUtf8("Порт: rf")) && panel->text().contains(QChar(0x2026)) &&
@@ -87,8 +87,8 @@ TEST(SimulatedModem, ItsNetworkPortLightsTheLampsAndCarriesTheTestString)
     Pump(50);
     EXPECT_EQ(panel->width(), panelWidth);
     EXPECT_EQ(f.findChild<QLabel *>("StatusBar1_Panel1")->x(), nextAt);
-    ASSERT_TRUE(Wait_Until([&] { return f.Line->DCD_On.load(); }));
-    EXPECT_TRUE(f.Line->CTS_On);
+    ASSERT_TRUE(Wait_Until([&] { return f.Serial->Line->DCD_On.load(); }));
+    EXPECT_TRUE(f.Serial->Line->CTS_On);
     const std::pair<QLineEdit *, QColor> lamps[] = {
         {f.Edit1, Qt::yellow}, {f.Edit2, Qt::yellow}, {f.Edit3, Qt::black}, {f.Edit4, Qt::cyan}};
     for (const auto &[lamp, colour] : lamps)

@@ -100,11 +100,11 @@ TEST_F(TestPageTest, EveryWayOutEndsTheFloodThread)
     ended("releasing the port");
 
     form().SpeedButton26->click();  // "Занять порт"
-    ASSERT_TRUE(form().PortHeld);
+    ASSERT_TRUE(form().Serial->PortHeld);
     flood();
     app->Pick_Port(kOther);  // switching to another port
     ended("switching the port");
-    EXPECT_TRUE(form().PortHeld);
+    EXPECT_TRUE(form().Serial->PortHeld);
     EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
 }
 
@@ -129,7 +129,7 @@ TEST_F(TestPageTest, AFailedFloodWritePausesTheFloodWhichGoesOnWithOneMessage)
     // No port at all (the flags keep the last poll): one message, and the
     // flood waits for "Стоп".
     form().SpeedButton26->click();
-    ASSERT_FALSE(form().PortHandle);
+    ASSERT_FALSE(form().Serial->PortHandle);
     app->catcher.clear();
     form().Traffic->SpeedButton23->click();
     form().Traffic->SpeedButton22->click();

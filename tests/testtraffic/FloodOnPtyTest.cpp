@@ -108,9 +108,9 @@ void Ready(Application &app, const Pty &pty)
 {
     TForm1 &f = *app.form;
     app.Pick_Port(pty.slavePath());
-    ASSERT_TRUE(f.PortHeld);
-    f.Line->CTS_On = true;
-    f.Line->DCD_On = true;
+    ASSERT_TRUE(f.Serial->PortHeld);
+    f.Serial->Line->CTS_On = true;
+    f.Serial->Line->DCD_On = true;
     f.PageControl1->setCurrentIndex(3);
     f.CheckBox1->click();
     ASSERT_TRUE(f.Traffic->Flow_Control);
@@ -170,9 +170,9 @@ TEST(FloodOnPty, AStalledLinePausesTheFloodAndNoWayOutWaitsItOut)
         EXPECT_EQ(f.Traffic->Edit14->text(), counted) << way;
 
         vexa::PortSettings s;
-        ASSERT_TRUE(f.PortHandle->getState(s));
+        ASSERT_TRUE(f.Serial->PortHandle->getState(s));
         s.BaudRate = 1200;
-        ASSERT_TRUE(f.PortHandle->setState(s));
+        ASSERT_TRUE(f.Serial->PortHandle->setState(s));
         QByteArray line;
         {
             MasterSide modem(pty.master(), false, std::chrono::microseconds(0));

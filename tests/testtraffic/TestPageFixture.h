@@ -31,7 +31,7 @@ protected:
     void Ready()
     {
         app->Pick_Port(kModem);
-        ASSERT_TRUE(form().PortHeld);
+        ASSERT_TRUE(form().Serial->PortHeld);
         Signals(vexa::kMsCtsOn | vexa::kMsRlsdOn);
         form().PageControl1->setCurrentIndex(3);
         if (!form().CheckBox1->isChecked())

@@ -39,9 +39,9 @@ protected:
     {
         ASSERT_TRUE(server.Ready()) << server.Why_Not().toStdString();
         Open_File_Page(network, server.Name(), 1000);
-        ASSERT_TRUE(network.form->PortHeld) << network.catcher.messages().join('|').toStdString();
+        ASSERT_TRUE(network.form->Serial->PortHeld) << network.catcher.messages().join('|').toStdString();
         Open_File_Page(direct, server.Far(), 1000);
-        ASSERT_TRUE(direct.form->PortHeld) << direct.catcher.messages().join('|').toStdString();
+        ASSERT_TRUE(direct.form->Serial->PortHeld) << direct.catcher.messages().join('|').toStdString();
     }
 
     // ser2net's own 64-byte buffers would make a frame hundreds of hops.
@@ -65,6 +65,6 @@ TEST_F(Ser2netTransfer, AFileFullOfTelnetBytesArrivesIdenticalBothWays)
     EXPECT_EQ(Received_Entries(direct), QStringList{"outgoing.bin"});
     // Both windows report through the one message seam the last catcher holds.
     EXPECT_TRUE(direct.catcher.messages().isEmpty()) << direct.catcher.messages().join('|').toStdString();
-    EXPECT_TRUE(network.form->PortHeld);
-    EXPECT_TRUE(direct.form->PortHeld);
+    EXPECT_TRUE(network.form->Serial->PortHeld);
+    EXPECT_TRUE(direct.form->Serial->PortHeld);
 }

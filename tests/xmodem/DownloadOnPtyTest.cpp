@@ -228,7 +228,7 @@ TEST_F(DownloadOnPty, ReleasingThePortEndsTheDownload)
     Next_Bytes(132);
     ASSERT_TRUE(Locked());
     Click(f.SpeedButton26);  // "Освободить порт"
-    EXPECT_FALSE(f.PortHeld);
+    EXPECT_FALSE(f.Serial->PortHeld);
     Expect_Released();
     EXPECT_TRUE(Screen_Shows("Порт закрыт. Прошивка прервана.\r"));
     EXPECT_TRUE(app.catcher.messages().isEmpty());

@@ -70,7 +70,7 @@ protected:
     {
         f.show();
         app.Pick_Port(port);
-        ASSERT_TRUE(f.PortHeld) << app.catcher.messages().join('|').toStdString();
+        ASSERT_TRUE(f.Serial->PortHeld) << app.catcher.messages().join('|').toStdString();
         f.PageControl1->setCurrentIndex(2);
         ASSERT_TRUE(f.Rx_Xmodem);
         // Short enough for fast tests, long enough for a loaded machine.

@@ -50,7 +50,7 @@ TEST_F(Ser2netDownload, LrzszRxOnTheFarEndTakesAFileWhoseBlockNumberWraps)
     EXPECT_FALSE(Screen_Shows("ПОВТОР"));
     EXPECT_FALSE(Locked());
     Expect_Released();
-    EXPECT_TRUE(f.PortHeld);
+    EXPECT_TRUE(f.Serial->PortHeld);
     EXPECT_TRUE(app.catcher.messages().isEmpty()) << app.catcher.messages().join('|').toStdString();
 }
 
