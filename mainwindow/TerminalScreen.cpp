@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTimer>
 #include <cstring>
 
 #include "mainwindow/GlyphStrips.h"
@@ -166,6 +165,6 @@ void TForm1::Append_Work_Char_Log(const std::uint8_t *bytes, std::uint32_t count
     if ((WorkChar_Log.flush() && written) || logErrorShown_)
         return;
     logErrorShown_ = true;
-    const QString reason = WorkChar_Log.errorString();
-    QTimer::singleShot(0, this, [reason] { vexa::Show_Error(QStringLiteral("Ошибка записи в журнал: ") + reason); });
+    Screen_Console->Notice(QStringLiteral("Ошибка записи в журнал: ") + WorkChar_Log.errorString(),
+                           vexa::MessageKind::Error);
 }

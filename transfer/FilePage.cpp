@@ -9,7 +9,6 @@
 
 #include "platform/Clock.h"
 #include "platform/Controls.h"
-#include "platform/Messages.h"
 #include "serial/Link.h"
 #include "serial/PortLists.h"
 #include "transfer/FileTransfer.h"
@@ -118,24 +117,24 @@ namespace {
 
 // An interval is a whole number of milliseconds above 0: a timer at 0 would
 // fire without pause. Anything else is reported and the interval stays.
-std::optional<int> Interval_Value(const QString &text)
+std::optional<int> Interval_Value(const QString &text, Console &console)
 {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok, 10);
     if (!ok) {
-        vexa::Show_Error(QStringLiteral("\"%1\" не является целым числом").arg(text));
+        console.Notice(QStringLiteral("\"%1\" не является целым числом").arg(text), vexa::MessageKind::Error);
         return std::nullopt;
     }
     if (value <= 0) {
-        vexa::Show_Error(QStringLiteral("Интервал должен быть больше 0 мс"));
+        console.Notice(QStringLiteral("Интервал должен быть больше 0 мс"), vexa::MessageKind::Error);
         return std::nullopt;
     }
     return value;
 }
 
-void Apply_Interval(QComboBox *box, int &interval)
+void Apply_Interval(QComboBox *box, int &interval, Console &console)
 {
-    if (const auto value = Interval_Value(box->currentText()))
+    if (const auto value = Interval_Value(box->currentText(), console))
         interval = *value;
     else
         box->setEditText(QString::number(interval));
@@ -145,13 +144,13 @@ void Apply_Interval(QComboBox *box, int &interval)
 
 void FileTransfer::ComboBox7Change()
 {
-    Apply_Interval(ComboBox7, Packet_Interval);
+    Apply_Interval(ComboBox7, Packet_Interval, console_);
     host_.Clear_Focus();
 }
 
 void FileTransfer::ComboBox8Change()
 {
-    Apply_Interval(ComboBox8, Frame_Receive_Interval);
+    Apply_Interval(ComboBox8, Frame_Receive_Interval, console_);
     host_.Clear_Focus();
 }
 

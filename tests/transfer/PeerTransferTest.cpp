@@ -430,6 +430,7 @@ TEST_F(PeerTransfer, IntervalsAreWholePositiveMilliseconds)
     for (QComboBox *box : {form().ComboBox7, form().ComboBox8})
         EXPECT_EQ(box->count(), Interval_Items().size());
     Type_Interval(form().ComboBox7, "0");
+    EXPECT_EQ(app.catcher.errors().size(), 1);  // read before the next entry
     Type_Interval(form().ComboBox8, "-5");
     Type_Interval(form().ComboBox7, "abc");
     EXPECT_EQ(app.catcher.errors(), QStringList({QString::fromUtf8("Интервал должен быть больше 0 мс"),
