@@ -6,7 +6,9 @@
 #include <QThread>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <future>
+#include <mutex>
 
 #include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
@@ -41,6 +43,12 @@ QByteArray Read_All(SerialPort &port, int count, int timeoutMs = 5000)
         got.append(reinterpret_cast<const char *>(buffer.data()), n);
     }
     return got;
+}
+
+int Thread_Count()
+{
+    const std::filesystem::directory_iterator tasks("/proc/self/task");
+    return static_cast<int>(std::distance(begin(tasks), end(tasks)));
 }
 
 bool Has_Request(const ScriptedComPortServer &server, const Bytes &request)
@@ -421,4 +429,93 @@ TEST(NetworkSerialPort, AnAnswerBehindMegabytesOfUnreadDataStillComes)
     PortSettings s;
     EXPECT_TRUE(port.getState(s));
     EXPECT_EQ(Read_All(port, flood.size()), flood);
+}
+
+// No thread of the port's own: the reader, waiting, holds the pump, and the
+// answers the main thread waits for and the room a write far larger than
+// the socket waits for still come, whatever the server does meanwhile.
+TEST(NetworkSerialPort, AWaitingReaderPumpsForTheAskerAndTheWriter)
+{
+    ScriptedComPortServer server;
+    const int threads = Thread_Count();
+    NetworkSerialPort port(NetworkPortTiming{2000, 3000});
+    ASSERT_TRUE(port.open(server.Name()));
+    EXPECT_EQ(Thread_Count(), threads);
+    ASSERT_TRUE(port.setEventMask(kEvRxChar));
+    std::mutex mutex;
+    QByteArray got;
+    auto reader = std::async(std::launch::async, [&] {
+        std::uint32_t mask = 0, queued = 0, n = 0;
+        std::vector<std::uint8_t> buffer(65536);
+        while (port.waitForEvent(mask) == WaitResult::Event && port.bytesQueued(queued) &&
+               port.read(buffer.data(), std::min<std::uint32_t>(queued, 65536), n)) {
+            std::lock_guard<std::mutex> lock(mutex);
+            got.append(reinterpret_cast<const char *>(buffer.data()), n);
+        }
+    });
+    const QByteArray text = All_Byte_Values().repeated(16);
+    PortSettings s;
+    for (int i = 0; i < 10; ++i) {
+        server.Send_Device(text);
+        ASSERT_TRUE(port.getState(s)) << i;
+    }
+    std::atomic<bool> writing{true};
+    auto fits = std::async(std::launch::async, [&] {
+        while (writing) {
+            server.Reading(false);
+            QThread::msleep(20);
+            server.Reading(true);
+            QThread::msleep(5);
+        }
+    });
+    const QByteArray big = All_Byte_Values().repeated(32 << 10);
+    EXPECT_TRUE(port.write(reinterpret_cast<const std::uint8_t *>(big.constData()), big.size()));
+    writing = false;
+    fits.get();
+    EXPECT_TRUE(server.Wait_For([&] { return server.Device_Bytes().size() >= big.size(); }, 20000));
+    EXPECT_EQ(server.Device_Bytes(), big);
+    EXPECT_TRUE(server.Wait_For([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return got.size() >= text.size() * 10;
+    }));
+    port.close();
+    reader.get();
+    EXPECT_EQ(got, text.repeated(10));
+}
+
+// Whichever wait holds the pump when the port closes leaves at once, and the
+// port leaves no thread behind.
+TEST(NetworkSerialPort, CloseEndsWhicheverWaitHoldsThePump)
+{
+    enum Holder { Reader, Asker, Writer };
+    for (const Holder holder : {Reader, Asker, Writer}) {
+        ScriptedComPortServer server;
+        const int threads = Thread_Count();
+        NetworkSerialPort port(NetworkPortTiming{10000, 3000});
+        ASSERT_TRUE(port.open(server.Name()));
+        server.Ignore_All_Requests(true);
+        server.Reading(false);
+        auto waiting = std::async(std::launch::async, [&] {
+            std::uint32_t mask = 0;
+            PortSettings s;
+            const std::vector<std::uint8_t> chunk(1 << 20, 'w');
+            switch (holder) {
+            case Reader: return port.waitForEvent(mask) == WaitResult::Closed;
+            case Asker: return !port.getState(s) && port.lastError() == ECANCELED;
+            case Writer:
+                while (port.write(chunk.data(), chunk.size())) {
+                }
+                return port.lastError() == ECANCELED || port.lastError() == EBADF;
+            }
+            return false;
+        });
+        EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout) << holder;
+        QElapsedTimer clock;
+        clock.start();
+        port.close();
+        ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready) << holder;
+        EXPECT_LT(clock.elapsed(), 1000) << holder;
+        EXPECT_TRUE(waiting.get()) << holder;
+        EXPECT_EQ(Thread_Count(), threads) << holder;
+    }
 }
