@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <netdb.h>
@@ -12,9 +13,9 @@
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
-#include "platform/PeerSilence.h"
 #include "platform/WriteBound.h"
 
 namespace vexa {
@@ -126,7 +127,7 @@ int Connect_One(const addrinfo &address, std::chrono::steady_clock::time_point d
 // A dead link (a pulled cable, a host gone without closing) answers nothing,
 // not even TCP's acknowledgements. Keepalive probes a quiet link and fails
 // the socket with ETIMEDOUT, as a closed one fails; a link with data on its
-// way the port's thread watches itself (PeerSilence.h). The kernel's user
+// way the pump watches itself (PeerSilence.h). The kernel's user
 // time-out would also end a link whose peer answers every probe of a window
 // it keeps shut, so it is not used.
 void Watch_For_Dead_Link(int fd, int deadLinkMs)
@@ -168,7 +169,10 @@ int Connect(const NetworkPortAddress &address, std::chrono::steady_clock::time_p
 
 }  // namespace
 
-NetworkSerialPort::NetworkSerialPort(NetworkPortTiming timing) : timing_(timing) {}
+NetworkSerialPort::NetworkSerialPort(NetworkPortTiming timing)
+    : timing_(timing), buffer_(65536), silence_(static_cast<std::uint32_t>(timing.deadLinkMs))
+{
+}
 
 NetworkSerialPort::~NetworkSerialPort() { close(); }
 
@@ -215,6 +219,8 @@ bool NetworkSerialPort::open(const std::string &name)
         ++generation_;
         lost_ = false;
         stream_ = TelnetStream();
+        silence_ = PeerSilence(static_cast<std::uint32_t>(timing_.deadLinkMs));
+        nextLook_ = 0;
         comPortAgreed_ = comPortRefused_ = binaryRefused_ = false;
         modemStatusKnown_ = false;
         awaited_.clear();
@@ -226,7 +232,6 @@ bool NetworkSerialPort::open(const std::string &name)
         close();
         return Fail(EMFILE);
     }
-    thread_ = std::thread(&NetworkSerialPort::Run, this);
     if (Handshake(deadline))
         return true;
     const int error = tLastError;
@@ -240,8 +245,10 @@ bool NetworkSerialPort::Handshake(Clock::time_point deadline)
 {
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait_until(lock, deadline,
-                            [&] { return comPortAgreed_ || comPortRefused_ || binaryRefused_ || lost_; });
+        Wait_Locked(lock, deadline,
+                    [&] { return comPortAgreed_ || comPortRefused_ || binaryRefused_ || lost_ || closing_; });
+        if (closing_)
+            return Fail(ECANCELED);
         if (comPortRefused_ || binaryRefused_)
             return Fail(comPortRefused_ ? EPROTONOSUPPORT : EPROTO);
         if (!comPortAgreed_)
@@ -262,17 +269,13 @@ bool NetworkSerialPort::Handshake(Clock::time_point deadline)
 
 void NetworkSerialPort::close()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!open_ || closing_)
-            return;
-        closing_ = true;
-        changed_.notify_all();
-        Wake();
-    }
-    if (thread_.joinable())
-        thread_.join();
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!open_ || closing_)
+        return;
+    closing_ = true;
+    changed_.notify_all();
+    Wake();  // the pump's holder leaves its poll at once
+    changed_.wait(lock, [&] { return !pumping_; });
     ::close(socket_);
     if (wake_ >= 0)
         ::close(wake_);
@@ -304,7 +307,7 @@ std::uint64_t NetworkSerialPort::Queue_Locked(std::vector<std::uint8_t> bytes, b
     outgoing_.push_back(Unit{id, std::move(bytes), data});
     Send_Locked();
     if (!outgoing_.empty())
-        Wake();  // the port's thread sends the rest when the socket takes it
+        Wake();  // the pump sends the rest when the socket takes it
     return id;
 }
 
@@ -400,7 +403,7 @@ std::optional<NetworkSerialPort::Answers> NetworkSerialPort::Ask(const std::vect
         return std::none_of(awaited_.begin(), awaited_.end(),
                             [&](const Awaited &a) { return a.ask == ask && !a.answered; });
     };
-    changed_.wait_until(lock, deadline, [&] { return generation_ != generation || closing_ || lost_ || answered(); });
+    Wait_Locked(lock, deadline, [&] { return generation_ != generation || closing_ || lost_ || answered(); });
     --asking_;
     if (generation_ != generation || closing_) {
         Fail(ECANCELED);
@@ -557,7 +560,8 @@ bool NetworkSerialPort::setTimeouts(const PortTimeouts &timeouts)
 
 bool NetworkSerialPort::getModemStatus(std::uint32_t &status)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    Pump_Now_Locked(lock);
     if (!Usable_Locked())
         return false;
     if (!modemStatusKnown_)
@@ -584,8 +588,8 @@ WaitResult NetworkSerialPort::waitForEvent(std::uint32_t &eventMask)
     if (!open_ || closing_)
         return WaitResult::Closed;
     const std::uint64_t generation = generation_;
-    changed_.wait(lock,
-                  [&] { return generation_ != generation || closing_ || receivedHead_ < received_.size() || lost_; });
+    Wait_Locked(lock, Clock::time_point::max(),
+                [&] { return generation_ != generation || closing_ || receivedHead_ < received_.size() || lost_; });
     if (generation_ != generation || closing_)
         return WaitResult::Closed;
     if (receivedHead_ < received_.size()) {
@@ -599,9 +603,10 @@ WaitResult NetworkSerialPort::waitForEvent(std::uint32_t &eventMask)
 // What came before a drop can still be read.
 bool NetworkSerialPort::bytesQueued(std::uint32_t &count)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!open_ || closing_)
         return Fail(EBADF);
+    Pump_Now_Locked(lock);
     count = static_cast<std::uint32_t>(std::min<std::size_t>(received_.size() - receivedHead_, UINT32_MAX));
     return true;
 }
@@ -625,7 +630,7 @@ bool NetworkSerialPort::read(std::uint8_t *buffer, std::uint32_t count, std::uin
         receivedHead_ = 0;
     }
     if (wasFull)
-        Wake();  // the port's thread reads the connection again
+        Wake();  // the pump reads the connection again
     return true;
 }
 
@@ -653,8 +658,8 @@ bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count, std
     const std::uint64_t id = Queue_Locked(std::move(bytes), true);
     std::size_t sent = Sent_Locked(id);
     for (;;) {
-        changed_.wait_for(lock, std::chrono::milliseconds(watch.Wait_Ms(Now_Ms())),
-                          [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
+        Wait_Locked(lock, Clock::now() + std::chrono::milliseconds(watch.Wait_Ms(Now_Ms())),
+                    [&] { return doneId_ >= id || generation_ != generation || closing_ || lost_; });
         if (generation_ != generation || closing_)
             return Fail(ECANCELED);
         if (doneId_ >= id) {
@@ -679,84 +684,107 @@ bool NetworkSerialPort::write(const std::uint8_t *data, std::uint32_t count, std
     }
 }
 
-// Every so often the port's thread looks whether the socket holds data the
-// peer has left unanswered: a look costs next to nothing, and a writer need
-// not wake the thread for it.
-void NetworkSerialPort::Run()
+template <class Done>
+bool NetworkSerialPort::Wait_Locked(std::unique_lock<std::mutex> &lock, Clock::time_point deadline, Done done)
 {
-    std::vector<std::uint8_t> buffer(65536);
-    PeerSilence silence(static_cast<std::uint32_t>(timing_.deadLinkMs));
-    const int lookMs = std::clamp(timing_.deadLinkMs / 4, 50, 1000);
-    std::uint64_t nextLook = 0;
     for (;;) {
-        pollfd fds[2] = {{-1, 0, 0}, {wake_, POLLIN, 0}};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (closing_ || lost_)
-                return;
-            // A request's answer may sit behind the data: while one is awaited
-            // the connection is read whatever the queue holds.
-            const bool room = received_.size() - receivedHead_ < kReceiveLimit || asking_ > 0;
-            const short events = short((room ? POLLIN : 0) | (outgoing_.empty() ? 0 : POLLOUT));
-            if (events != 0)
-                fds[0] = {socket_, events, 0};
-        }
-        if (::poll(fds, 2, lookMs) < 0) {
-            if (errno == EINTR)
-                continue;
-            std::lock_guard<std::mutex> lock(mutex_);
-            Lose_Locked(errno);
-            return;
-        }
-        if (fds[1].revents & POLLIN) {
-            eventfd_t ignored = 0;
-            ::eventfd_read(wake_, &ignored);
-        }
-        const short got = fds[0].revents;
-        if ((fds[0].events & POLLIN) && (got & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::recv(socket_, buffer.data(), buffer.size(), MSG_DONTWAIT);
-            if (n > 0) {
-                Take(buffer.data(), static_cast<std::size_t>(n));
-            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                Lose_Locked(n == 0 ? ECONNRESET : errno);
-                return;
-            }
-        }
-        if ((fds[0].events & POLLOUT) && (got & (POLLOUT | POLLHUP | POLLERR))) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            Send_Locked();
-        }
-        const std::uint64_t now = Now_Ms();
-        if (now < nextLook)
+        if (done())
+            return true;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return false;
+        if (pumping_ || !open_ || closing_ || lost_) {
+            if (deadline == Clock::time_point::max())
+                changed_.wait(lock);
+            else
+                changed_.wait_until(lock, deadline);
             continue;
-        nextLook = now + static_cast<std::uint64_t>(lookMs);
-        tcp_info info{};
-        socklen_t length = sizeof info;
-        if (Socket_Queued(socket_) == 0 || ::getsockopt(socket_, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
-            info = tcp_info{};
-        if (silence.Dead(now, info.tcpi_last_ack_recv, info.tcpi_unacked > 0, info.tcpi_probes)) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            Lose_Locked(ETIMEDOUT);
-            return;
         }
+        pumping_ = true;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
+        Pump_Locked(lock, static_cast<int>(std::min<std::int64_t>(left, INT_MAX)));
+        pumping_ = false;
+        changed_.notify_all();  // whoever still waits takes the pump on
     }
 }
 
-void NetworkSerialPort::Take(const std::uint8_t *bytes, std::size_t count)
+void NetworkSerialPort::Pump_Now_Locked(std::unique_lock<std::mutex> &lock)
 {
+    if (pumping_ || !open_ || closing_ || lost_)
+        return;
+    pumping_ = true;
+    Pump_Locked(lock, 0);
+    pumping_ = false;
+    changed_.notify_all();
+}
+
+// The connection and the wake-up stay open while the pump is held: close()
+// waits for the holder to leave. Every so often the holder looks whether the
+// socket holds data the peer has left unanswered: a look costs next to
+// nothing, and a writer need not wake the pump for it.
+void NetworkSerialPort::Pump_Locked(std::unique_lock<std::mutex> &lock, int timeoutMs)
+{
+    const std::uint64_t start = Now_Ms();
+    const int lookMs = static_cast<int>(std::min<std::uint64_t>(nextLook_ > start ? nextLook_ - start : 0, INT_MAX));
+    // A request's answer may sit behind the data: while one is awaited the
+    // connection is read whatever the queue holds.
+    const bool room = received_.size() - receivedHead_ < kReceiveLimit || asking_ > 0;
+    const short events = short((room ? POLLIN : 0) | (outgoing_.empty() ? 0 : POLLOUT));
+    pollfd fds[2] = {{events != 0 ? socket_ : -1, events, 0}, {wake_, POLLIN, 0}};
+    const int fd = socket_;
+    lock.unlock();
+    int error = 0;
+    ssize_t got = 0;
     TelnetStream::Output out;
-    stream_.Feed(bytes, count, out);
-    std::lock_guard<std::mutex> lock(mutex_);
+    if (::poll(fds, 2, std::min(timeoutMs, lookMs)) < 0) {
+        error = errno == EINTR ? 0 : errno;
+        fds[0].revents = fds[1].revents = 0;
+    }
+    if (fds[1].revents & POLLIN) {
+        eventfd_t ignored = 0;
+        ::eventfd_read(wake_, &ignored);
+    }
+    if ((events & POLLIN) && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+        got = ::recv(fd, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
+        if (got > 0)
+            stream_.Feed(buffer_.data(), static_cast<std::size_t>(got), out);
+        else if (got == 0)
+            error = ECONNRESET;
+        else if (errno != EAGAIN && errno != EINTR)
+            error = errno;
+    }
+    const bool dead = Now_Ms() >= nextLook_ && Look_For_Dead_Link(fd);
+    lock.lock();
+    if (got > 0)
+        Take_Locked(out);
+    if (error != 0 || dead)
+        Lose_Locked(dead ? ETIMEDOUT : error);
+    else if ((events & POLLOUT) && (fds[0].revents & (POLLOUT | POLLHUP | POLLERR)))
+        Send_Locked();
+}
+
+// By the pump's holder, unlocked: true once the link is found dead.
+bool NetworkSerialPort::Look_For_Dead_Link(int fd)
+{
+    const std::uint64_t now = Now_Ms();
+    nextLook_ = now + static_cast<std::uint64_t>(std::clamp(timing_.deadLinkMs / 4, 50, 1000));
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (Socket_Queued(fd) == 0 || ::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &length) != 0)
+        info = tcp_info{};
+    return silence_.Dead(now, info.tcpi_last_ack_recv, info.tcpi_unacked > 0, info.tcpi_probes);
+}
+
+void NetworkSerialPort::Take_Locked(const TelnetStream::Output &out)
+{
     received_.insert(received_.end(), out.data.begin(), out.data.end());
     for (const ServerMessage &message : out.messages)
         File_Locked(message);
     if (!out.answers.empty())
-        Queue_Locked(std::move(out.answers), false);
+        Queue_Locked(out.answers, false);
     comPortAgreed_ = stream_.Com_Port_Agreed();
     comPortRefused_ = stream_.Com_Port_Refused();
     binaryRefused_ = stream_.Binary_Refused();
-    changed_.notify_all();
 }
 
 void NetworkSerialPort::File_Locked(const ServerMessage &message)

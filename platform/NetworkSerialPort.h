@@ -3,14 +3,21 @@
 // ser2net, opened as "rfc2217://host:port": a TCP connection speaking telnet
 // with the COM-PORT-OPTION.
 //
-// One thread of the port's own reads the connection: it parses what the
-// server sends, queues the device's bytes for the reader and files the
-// server's answers. Neither of the program's threads could do that job: the
-// main thread waits for the answers to its settings requests while the reader
-// may be blocked handing bytes to that same main thread. Sending is done by
-// the thread that asks, under the port's lock; what the socket cannot take at
-// once is left to the port's thread. A request is never cut, and a write that
-// times out is cut only where the stream stays whole.
+// The port has no thread of its own: whoever waits on it reads. A thread
+// that must wait (the reader for a character, a request for its answers, a
+// write for room in the socket, the open for the server's agreement) takes
+// the pump when nobody holds it and polls the connection itself: it parses
+// what the server sends, queues the device's bytes for the reader, files the
+// answers, sends what the socket could not take at once and watches for a
+// dead link, for every waiter alike. The others wait to be told; when the
+// holder's own wait is over the next takes the pump on. This holds because
+// no caller blocks elsewhere while it holds the pump, and the reader does not
+// wait for the window. Calls that only look (what is queued, the modem
+// lines) pump once without waiting, so a port with nobody waiting still
+// moves when it is used. Sending is done by the thread that asks, under the
+// port's lock. A request is never cut, and a write that times out is cut
+// only where the stream stays whole; what is left of it leaves at the next
+// call that waits.
 
 #include <array>
 #include <chrono>
@@ -18,9 +25,9 @@
 #include <deque>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "platform/PeerSilence.h"
 #include "platform/PortNames.h"
 #include "platform/Rfc2217Protocol.h"
 #include "platform/SerialPort.h"
@@ -122,14 +129,22 @@ private:
     std::size_t Sent_Locked(std::uint64_t id) const;
     void Lose_Locked(int error);
     void Wake() const;
-    void Run();
-    void Take(const std::uint8_t *bytes, std::size_t count);
+    // Waits until done() holds or the deadline passes, pumping while nobody
+    // else does; true when done() holds. The lock is held on return.
+    template <class Done>
+    bool Wait_Locked(std::unique_lock<std::mutex> &lock, Clock::time_point deadline, Done done);
+    // One poll of the connection of at most timeoutMs, by the pump's holder.
+    void Pump_Locked(std::unique_lock<std::mutex> &lock, int timeoutMs);
+    // Takes in what has come without waiting, unless someone pumps already.
+    void Pump_Now_Locked(std::unique_lock<std::mutex> &lock);
+    bool Look_For_Dead_Link(int fd);
+    void Take_Locked(const rfc2217::TelnetStream::Output &out);
     void File_Locked(const rfc2217::ServerMessage &message);
 
     const NetworkPortTiming timing_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::thread thread_;
+    bool pumping_ = false;  // a thread holds the pump: it alone polls and reads the connection
     int socket_ = -1;
     int wake_ = -1;
     bool open_ = false;
@@ -138,7 +153,11 @@ private:
     bool lost_ = false;
     int lostError_ = 0;
 
-    rfc2217::TelnetStream stream_;  // the port's thread alone, once it runs
+    // The pump's holder alone uses these, the lock released.
+    rfc2217::TelnetStream stream_;
+    std::vector<std::uint8_t> buffer_;
+    PeerSilence silence_;
+    std::uint64_t nextLook_ = 0;  // when the pump next looks for a dead link
     bool comPortAgreed_ = false, comPortRefused_ = false, binaryRefused_ = false;
 
     std::vector<std::uint8_t> received_;

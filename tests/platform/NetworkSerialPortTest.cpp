@@ -6,6 +6,7 @@
 #include <QThread>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <future>
 
 #include "NetworkTestHelpers.h"
@@ -42,6 +43,8 @@ QByteArray Read_All(SerialPort &port, int count, int timeoutMs = 5000)
     }
     return got;
 }
+
+int Thread_Count() { return int(std::distance(std::filesystem::directory_iterator("/proc/self/task"), {})); }
 
 bool Has_Request(const ScriptedComPortServer &server, const Bytes &request)
 {
@@ -421,4 +424,65 @@ TEST(NetworkSerialPort, AnAnswerBehindMegabytesOfUnreadDataStillComes)
     PortSettings s;
     EXPECT_TRUE(port.getState(s));
     EXPECT_EQ(Read_All(port, flood.size()), flood);
+}
+
+// The reader, waiting, holds the pump: the room a write far larger than the
+// socket waits for, and the answers the main thread waits for, still come.
+TEST(NetworkSerialPort, AWaitingReaderPumpsForTheWriterAndTheAsker)
+{
+    ScriptedComPortServer server;
+    NetworkSerialPort port(NetworkPortTiming{2000, 3000});
+    ASSERT_TRUE(port.open(server.Name()));
+    ASSERT_TRUE(port.setEventMask(kEvRxChar));
+    const QByteArray text = All_Byte_Values().repeated(16), big = All_Byte_Values().repeated(32 << 10);
+    auto reader = std::async(std::launch::async, [&] {
+        QByteArray got;
+        for (std::uint32_t mask = 0; got.size() < 10 * text.size() && port.waitForEvent(mask) == WaitResult::Event;)
+            got += Read_All(port, 1, 100);
+        return got;
+    });
+    std::atomic<bool> writing{true};
+    auto fits = std::async(std::launch::async, [&] {
+        for (bool on = false; writing; on = !on) {
+            server.Reading(on);
+            QThread::msleep(on ? 5 : 20);
+        }
+        server.Reading(true);
+    });
+    EXPECT_TRUE(port.write(reinterpret_cast<const std::uint8_t *>(big.constData()), big.size()));
+    writing = false;
+    fits.get();
+    EXPECT_TRUE(server.Wait_For([&] { return server.Device_Bytes() == big; }, 20000));
+    PortSettings s;
+    for (int i = 0; i < 10; ++i) {
+        server.Send_Device(text);
+        ASSERT_TRUE(port.getState(s)) << i;
+    }
+    EXPECT_EQ(reader.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    port.close();
+    EXPECT_EQ(reader.get(), text.repeated(10));
+}
+
+// A request with nobody else waiting holds the pump itself: closing ends it
+// at once. The port has no thread of its own, open or closed.
+TEST(NetworkSerialPort, CloseEndsARequestThatHoldsThePump)
+{
+    ScriptedComPortServer server;
+    const int threads = Thread_Count();
+    NetworkSerialPort port(NetworkPortTiming{10000, 3000});
+    ASSERT_TRUE(port.open(server.Name()));
+    EXPECT_EQ(Thread_Count(), threads);
+    server.Ignore_All_Requests(true);
+    auto asking = std::async(std::launch::async, [&] {
+        PortSettings s;
+        return port.getState(s) ? 0 : port.lastError();
+    });
+    EXPECT_EQ(asking.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+    QElapsedTimer clock;
+    clock.start();
+    port.close();
+    ASSERT_EQ(asking.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(asking.get(), ECANCELED);
+    EXPECT_EQ(Thread_Count(), threads);
 }
