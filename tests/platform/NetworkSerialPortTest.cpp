@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <future>
+#include <thread>
 
 #include "NetworkTestHelpers.h"
 #include "ScriptedComPortServer.h"
@@ -484,5 +485,7 @@ TEST(NetworkSerialPort, CloseEndsARequestThatHoldsThePump)
     ASSERT_EQ(asking.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(asking.get(), ECANCELED);
+    for (int i = 0; i < 200 && Thread_Count() != threads; ++i)  // a joined thread may linger in /proc a moment
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(Thread_Count(), threads);
 }
